@@ -1,0 +1,259 @@
+// The object frame: reference counting, apartment check, the entry-table path
+// of every member (hold a reference, run, turn errors into statuses), dispatch
+// by name, connection points, and the class table.
+#pragma once
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "errors.hpp"
+#include "guids.hpp"
+#include "members.hpp"
+
+namespace t2 {
+
+// ---- library-wide counts for DllCanUnloadNow ----
+void object_created() noexcept;
+void object_destroyed() noexcept;
+long live_objects() noexcept;
+void server_lock(bool lock) noexcept;
+long server_locks() noexcept;
+
+// ---- the class table ----
+struct ClassInfo {
+    const char16_t* name;      // cPalette
+    const char* progid;        // TAVOLIN2.cPalette
+    const CLSID* clsid;
+    const IID* iid;            // default interface
+    bool app_object;
+    const IID* events;         // event interface, or nullptr
+    const InterfaceSpec* spec; // member table
+    IUnknown* (*create)();     // a new object holding one reference
+};
+const ClassInfo* find_class(const CLSID& clsid);
+const ClassInfo* find_class(std::string_view progid);  // case-insensitive
+const ClassInfo* const* all_classes(size_t& count);
+
+// The dispatch tables, one per interface (defined in dispatch_tables.cpp).
+template <class I>
+const InterfaceSpec& interface_spec();
+
+// ---- late-bound dispatch over a member table ----
+HRESULT dispatch_get_ids(const InterfaceSpec& spec, LPOLESTR* names, UINT count, DISPID* ids);
+HRESULT dispatch_invoke(const InterfaceSpec& spec, IDispatch* self, DISPID id, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* excep, UINT* arg_err);
+
+// ---- events ----
+class EventHub;
+
+class ConnectionPoint final : public IConnectionPoint {
+public:
+    ConnectionPoint(IConnectionPointContainer* owner, const IID* iid) : owner_(owner), iid_(iid) {}
+    ~ConnectionPoint();
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return owner_->Release(); }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** cpc) override;
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** e) override;
+
+    const IID& iid() const { return *iid_; }
+    // Calls member `id` on every sink, synchronously, arguments by value.
+    void raise(DISPID id, const std::vector<Variant>& args);
+    size_t sink_count() const { return sinks_.size(); }
+
+private:
+    struct Sink {
+        DWORD cookie;
+        IDispatch* sink;
+    };
+    IConnectionPointContainer* owner_;
+    const IID* iid_;
+    std::vector<Sink> sinks_;
+    DWORD next_cookie_ = 1;
+};
+
+// ---- the implementation side ----
+
+// Base of every class implementation: who the object is, and its events.
+class ImplBase {
+public:
+    void bind(IDispatch* self, const ClassInfo* info, ConnectionPoint* events) {
+        self_ = self;
+        info_ = info;
+        events_ = events;
+    }
+    IDispatch* self_dispatch() const { return self_; }
+    String source() const { return from_utf8(info_->progid); }
+    [[noreturn]] void not_available(const char16_t* member) const;
+    // Raises an event to every connected sink; nothing happens without sinks.
+    void raise_event(DISPID id, std::vector<Variant> args) const {
+        if (events_) events_->raise(id, args);
+    }
+
+private:
+    IDispatch* self_ = nullptr;
+    const ClassInfo* info_ = nullptr;
+    ConnectionPoint* events_ = nullptr;
+};
+
+template <class I>
+class ImplOf : public ImplBase {
+public:
+    // The object's own interface: a class calls its public members through it.
+    I* self() const { return static_cast<I*>(self_dispatch()); }
+};
+
+// IUnknown, IDispatch, ISupportErrorInfo and IConnectionPointContainer of an object.
+template <class I, class Impl>
+class ComCore : public I, public ISupportErrorInfo, public IConnectionPointContainer {
+public:
+    explicit ComCore(const ClassInfo* info)
+        : info_(info), owner_(std::this_thread::get_id()),
+          events_(info->events ? new ConnectionPoint(this, info->events) : nullptr) {
+        object_created();
+        impl_.bind(static_cast<I*>(this), info, events_);
+    }
+    ComCore(const ComCore&) = delete;
+    ComCore& operator=(const ComCore&) = delete;
+    virtual ~ComCore() {
+        if constexpr (requires(Impl& x) { x.Class_Terminate(); }) {
+            // the termination routine runs before the fields are released
+            try {
+                impl_.Class_Terminate();
+            } catch (...) {
+            }
+        }
+        delete events_;
+        object_destroyed();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == *info_->iid)
+            *ppv = static_cast<I*>(this);
+        else if (riid == IID_ISupportErrorInfo)
+            *ppv = static_cast<ISupportErrorInfo*>(this);
+        else if (riid == IID_IConnectionPointContainer && events_)
+            *ppv = static_cast<IConnectionPointContainer*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG r = --refs_;
+        if (r == 0) delete this;
+        return r;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 0;  // no type information object; the member tables answer by name
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** p) override {
+        if (p) *p = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
+        return dispatch_get_ids(*info_->spec, names, count, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excep, UINT* arg_err) override {
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
+        ComPtr<I> hold(static_cast<I*>(this));
+        return dispatch_invoke(*info_->spec, static_cast<I*>(this), id, flags, params, result, excep, arg_err);
+    }
+
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
+        return riid == *info_->iid ? S_OK : S_FALSE;
+    }
+
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** e) override;
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
+        if (!cp) return E_POINTER;
+        *cp = nullptr;
+        if (!events_ || riid != events_->iid()) return CONNECT_E_NOCONNECTION;
+        events_->AddRef();
+        *cp = events_;
+        return S_OK;
+    }
+
+protected:
+    Impl& impl() { return impl_; }
+
+    // The entry-table path of every member: right thread, one reference held
+    // while it runs, errors turned into a status with the thread's error info.
+    template <class F>
+    HRESULT early(F&& body) {
+        if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
+        ComPtr<I> hold(static_cast<I*>(this));
+        try {
+            body();
+            return S_OK;
+        } catch (Error& e) {
+            e.set_source_if_empty(from_utf8(info_->progid));
+            set_thread_error(e.source(), e.description());
+            return e.status();
+        } catch (const StatusError& e) {
+            clear_thread_error();
+            return e.status();
+        } catch (const std::bad_alloc&) {
+            set_thread_error(from_utf8(info_->progid), error_description(err::OutOfMemory));
+            return T2_ERROR_STATUS(err::OutOfMemory);
+        } catch (...) {
+            set_thread_error(from_utf8(info_->progid), u"Unexpected internal failure");
+            return E_UNEXPECTED;
+        }
+    }
+
+private:
+    std::atomic<ULONG> refs_{1};
+    const ClassInfo* info_;
+    std::thread::id owner_;
+    ConnectionPoint* events_;
+    Impl impl_;
+};
+
+HRESULT make_point_enumerator(IConnectionPoint* only, IEnumConnectionPoints** e);
+
+template <class I, class Impl>
+HRESULT STDMETHODCALLTYPE ComCore<I, Impl>::EnumConnectionPoints(IEnumConnectionPoints** e) {
+    return make_point_enumerator(events_, e);
+}
+
+// The entry tables: one class template per interface that overrides its slots.
+#define T2_ENTRIES(cls, iface, inst, ev)         \
+    template <class Base>                        \
+    class Entries##iface final : public Base {   \
+    public:                                      \
+        using Base::Base;                        \
+        T2_MEMBERS_##iface(T2_OVERRIDE)          \
+    };                                           \
+    template <class Impl>                        \
+    using Com##iface = Entries##iface<ComCore<iface, Impl>>;
+T2_CLASSES(T2_ENTRIES)
+#undef T2_ENTRIES
+
+// The factories' create functions, one per class, defined with the class.
+#define T2_DECLARE_CREATE(cls, iface, inst, ev) IUnknown* create_##cls();
+T2_CLASSES(T2_DECLARE_CREATE)
+#undef T2_DECLARE_CREATE
+
+// Defines the create function of a class from its implementation type.
+#define T2_DEFINE_CLASS(cls, iface, Impl)                                        \
+    IUnknown* t2::create_##cls() {                                               \
+        return static_cast<iface*>(new ::t2::Com##iface<Impl>(::t2::find_class(CLSID_##cls))); \
+    }
+
+}  // namespace t2

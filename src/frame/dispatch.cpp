@@ -1,0 +1,307 @@
+// Late-bound calls over a member table: names to member ids without regard to
+// case, and Invoke with conversion to the declared types, defaults for omitted
+// optional parameters, named arguments, property put and by-ref write-back.
+#include <vector>
+
+#include "com.hpp"
+
+namespace t2 {
+
+VARTYPE vartype_of(Type t) {
+    switch (t) {
+        case Type::Boolean: return VT_BOOL;
+        case Type::Integer: return VT_I2;
+        case Type::Long: case Type::Enum: case Type::Rop: case Type::Color: return VT_I4;
+        case Type::Byte: return VT_UI1;
+        case Type::String: return VT_BSTR;
+        case Type::Variant: return VT_VARIANT;
+        case Type::Object: case Type::Picture: case Type::DIB: return VT_DISPATCH;
+        case Type::None: return VT_EMPTY;
+    }
+    return VT_EMPTY;
+}
+
+const char16_t* type_name(Type t) {
+    switch (t) {
+        case Type::None: return u"none";
+        case Type::Boolean: return u"Boolean";
+        case Type::Integer: return u"Integer";
+        case Type::Long: return u"Long";
+        case Type::Byte: return u"Byte";
+        case Type::String: return u"String";
+        case Type::Variant: return u"Variant";
+        case Type::Object: return u"Object";
+        case Type::Picture: return u"Picture";
+        case Type::DIB: return u"cDIBSection";
+        case Type::Enum: return u"QELCompanyInformationTypeConstants";
+        case Type::Rop: return u"RasterOpConstants";
+        case Type::Color: return u"OLE_COLOR";
+    }
+    return u"?";
+}
+
+namespace {
+
+// Where the value of a declared type lives inside a VARIANT.
+void* storage(VARIANT& v, Type t) {
+    switch (t) {
+        case Type::Boolean: case Type::Integer: return &v.iVal;
+        case Type::Long: case Type::Enum: case Type::Rop: case Type::Color: return &v.lVal;
+        case Type::Byte: return &v.bVal;
+        case Type::String: return &v.bstrVal;
+        case Type::Variant: return &v;
+        case Type::Object: case Type::Picture: case Type::DIB: return &v.pdispVal;
+        case Type::None: return nullptr;
+    }
+    return nullptr;
+}
+
+bool is_missing(const VARIANT* v) {
+    if (!v) return true;
+    VARIANT d = deref(*v);
+    return d.vt == VT_ERROR && d.scode == DISP_E_PARAMNOTFOUND;
+}
+
+HRESULT set_default(const ParamSpec& p, VARIANT& out) {
+    VariantInit(&out);
+    if (p.type == Type::Variant) {
+        out.vt = VT_ERROR;  // an omitted Variant stays the omitted-argument marker
+        out.scode = DISP_E_PARAMNOTFOUND;
+        return S_OK;
+    }
+    out.vt = vartype_of(p.type);
+    int32_t v = p.def == Default::Value ? p.def_value : 0;
+    switch (p.type) {
+        case Type::Boolean: out.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE; break;
+        case Type::Integer: out.iVal = static_cast<SHORT>(v); break;
+        case Type::Byte: out.bVal = static_cast<BYTE>(v); break;
+        case Type::String:
+            if (p.def == Default::Text) {
+                out.bstrVal = SysAllocString(p.def_text);
+                if (!out.bstrVal) return E_OUTOFMEMORY;
+            }
+            break;
+        case Type::Object: case Type::Picture: case Type::DIB: out.pdispVal = nullptr; break;
+        default: out.lVal = v; break;
+    }
+    return S_OK;
+}
+
+// Converts an argument to a parameter's declared type.
+HRESULT convert_arg(const VARIANT& src, const ParamSpec& p, VARIANT& out) {
+    HRESULT hr = coerce(src, vartype_of(p.type), out);
+    if (FAILED(hr)) return hr;
+    if (p.type == Type::DIB && out.pdispVal) {
+        IDispatch* dib = nullptr;
+        if (FAILED(out.pdispVal->QueryInterface(IID__cDIBSection, reinterpret_cast<void**>(&dib))) || !dib) {
+            VariantClear(&out);
+            return DISP_E_TYPEMISMATCH;
+        }
+        out.pdispVal->Release();
+        out.pdispVal = dib;
+    }
+    return S_OK;
+}
+
+void fill_exception(EXCEPINFO* excep, HRESULT hr) {
+    *excep = EXCEPINFO{};
+    excep->scode = hr;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        info->GetSource(&excep->bstrSource);
+        info->GetDescription(&excep->bstrDescription);
+        info->Release();
+    }
+    if (!excep->bstrDescription) {
+        String d = error_description(error_number_of(hr));
+        excep->bstrDescription = SysAllocStringLen(d.data(), static_cast<UINT>(d.size()));
+    }
+}
+
+const MemberSpec* pick_member(const InterfaceSpec& spec, DISPID id, WORD flags) {
+    const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+    const MemberSpec* fallback = nullptr;
+    for (size_t i = 0; i < spec.count; ++i) {
+        const MemberSpec& m = spec.members[i];
+        if (m.id != id) continue;
+        if (put) {
+            if (m.kind == Kind::Let) return &m;
+            continue;
+        }
+        if (m.kind == Kind::Let) continue;
+        if ((flags & DISPATCH_METHOD) && m.kind == Kind::Method) return &m;
+        if ((flags & DISPATCH_PROPERTYGET) && m.kind == Kind::Get) return &m;
+        fallback = &m;
+    }
+    return fallback;
+}
+
+struct Prepared {
+    std::vector<VARIANT> conv;
+    ~Prepared() {
+        for (auto& v : conv) VariantClear(&v);
+    }
+};
+
+}  // namespace
+
+HRESULT dispatch_get_ids(const InterfaceSpec& spec, LPOLESTR* names, UINT count, DISPID* ids) {
+    if (!names || !ids) return E_INVALIDARG;
+    if (count == 0) return S_OK;
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    const MemberSpec* found = nullptr;
+    if (names[0]) {
+        for (size_t i = 0; i < spec.count && !found; ++i)
+            if (equal_nocase(spec.members[i].name, names[0])) found = &spec.members[i];
+    }
+    if (!found) return DISP_E_UNKNOWNNAME;
+    ids[0] = found->id;
+    HRESULT hr = S_OK;
+    for (UINT k = 1; k < count; ++k) {
+        bool ok = false;
+        for (size_t i = 0; i < spec.count && !ok; ++i) {
+            const MemberSpec& m = spec.members[i];
+            if (m.id != found->id || m.kind == Kind::Let) continue;
+            int idx = 0;
+            for (const ParamSpec& p : m.params) {
+                if (names[k] && equal_nocase(p.name, names[k])) {
+                    ids[k] = idx;
+                    ok = true;
+                    break;
+                }
+                ++idx;
+            }
+        }
+        if (!ok) hr = DISP_E_UNKNOWNNAME;
+    }
+    return hr;
+}
+
+HRESULT dispatch_invoke(const InterfaceSpec& spec, IDispatch* self, DISPID id, WORD flags, DISPPARAMS* dp,
+                        VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
+    DISPPARAMS empty{nullptr, nullptr, 0, 0};
+    if (!dp) dp = &empty;
+    if ((dp->cArgs && !dp->rgvarg) || dp->cNamedArgs > dp->cArgs || (dp->cNamedArgs && !dp->rgdispidNamedArgs))
+        return E_INVALIDARG;
+    const MemberSpec* m = pick_member(spec, id, flags);
+    if (!m) return DISP_E_MEMBERNOTFOUND;
+
+    const bool put = m->kind == Kind::Let;
+    const size_t n = m->params.size();
+    const ParamSpec* params = m->params.begin();
+    std::vector<const VARIANT*> src(n, nullptr);
+    std::vector<UINT> where(n, 0);  // index of each argument in rgvarg, for puArgErr
+
+    const UINT named = dp->cNamedArgs;
+    const UINT positional = dp->cArgs - named;
+    if (named && !put) {
+        for (UINT k = 0; k < named; ++k)
+            if (dp->rgdispidNamedArgs[k] == DISPID_PROPERTYPUT) return DISP_E_PARAMNOTFOUND;
+    }
+    // A property put carries its value as the named DISPID_PROPERTYPUT argument;
+    // a client that sends it positionally has it as the last positional argument.
+    size_t positional_params = n;
+    bool value_named = false;
+    if (put) {
+        for (UINT k = 0; k < named; ++k) value_named |= dp->rgdispidNamedArgs[k] == DISPID_PROPERTYPUT;
+        if (value_named) positional_params = n - 1;
+    }
+    if (positional > positional_params) return DISP_E_BADPARAMCOUNT;
+    for (UINT i = 0; i < positional; ++i) {
+        src[i] = &dp->rgvarg[dp->cArgs - 1 - i];
+        where[i] = dp->cArgs - 1 - i;
+    }
+    for (UINT k = 0; k < named; ++k) {
+        DISPID pid = dp->rgdispidNamedArgs[k];
+        size_t idx;
+        if (put && pid == DISPID_PROPERTYPUT) {
+            idx = n - 1;
+        } else {
+            if (pid < 0 || static_cast<size_t>(pid) >= positional_params || src[static_cast<size_t>(pid)]) {
+                if (arg_err) *arg_err = k;
+                return DISP_E_PARAMNOTFOUND;
+            }
+            idx = static_cast<size_t>(pid);
+        }
+        src[idx] = &dp->rgvarg[k];
+        where[idx] = k;
+    }
+
+    Prepared prep;
+    prep.conv.resize(n);
+    for (auto& v : prep.conv) VariantInit(&v);
+    std::vector<void*> ptrs(n, nullptr);
+    struct WriteBack {
+        size_t index;
+        VARIANT* target;
+    };
+    std::vector<WriteBack> writebacks;
+
+    for (size_t i = 0; i < n; ++i) {
+        const ParamSpec& p = params[i];
+        const VARIANT* v = src[i];
+        if (is_missing(v)) {
+            if (p.def == Default::Required) {
+                if (arg_err) *arg_err = v ? where[i] : 0;
+                return DISP_E_PARAMNOTOPTIONAL;
+            }
+            HRESULT hr = set_default(p, prep.conv[i]);
+            if (FAILED(hr)) return hr;
+            ptrs[i] = storage(prep.conv[i], p.type);
+            continue;
+        }
+        if (p.by_ref && (v->vt & VT_BYREF)) {
+            VARIANT* caller = const_cast<VARIANT*>(v);
+            if (!caller->byref) return E_INVALIDARG;
+            if (p.type == Type::Variant) {
+                // the member reads and assigns through the caller's reference
+                ptrs[i] = (caller->vt == (VT_BYREF | VT_VARIANT)) ? static_cast<void*>(caller->pvarVal) : caller;
+                continue;
+            }
+            if (p.type != Type::DIB && (caller->vt & VT_TYPEMASK) == vartype_of(p.type)) {
+                ptrs[i] = caller->byref;  // the caller's own variable
+                continue;
+            }
+            writebacks.push_back({i, caller});
+        }
+        HRESULT hr = convert_arg(*v, p, prep.conv[i]);
+        if (FAILED(hr)) {
+            if (arg_err) *arg_err = where[i];
+            return hr;
+        }
+        ptrs[i] = storage(prep.conv[i], p.type);
+    }
+
+    VARIANT res;
+    VariantInit(&res);
+    HRESULT hr = m->thunk(self, ptrs.data(), storage(res, m->result));
+    if (FAILED(hr)) {
+        VariantClear(&res);
+        if (!excep) return hr;
+        fill_exception(excep, hr);
+        return DISP_E_EXCEPTION;
+    }
+    if (m->result != Type::Variant && m->result != Type::None) res.vt = vartype_of(m->result);
+
+    for (const WriteBack& w : writebacks) {
+        const ParamSpec& p = params[w.index];
+        VARIANT value = prep.conv[w.index];
+        value.vt = vartype_of(p.type);
+        try {
+            Variant target;
+            target.raw() = *w.target;  // a reference: clearing it frees nothing
+            target.assign(Variant(value));
+        } catch (const Error&) {
+            VariantClear(&res);
+            if (arg_err) *arg_err = where[w.index];
+            return DISP_E_TYPEMISMATCH;
+        }
+    }
+    if (result)
+        *result = res;
+    else
+        VariantClear(&res);
+    return S_OK;
+}
+
+}  // namespace t2

@@ -1,0 +1,189 @@
+// The exported entry points: class factories, unloading, registration, and the
+// implicit instances of the application objects.
+#include <dlfcn.h>
+
+#include <new>
+
+#include "com.hpp"
+#include "frame/entry.hpp"
+#include "platform/registry.hpp"
+
+namespace t2 {
+namespace {
+
+// One factory per class, living as long as the library; factories are not
+// objects for DllCanUnloadNow, only their locks count.
+class ClassFactory final : public IClassFactory {
+public:
+    explicit ClassFactory(const ClassInfo* info) : info_(info) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *ppv = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        IUnknown* obj = nullptr;
+        try {
+            obj = info_->create();
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_UNEXPECTED;
+        }
+        HRESULT hr = obj->QueryInterface(riid, ppv);
+        obj->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        server_lock(lock != 0);
+        return S_OK;
+    }
+
+private:
+    const ClassInfo* info_;
+};
+
+ClassFactory* factory_for(const ClassInfo* info) {
+    size_t n = 0;
+    const ClassInfo* const* all = all_classes(n);
+    static ClassFactory* factories = [] {
+        size_t count = 0;
+        const ClassInfo* const* list = all_classes(count);
+        auto* f = static_cast<ClassFactory*>(::operator new(sizeof(ClassFactory) * count));
+        for (size_t i = 0; i < count; ++i) new (&f[i]) ClassFactory(list[i]);
+        return f;
+    }();
+    for (size_t i = 0; i < n; ++i)
+        if (all[i] == info) return &factories[i];
+    return nullptr;
+}
+
+std::string library_path() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&DllRegisterServer), &info) && info.dli_fname) {
+        char buf[4096];
+        if (realpath(info.dli_fname, buf)) return buf;
+        return info.dli_fname;
+    }
+    return "libtavolin2.so";
+}
+
+std::vector<platform::RegistryKey> registration_keys() {
+    std::vector<platform::RegistryKey> keys;
+    const std::string lib = guid_text(LIBID_TAVOLIN2);
+    const std::string path = library_path();
+    size_t n = 0;
+    const ClassInfo* const* all = all_classes(n);
+    for (size_t i = 0; i < n; ++i) {
+        const ClassInfo* c = all[i];
+        const std::string clsid = guid_text(*c->clsid);
+        keys.push_back({"CLSID\\" + clsid,
+                        {{"@", to_utf8(c->name)},
+                         {"ProgID", c->progid},
+                         {"InprocServer32", path},
+                         {"ThreadingModel", "Apartment"},
+                         {"TypeLib", lib},
+                         {"Version", "1.0"},
+                         {"Instancing", c->app_object ? "AppObject" : "Creatable"}}});
+        keys.push_back({c->progid, {{"@", to_utf8(c->name)}, {"CLSID", clsid}}});
+        const std::string ifname = "_" + to_utf8(c->name);
+        keys.push_back({"Interface\\" + guid_text(*c->iid),
+                        {{"@", ifname}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dual"}}});
+    }
+    keys.push_back({"Interface\\" + guid_text(DIID___GIF), {{"@", "__GIF"}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dispinterface"}}});
+    keys.push_back({"Interface\\" + guid_text(DIID___cPalette), {{"@", "__cPalette"}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dispinterface"}}});
+    keys.push_back({"TypeLib\\" + lib + "\\1.0",
+                    {{"@", "TAVOLIN2"}, {"LCID", "0409"}, {"Path", path}, {"Flags", "0"}, {"FileVersion", "2.0.0.61"}}});
+    return keys;
+}
+
+}  // namespace
+
+ComPtr<IDispatch> app_object(const CLSID& clsid) {
+    // One implicit instance per client thread, created on first use.
+    struct Slot {
+        const CLSID* clsid;
+        ComPtr<IDispatch> obj;
+    };
+    thread_local std::vector<Slot> slots;
+    for (auto& s : slots)
+        if (*s.clsid == clsid) return s.obj;
+    const ClassInfo* info = find_class(clsid);
+    if (!info || !info->app_object) return {};
+    IUnknown* u = info->create();
+    IDispatch* d = nullptr;
+    u->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
+    u->Release();
+    slots.push_back({info->clsid, ComPtr<IDispatch>::adopt(d)});
+    return slots.back().obj;
+}
+
+}  // namespace t2
+
+T2_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    const t2::ClassInfo* info = t2::find_class(rclsid);
+    if (!info) return CLASS_E_CLASSNOTAVAILABLE;
+    try {
+        return t2::factory_for(info)->QueryInterface(riid, ppv);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+T2_API HRESULT DllCanUnloadNow(void) { return (t2::live_objects() == 0 && t2::server_locks() == 0) ? S_OK : S_FALSE; }
+
+T2_API HRESULT DllRegisterServer(void) {
+    try {
+        return t2::platform::registry_update(t2::registration_keys(), {}) ? S_OK : SELFREG_E_CLASS;
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
+}
+
+T2_API HRESULT DllUnregisterServer(void) {
+    try {
+        std::vector<std::string> names;
+        for (auto& k : t2::registration_keys()) names.push_back(k.name);
+        return t2::platform::registry_update({}, names) ? S_OK : SELFREG_E_CLASS;
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
+}
+
+T2_API HRESULT T2GetAppObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    try {
+        auto obj = t2::app_object(rclsid);
+        if (!obj) return t2::find_class(rclsid) ? CLASS_E_CLASSNOTAVAILABLE : REGDB_E_CLASSNOTREG;
+        return obj->QueryInterface(riid, ppv);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+T2_API HRESULT T2CLSIDFromProgID(const char* progid, CLSID* clsid) {
+    if (!progid || !clsid) return E_INVALIDARG;
+    if (const t2::ClassInfo* c = t2::find_class(std::string_view(progid))) {
+        *clsid = *c->clsid;
+        return S_OK;
+    }
+    // Another library's class, known only through the registry.
+    if (auto v = t2::platform::registry_value(progid, "CLSID"))
+        if (auto g = t2::parse_guid(*v)) {
+            *clsid = *g;
+            return S_OK;
+        }
+    return REGDB_E_CLASSNOTREG;
+}

@@ -1,0 +1,224 @@
+// Error numbers and texts, per-thread error info (exported SetErrorInfo /
+// GetErrorInfo / CreateErrorInfo) and the report handling style.
+#include "errors.hpp"
+
+#include <atomic>
+#include <new>
+
+#include "convert.hpp"
+#include "guids.hpp"
+#include "platform/msgbox.hpp"
+#include "strings.hpp"
+
+namespace t2 {
+
+String error_description(int32_t n) {
+    switch (n) {
+        case 3: return u"Return without GoSub";
+        case 5: return u"Invalid procedure call or argument";
+        case 6: return u"Overflow";
+        case 7: return u"Out of memory";
+        case 9: return u"Subscript out of range";
+        case 10: return u"This array is fixed or temporarily locked";
+        case 11: return u"Division by zero";
+        case 13: return u"Type mismatch";
+        case 17: return u"Can't perform requested operation";
+        case 28: return u"Out of stack space";
+        case 48: return u"Error in loading DLL";
+        case 52: return u"Bad file name or number";
+        case 53: return u"File not found";
+        case 54: return u"Bad file mode";
+        case 55: return u"File already open";
+        case 57: return u"Device I/O error";
+        case 58: return u"File already exists";
+        case 61: return u"Disk full";
+        case 62: return u"Input past end of file";
+        case 63: return u"Bad record number";
+        case 67: return u"Too many files";
+        case 68: return u"Device unavailable";
+        case 70: return u"Permission denied";
+        case 71: return u"Disk not ready";
+        case 75: return u"Path/File access error";
+        case 76: return u"Path not found";
+        case 91: return u"Object variable or With block variable not set";
+        case 94: return u"Invalid use of Null";
+        case 326: return u"Resource not found";
+        case 424: return u"Object required";
+        case 429: return u"Object can't be created";
+        case 438: return u"Object doesn't support this property or method";
+        case 445: return u"Object doesn't support this action";
+        case 448: return u"Named argument not found";
+        case 449: return u"Argument not optional";
+        case 450: return u"Wrong number of arguments or invalid property assignment";
+        case 451: return u"Property let procedure not defined and property get procedure did not return an object";
+        default: return u"Application-defined or object-defined error";
+    }
+}
+
+const char* Error::what() const noexcept {
+    try {
+        what_ = "error " + std::to_string(number_) + ": " + to_utf8(description_);
+        return what_.c_str();
+    } catch (...) {
+        return "runtime error";
+    }
+}
+
+void raise(int32_t number) { throw Error(number); }
+void raise(int32_t number, const String& description) { throw Error(number, description); }
+
+int32_t error_number_of(HRESULT hr) {
+    if (T2_IS_ERROR_STATUS(hr)) return static_cast<int32_t>(static_cast<uint32_t>(hr) & 0xFFFFu);
+    switch (hr) {
+        case DISP_E_TYPEMISMATCH: return err::TypeMismatch;
+        case DISP_E_OVERFLOW: return err::Overflow;
+        case DISP_E_DIVBYZERO: return err::DivisionByZero;
+        case DISP_E_UNKNOWNNAME:
+        case DISP_E_MEMBERNOTFOUND: return err::NoSuchMember;
+        case DISP_E_PARAMNOTFOUND: return err::NamedArgNotFound;
+        case DISP_E_PARAMNOTOPTIONAL: return err::ArgNotOptional;
+        case DISP_E_BADPARAMCOUNT: return err::WrongArgCount;
+        case DISP_E_BADINDEX: return err::Subscript;
+        case E_OUTOFMEMORY: return err::OutOfMemory;
+        case E_POINTER: return err::ObjectNotSet;
+        default: return static_cast<int32_t>(hr);  // a platform status, reported as it is
+    }
+}
+
+// ---- error info object ----
+namespace {
+
+class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IErrorInfo)
+            *ppv = static_cast<IErrorInfo*>(this);
+        else if (riid == IID_ICreateErrorInfo)
+            *ppv = static_cast<ICreateErrorInfo*>(this);
+        else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG r = --refs_;
+        if (r == 0) delete this;
+        return r;
+    }
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* g) override {
+        if (!g) return E_POINTER;
+        *g = guid_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* p) override { return out(p, source_); }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* p) override { return out(p, description_); }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* p) override { return out(p, help_); }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* p) override {
+        if (!p) return E_POINTER;
+        *p = context_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetGUID(REFGUID g) override { guid_ = g; return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR s) override { return set(source_, s); }
+    HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR s) override { return set(description_, s); }
+    HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR s) override { return set(help_, s); }
+    HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD c) override { context_ = c; return S_OK; }
+
+private:
+    static HRESULT out(BSTR* p, const String& s) {
+        if (!p) return E_POINTER;
+        *p = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+        return (*p || s.empty()) ? S_OK : E_OUTOFMEMORY;
+    }
+    static HRESULT set(String& dst, LPOLESTR s) {
+        try {
+            dst = s ? String(s) : String();
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+    std::atomic<ULONG> refs_{1};
+    GUID guid_{};
+    String source_, description_, help_;
+    DWORD context_ = 0;
+};
+
+// One slot per thread, holding one reference.
+struct ThreadSlot {
+    IErrorInfo* info = nullptr;
+    ~ThreadSlot() {
+        if (info) info->Release();
+    }
+};
+thread_local ThreadSlot t_error;
+
+}  // namespace
+
+void set_thread_error(const String& source, const String& description) {
+    auto* e = new (std::nothrow) ErrorInfo();
+    if (!e) return;
+    e->SetSource(const_cast<LPOLESTR>(source.c_str()));
+    e->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    SetErrorInfo(0, e);
+    e->Release();
+}
+
+void clear_thread_error() { SetErrorInfo(0, nullptr); }
+
+void check(HRESULT hr) {
+    if (SUCCEEDED(hr)) return;
+    String description, source;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        Bstr d, s;
+        info->GetDescription(d.out());
+        info->GetSource(s.out());
+        description = d.str();
+        source = s.str();
+        info->Release();
+    }
+    int32_t n = error_number_of(hr);
+    if (description.empty()) description = error_description(n);
+    throw Error(n, description, source);
+}
+
+bool report_error(const String& title, const std::function<void()>& statement) {
+    try {
+        statement();
+        return true;
+    } catch (const Error& e) {
+        platform::MsgBox(number_text(e.number()) + u", " + e.description(), platform::vbCritical | platform::vbOKOnly,
+                         title);
+        return false;
+    }
+}
+
+}  // namespace t2
+
+T2_API HRESULT SetErrorInfo(ULONG, IErrorInfo* info) {
+    if (info) info->AddRef();
+    IErrorInfo* old = t2::t_error.info;
+    t2::t_error.info = info;
+    if (old) old->Release();
+    return S_OK;
+}
+
+T2_API HRESULT GetErrorInfo(ULONG, IErrorInfo** out) {
+    if (!out) return E_INVALIDARG;
+    *out = t2::t_error.info;  // the slot's reference passes to the caller
+    t2::t_error.info = nullptr;
+    return *out ? S_OK : S_FALSE;
+}
+
+T2_API HRESULT CreateErrorInfo(ICreateErrorInfo** out) {
+    if (!out) return E_INVALIDARG;
+    auto* e = new (std::nothrow) t2::ErrorInfo();
+    if (!e) return E_OUTOFMEMORY;
+    *out = e;
+    return S_OK;
+}

@@ -1,0 +1,14 @@
+// MovieModule: registered with its full member table; the members are built in a
+// later step and until then each raises "not available" (error 445).
+#include "frame/com.hpp"
+
+namespace t2 {
+namespace {
+class Movie : public ImplOf<_MovieModule> {
+public:
+    T2_MEMBERS__MovieModule(T2_NATURAL_STUB)
+};
+}  // namespace
+}  // namespace t2
+
+T2_DEFINE_CLASS(MovieModule, _MovieModule, t2::Movie)

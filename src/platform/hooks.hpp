@@ -1,0 +1,4 @@
+// Host hooks of the platform layer (declared in the public header).
+#pragma once
+
+#include "tavolin2/tavolin2.h"

@@ -1,0 +1,61 @@
+// Message boxes and the end-of-program request, through host-installed handlers.
+#include "platform/msgbox.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/hooks.hpp"
+
+namespace {
+struct Handlers {
+    T2MessageBoxHandler box = nullptr;
+    void* box_ctx = nullptr;
+    T2Hook end = nullptr;
+    void* end_ctx = nullptr;
+};
+// Process-wide, like the platform's own windowing: a host installs these once.
+Handlers g_handlers;
+}  // namespace
+
+T2_API void T2SetMessageBoxHandler(T2MessageBoxHandler handler, void* context) {
+    g_handlers.box = handler;
+    g_handlers.box_ctx = context;
+}
+
+T2_API void T2SetEndProgramHandler(T2Hook hook, void* context) {
+    g_handlers.end = hook;
+    g_handlers.end_ctx = context;
+}
+
+namespace t2::platform {
+
+int default_button(int style) {
+    int buttons = style & 7;
+    bool second = (style & 0x300) == vbDefaultButton2;
+    switch (buttons) {
+        case vbOKCancel: return second ? vbCancel : vbOK;
+        case 2: return second ? 4 /* retry */ : 3 /* abort */;
+        case vbYesNoCancel: return second ? vbNo : vbYes;
+        case vbYesNo: return second ? vbNo : vbYes;
+        case 5: return second ? vbCancel : 4;
+        default: return vbOK;
+    }
+}
+
+int MsgBox(const String& prompt, int style, const String& title) {
+    std::string text = to_utf8(prompt), head = to_utf8(title);
+    if (g_handlers.box) return g_handlers.box(g_handlers.box_ctx, text.c_str(), head.c_str(), style);
+    std::fprintf(stderr, "[%s] %s\n", head.c_str(), text.c_str());
+    return default_button(style);
+}
+
+void EndProgram() {
+    if (g_handlers.end) {
+        g_handlers.end(g_handlers.end_ctx);
+        return;
+    }
+    std::fflush(nullptr);
+    std::exit(1);
+}
+
+}  // namespace t2::platform

@@ -1,0 +1,35 @@
+// Message boxes: the library's only user interface.  The host installs the
+// handler that shows them; without one the text goes to stderr and the
+// default button is the answer.
+#pragma once
+
+#include "frame/strings.hpp"
+
+namespace t2::platform {
+
+// Buttons, icons and default-button flags, as the platform numbers them.
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbOKCancel = 1;
+inline constexpr int vbYesNoCancel = 3;
+inline constexpr int vbYesNo = 4;
+inline constexpr int vbCritical = 16;
+inline constexpr int vbQuestion = 32;
+inline constexpr int vbExclamation = 48;
+inline constexpr int vbInformation = 64;
+inline constexpr int vbDefaultButton2 = 256;
+// Answers.
+inline constexpr int vbOK = 1;
+inline constexpr int vbCancel = 2;
+inline constexpr int vbYes = 6;
+inline constexpr int vbNo = 7;
+
+// Shows a modal message box and returns the button chosen.
+int MsgBox(const String& prompt, int style, const String& title);
+
+// The button a box answers when nobody is there to choose.
+int default_button(int style);
+
+// The end-of-program request (the octree's "No"): runs the host's handler.
+void EndProgram();
+
+}  // namespace t2::platform

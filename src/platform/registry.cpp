@@ -1,0 +1,141 @@
+// Registry file: "[key]" lines open a key, "name=value" lines give its values.
+#include "platform/registry.hpp"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace t2::platform {
+
+std::string registry_path() {
+    std::string base;
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
+        base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h)
+        base = std::string(h) + "/.local/share";
+    else
+        base = "/tmp";
+    return base + "/tavolin2/registry";
+}
+
+namespace {
+
+bool make_dirs(const std::string& path) {
+    for (size_t i = 1; i < path.size(); ++i) {
+        if (path[i] != '/') continue;
+        std::string part = path.substr(0, i);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+bool parse(std::istream& in, std::vector<RegistryKey>& keys) {
+    std::string line;
+    RegistryKey* cur = nullptr;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            keys.push_back({line.substr(1, line.size() - 2), {}});
+            cur = &keys.back();
+            continue;
+        }
+        auto eq = line.find('=');
+        if (eq == std::string::npos || !cur) continue;  // not ours to judge: kept out of the model
+        cur->values.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    }
+    return !in.bad();
+}
+
+}  // namespace
+
+bool registry_read(std::vector<RegistryKey>& keys, std::string* error) {
+    keys.clear();
+    std::ifstream in(registry_path());
+    if (!in) return true;
+    if (!parse(in, keys)) {
+        if (error) *error = "cannot read " + registry_path();
+        return false;
+    }
+    return true;
+}
+
+bool registry_update(const std::vector<RegistryKey>& add, const std::vector<std::string>& remove, std::string* error) {
+    const std::string path = registry_path();
+    auto fail = [&](const std::string& what) {
+        if (error) *error = what + " " + path + ": " + std::strerror(errno);
+        return false;
+    };
+    if (!make_dirs(path)) return fail("cannot create the folder of");
+    int lock = open((path + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    if (lock < 0) return fail("cannot lock");
+    flock(lock, LOCK_EX);
+    struct Unlock {
+        int fd;
+        ~Unlock() {
+            flock(fd, LOCK_UN);
+            close(fd);
+        }
+    } unlock{lock};
+
+    std::vector<RegistryKey> keys;
+    if (!registry_read(keys, error)) return false;
+    auto drop = [&](const std::string& name) {
+        keys.erase(std::remove_if(keys.begin(), keys.end(), [&](const RegistryKey& k) { return k.name == name; }),
+                   keys.end());
+    };
+    for (const auto& name : remove) drop(name);
+    for (const auto& k : add) drop(k.name);
+    for (const auto& k : add) keys.push_back(k);
+
+    std::ostringstream out;
+    for (const auto& k : keys) {
+        out << '[' << k.name << "]\n";
+        for (const auto& [n, v] : k.values) out << n << '=' << v << '\n';
+        out << '\n';
+    }
+    const std::string text = out.str();
+    const std::string tmp = path + ".tmp";
+    int fd = open(tmp.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0) return fail("cannot write");
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t w = write(fd, text.data() + done, text.size() - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            close(fd);
+            unlink(tmp.c_str());
+            return fail("cannot write");
+        }
+        done += static_cast<size_t>(w);
+    }
+    if (fsync(fd) != 0 || close(fd) != 0) {
+        unlink(tmp.c_str());
+        return fail("cannot write");
+    }
+    if (rename(tmp.c_str(), path.c_str()) != 0) {
+        unlink(tmp.c_str());
+        return fail("cannot replace");
+    }
+    return true;
+}
+
+std::optional<std::string> registry_value(const std::string& key, const std::string& value) {
+    std::vector<RegistryKey> keys;
+    if (!registry_read(keys)) return std::nullopt;
+    for (const auto& k : keys)
+        if (k.name == key)
+            for (const auto& [n, v] : k.values)
+                if (n == value) return v;
+    return std::nullopt;
+}
+
+}  // namespace t2::platform
