@@ -21,9 +21,48 @@ T2_API HRESULT T2GetAppObject(REFCLSID rclsid, REFIID riid, void** ppv);
  * other libraries are looked up in the registry file. */
 T2_API HRESULT T2CLSIDFromProgID(const char* progid, CLSID* clsid);
 
+/* Where DllRegisterServer writes: $XDG_DATA_HOME/tavolin2/registry, by default
+ * ~/.local/share/tavolin2/registry.  Static text of the calling thread. */
+T2_API const char* T2RegistryPath(void);
+
+/* Creates an object by class id: this library's classes directly, others
+ * through the InprocServer32 path of the registry file. */
+T2_API HRESULT T2CoCreateInstance(REFCLSID rclsid, REFIID riid, void** ppv);
+
+/* The runtime error number a status stands for (0x800A0000+n gives n, the
+ * dispatch statuses their runtime numbers) and a description to free. */
+T2_API LONG T2DescribeStatus(HRESULT hr, BSTR* description);
+
+/* The member tables as data: for call help, script bindings and checks. */
+enum T2Kind { T2_KIND_METHOD = 0, T2_KIND_GET = 1, T2_KIND_LET = 2 };
+enum T2Type {
+    T2_TYPE_NONE, T2_TYPE_BOOLEAN, T2_TYPE_INTEGER, T2_TYPE_LONG, T2_TYPE_BYTE, T2_TYPE_STRING, T2_TYPE_VARIANT,
+    T2_TYPE_OBJECT, T2_TYPE_PICTURE, T2_TYPE_DIB, T2_TYPE_ENUM, T2_TYPE_ROP, T2_TYPE_COLOR
+};
+typedef struct T2MemberInfo {
+    const OLECHAR* name; /* static text */
+    DISPID id;
+    int kind;   /* T2Kind */
+    int result; /* T2Type */
+    UINT slot;  /* entry-table slot, from 7 */
+    UINT param_count;
+} T2MemberInfo;
+typedef struct T2ParamInfo {
+    const OLECHAR* name;
+    int type; /* T2Type */
+    int by_ref;
+    int optional;
+    VARIANT default_value; /* VT_EMPTY without a default; the caller clears it with VariantClear */
+} T2ParamInfo;
+T2_API UINT T2GetMemberCount(REFCLSID rclsid);
+T2_API HRESULT T2GetMemberInfo(REFCLSID rclsid, UINT index, T2MemberInfo* info);
+T2_API HRESULT T2GetParamInfo(REFCLSID rclsid, UINT member, UINT param, T2ParamInfo* info);
+T2_API const char* T2TypeName(int type);
+
 /* Message boxes are shown by the host.  The handler returns the button chosen
- * (1 OK, 2 Cancel, 6 Yes, 7 No); texts are UTF-8.  Without a handler the text
- * is printed on stderr and the default button is the answer. */
+ * (1 OK, 2 Cancel, 6 Yes, 7 No), or 0 for the box's default button; texts are
+ * UTF-8.  Without a handler the text is printed on stderr and the default
+ * button is the answer. */
 typedef int (*T2MessageBoxHandler)(void* context, const char* text, const char* title, int style);
 typedef void (*T2Hook)(void* context);
 T2_API void T2SetMessageBoxHandler(T2MessageBoxHandler handler, void* context);

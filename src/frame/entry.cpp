@@ -187,3 +187,96 @@ T2_API HRESULT T2CLSIDFromProgID(const char* progid, CLSID* clsid) {
         }
     return REGDB_E_CLASSNOTREG;
 }
+
+T2_API HRESULT T2CoCreateInstance(REFCLSID rclsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
+    GetClassObject get = &DllGetClassObject;
+    if (!t2::find_class(rclsid)) {
+        auto path = t2::platform::registry_value("CLSID\\" + t2::guid_text(rclsid), "InprocServer32");
+        if (!path) return REGDB_E_CLASSNOTREG;
+        void* lib = dlopen(path->c_str(), RTLD_NOW | RTLD_LOCAL);  // stays loaded: its objects may live on
+        if (!lib) return REGDB_E_CLASSNOTREG;
+        get = reinterpret_cast<GetClassObject>(dlsym(lib, "DllGetClassObject"));
+        if (!get) return REGDB_E_CLASSNOTREG;
+    }
+    IClassFactory* factory = nullptr;
+    HRESULT hr = get(rclsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (FAILED(hr)) return hr;
+    hr = factory->CreateInstance(nullptr, riid, ppv);
+    factory->Release();
+    return hr;
+}
+
+T2_API LONG T2DescribeStatus(HRESULT hr, BSTR* description) {
+    LONG n = t2::error_number_of(hr);
+    if (description) {
+        t2::String d;
+        if (T2_IS_ERROR_STATUS(hr) || n != hr)
+            d = t2::error_description(n);
+        else
+            d = t2::from_utf8("platform status " + t2::guid_text(GUID{static_cast<uint32_t>(hr), 0, 0, {}}).substr(1, 8));
+        *description = SysAllocStringLen(d.data(), static_cast<UINT>(d.size()));
+    }
+    return n;
+}
+
+namespace {
+const t2::InterfaceSpec* spec_of(REFCLSID rclsid) {
+    const t2::ClassInfo* c = t2::find_class(rclsid);
+    return c ? c->spec : nullptr;
+}
+}  // namespace
+
+T2_API UINT T2GetMemberCount(REFCLSID rclsid) {
+    const t2::InterfaceSpec* s = spec_of(rclsid);
+    return s ? static_cast<UINT>(s->count) : 0;
+}
+
+T2_API HRESULT T2GetMemberInfo(REFCLSID rclsid, UINT index, T2MemberInfo* info) {
+    const t2::InterfaceSpec* s = spec_of(rclsid);
+    if (!s) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!info) return E_POINTER;
+    if (index >= s->count) return DISP_E_BADINDEX;
+    const t2::MemberSpec& m = s->members[index];
+    *info = T2MemberInfo{m.name, m.id, static_cast<int>(m.kind), static_cast<int>(m.result), 7 + index,
+                         static_cast<UINT>(m.params.size())};
+    return S_OK;
+}
+
+T2_API HRESULT T2GetParamInfo(REFCLSID rclsid, UINT member, UINT param, T2ParamInfo* info) {
+    const t2::InterfaceSpec* s = spec_of(rclsid);
+    if (!s) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!info) return E_POINTER;
+    if (member >= s->count || param >= s->members[member].params.size()) return DISP_E_BADINDEX;
+    const t2::ParamSpec& p = s->members[member].params.begin()[param];
+    *info = T2ParamInfo{p.name, static_cast<int>(p.type), p.by_ref, p.def != t2::Default::Required, {}};
+    VARIANT& d = info->default_value;
+    VariantInit(&d);
+    if (p.def == t2::Default::Value) {
+        d.vt = t2::vartype_of(p.type);
+        if (d.vt == VT_BOOL) d.boolVal = p.def_value ? VARIANT_TRUE : VARIANT_FALSE;
+        else if (d.vt == VT_I2) d.iVal = static_cast<SHORT>(p.def_value);
+        else if (d.vt == VT_UI1) d.bVal = static_cast<BYTE>(p.def_value);
+        else { d.vt = VT_I4; d.lVal = p.def_value; }
+    } else if (p.def == t2::Default::Text) {
+        d.bstrVal = SysAllocString(p.def_text);
+        if (!d.bstrVal) return E_OUTOFMEMORY;
+        d.vt = VT_BSTR;
+    }
+    return S_OK;
+}
+
+T2_API const char* T2TypeName(int type) {
+    static thread_local std::string name;
+    if (type < 0 || type > static_cast<int>(t2::Type::Color)) return "?";
+    name = t2::to_utf8(t2::type_name(static_cast<t2::Type>(type)));
+    return name.c_str();
+}
+
+T2_API const char* T2RegistryPath(void) {
+    static thread_local std::string path;
+    path = t2::platform::registry_path();
+    return path.c_str();
+}

@@ -293,12 +293,12 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_MODE_REF true
 #define T2_PARAMSPEC(type, name, mode, def) \
     ::t2::ParamSpec{u"" #name, ::t2::Type::type, T2_MODE_##mode, T2_DEFSPEC_##def},
-#define T2_KIND_METHOD ::t2::Kind::Method
-#define T2_KIND_GET ::t2::Kind::Get
-#define T2_KIND_LET ::t2::Kind::Let
+#define T2_SPECKIND_METHOD ::t2::Kind::Method
+#define T2_SPECKIND_GET ::t2::Kind::Get
+#define T2_SPECKIND_LET ::t2::Kind::Let
 // A row of the dispatch table; `I` names the interface where the rows are expanded.
 #define T2_SPECROW(kind, name, id, res, n, params)                                            \
     ::t2::MemberSpec{u"" #name,         static_cast<DISPID>(id),                             \
-                     T2_KIND_##kind,    ::t2::Type::res,                                     \
+                     T2_SPECKIND_##kind,    ::t2::Type::res,                                     \
                      {T2_EACH(n, T2_PARAMSPEC, params)},                                     \
                      &::t2::invoke_thunk<&I::T2_ENTRY(kind, name), n>},

@@ -44,7 +44,10 @@ int default_button(int style) {
 
 int MsgBox(const String& prompt, int style, const String& title) {
     std::string text = to_utf8(prompt), head = to_utf8(title);
-    if (g_handlers.box) return g_handlers.box(g_handlers.box_ctx, text.c_str(), head.c_str(), style);
+    if (g_handlers.box) {
+        int answer = g_handlers.box(g_handlers.box_ctx, text.c_str(), head.c_str(), style);
+        return answer ? answer : default_button(style);
+    }
     std::fprintf(stderr, "[%s] %s\n", head.c_str(), text.c_str());
     return default_button(style);
 }

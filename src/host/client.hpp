@@ -1,0 +1,56 @@
+// Host-side client helpers over the public interface only: objects by
+// programmatic name, late-bound calls by member name, value texts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tavolin2/tavolin2.h"
+
+namespace host {
+
+// A failed call: the runtime number and description a late-bound caller sees.
+struct CallError {
+    long number;
+    std::string description;
+    HRESULT status;
+};
+
+// Owns one VARIANT.
+struct Value {
+    VARIANT v;
+    Value() { VariantInit(&v); }
+    Value(const Value& o) { VariantInit(&v); VariantCopy(&v, &o.v); }
+    Value& operator=(const Value& o) { if (this != &o) VariantCopy(&v, &o.v); return *this; }
+    ~Value() { VariantClear(&v); }
+    static Value text(const std::string& utf8);
+    static Value i2(SHORT x) { Value r; r.v.vt = VT_I2; r.v.iVal = x; return r; }
+    static Value i4(LONG x) { Value r; r.v.vt = VT_I4; r.v.lVal = x; return r; }
+    static Value r8(double x) { Value r; r.v.vt = VT_R8; r.v.dblVal = x; return r; }
+    static Value boolean(bool b) { Value r; r.v.vt = VT_BOOL; r.v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; return r; }
+    static Value missing() { Value r; r.v.vt = VT_ERROR; r.v.scode = DISP_E_PARAMNOTFOUND; return r; }
+    static Value object(IDispatch* d) { Value r; r.v.vt = VT_DISPATCH; r.v.pdispVal = d; if (d) d->AddRef(); return r; }
+};
+
+struct Arg {
+    std::string name;  // empty: positional
+    Value value;
+};
+
+std::string utf8(BSTR b);
+// A value as the host prints it: strings with control characters as C escapes,
+// Booleans True/False, numbers in their standard text, Empty as "".
+std::string show(const VARIANT& v);
+
+// Creates an object by programmatic name or class id text; nullopt with the error.
+IDispatch* create_object(const std::string& progid, CallError& error, CLSID* clsid = nullptr);
+
+// Calls a member by name: flags DISPATCH_METHOD|DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT.
+bool invoke(IDispatch* obj, const std::string& member, WORD flags, std::vector<Arg>& args, Value& result,
+            CallError& error);
+
+// Whether the class's member of that name returns a value (unknown classes: true).
+bool member_has_result(const CLSID& clsid, const std::string& member);
+
+}  // namespace host
