@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "tavolin2/interfaces.h"
+#include "tavolin2/tavolin2.h"
 
 inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }

@@ -56,9 +56,11 @@ const char16_t* type_name(Type t);
 using DibRef = ComPtr<_cDIBSection>;
 
 // ---- thunk: from prepared storage to the entry table slot ----
-template <class T>
+// args[i] always points at storage: the value of a by-value parameter is read
+// from it, a by-ref parameter receives the pointer itself.
+template <class T, bool ByRef>
 T thunk_arg(void* p) {
-    if constexpr (std::is_pointer_v<T>)
+    if constexpr (ByRef)
         return static_cast<T>(p);
     else
         return *static_cast<T*>(p);
@@ -68,26 +70,27 @@ template <class PM>
 struct SlotSig;
 template <class I, class... A>
 struct SlotSig<HRESULT (I::*)(A...)> {
-    using Iface = I;
     using Pointer = HRESULT (I::*)(A...);
-    static constexpr size_t arity = sizeof...(A);
-    template <size_t N>
+    template <bool... ByRef>
     static HRESULT call(Pointer pm, IDispatch* self, void* const* args, void* result) {
+        constexpr size_t N = sizeof...(ByRef);
+        static_assert(sizeof...(A) == N || sizeof...(A) == N + 1, "member table and entry table disagree");
         auto* obj = static_cast<I*>(self);
+        using Args = std::tuple<A...>;
+        constexpr bool refs[] = {ByRef..., false};
         return [&]<size_t... K>(std::index_sequence<K...>) {
-            using Args = std::tuple<A...>;
             if constexpr (sizeof...(A) == N)
-                return (obj->*pm)(thunk_arg<std::tuple_element_t<K, Args>>(args[K])...);
+                return (obj->*pm)(thunk_arg<std::tuple_element_t<K, Args>, refs[K]>(args[K])...);
             else
-                return (obj->*pm)(thunk_arg<std::tuple_element_t<K, Args>>(args[K])...,
+                return (obj->*pm)(thunk_arg<std::tuple_element_t<K, Args>, refs[K]>(args[K])...,
                                   static_cast<std::tuple_element_t<N, Args>>(result));
         }(std::make_index_sequence<N>{});
     }
 };
 
-template <auto PM, size_t N>
+template <auto PM, bool... ByRef>
 HRESULT invoke_thunk(IDispatch* self, void* const* args, void* result) {
-    return SlotSig<decltype(PM)>::template call<N>(PM, self, args, result);
+    return SlotSig<decltype(PM)>::template call<ByRef...>(PM, self, args, result);
 }
 
 // ---- natural <-> binary adapters used by the generated entry table ----
@@ -289,6 +292,7 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_DEFSPEC_NODEF ::t2::Default::Zero, 0, nullptr
 #define T2_DEFSPEC_DEF(v) ::t2::Default::Value, (v), nullptr
 #define T2_DEFSPEC_DEFS(s) ::t2::Default::Text, 0, s
+#define T2_BYREF_FLAG(type, name, mode, def) , T2_MODE_##mode
 #define T2_MODE_VAL false
 #define T2_MODE_REF true
 #define T2_PARAMSPEC(type, name, mode, def) \
@@ -301,4 +305,4 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
     ::t2::MemberSpec{u"" #name,         static_cast<DISPID>(id),                             \
                      T2_SPECKIND_##kind,    ::t2::Type::res,                                     \
                      {T2_EACH(n, T2_PARAMSPEC, params)},                                     \
-                     &::t2::invoke_thunk<&I::T2_ENTRY(kind, name), n>},
+                     &::t2::invoke_thunk<&I::T2_ENTRY(kind, name) T2_EACH(n, T2_BYREF_FLAG, params)>},

@@ -1,0 +1,95 @@
+// The command-line host as a user runs it: output, errors and exit codes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct Result {
+    int rc;
+    std::string out, err;
+};
+
+Result run(const std::string& args) {
+    char errfile[] = "/tmp/t2cliXXXXXX";
+    int fd = mkstemp(errfile);
+    close(fd);
+    std::string cmd = std::string(TAVOLIN2_CLI) + " " + args + " 2>" + errfile;
+    Result r{};
+    FILE* p = popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    int status = pclose(p);
+    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream e(errfile);
+    r.err.assign(std::istreambuf_iterator<char>(e), {});
+    std::remove(errfile);
+    return r;
+}
+
+struct Case {
+    const char* args;
+    int rc;
+    const char* out;
+    const char* err;  // a part of stderr
+};
+
+TEST(Cli, CallSteps) {
+    const Case cases[] = {
+        {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(901)'", 0, "QEL\n", ""},
+        {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(899)'", 0, "\n",
+         "[Error In Tavolin2.clsQELCompany.GetQELCompanyInfo] 326, Resource with identifier '899' not found"},
+        {"call tavolin2.clsqelcompany 'getQELcompanyinformation(lResConst:=901)' 'GetQELCompanyInformation(\"907\")'",
+         0, "QEL\n-\n", ""},
+        {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(\"x\")'", 1, "", "error 13: Type mismatch"},
+        {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(3000000000)'", 1, "", "error 6: Overflow"},
+        {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation()'", 1, "", "error 449: Argument not optional"},
+        {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(1, 2)'", 1, "", "error 450:"},
+        {"call TAVOLIN2.clsQELCompany Nope", 1, "", "error 438: Object doesn't support this property or method"},
+        {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(nope:=1)'", 1, "", "error 448"},
+        {"call TAVOLIN2.clsTavolin2 Anything", 1, "", "error 438"},
+        {"call TAVOLIN2.Missing Count", 1, "", "error 429"},
+        {"call TAVOLIN2.cPalette 'Add(300, 0, 0)'", 1, "", "error 6: Overflow (argument 1)"},
+        {"call TAVOLIN2.cPalette Count", 1, "", "error 445: TAVOLIN2.cPalette.Count is not available"},
+        {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(901' ", 2, "", "missing )"},
+    };
+    for (const Case& c : cases) {
+        Result r = run(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
+    }
+}
+
+TEST(Cli, VendorMembersAndDemo) {
+    Result v = run("vendor");
+    EXPECT_EQ(v.rc, 0);
+    EXPECT_NE(v.out.find("901\tQEL\n"), std::string::npos);
+    EXPECT_NE(v.out.find("921\t-\n"), std::string::npos);
+    EXPECT_EQ(run("vendor 903").out, "Quillmere Engineering Laboratories\n");
+    EXPECT_EQ(run("vendor 1x").rc, 2);
+
+    Result m = run("members TAVOLIN2.cDIBSection");
+    EXPECT_EQ(m.rc, 0);
+    EXPECT_NE(m.out.find("[ByVal bAsDIB As Boolean = True]"), std::string::npos);
+    EXPECT_NE(m.out.find(" 23  0x60030011  method ApiError(ByVal e As Long) As String"), std::string::npos);
+
+    char dir[] = "/tmp/t2demoXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    Result d = run(std::string("demo ") + dir);
+    EXPECT_EQ(d.rc, 0) << d.err;
+    std::ifstream report(std::string(dir) + "/report.txt");
+    std::string text((std::istreambuf_iterator<char>(report)), {});
+    EXPECT_NE(text.find("TAVOLIN2.cPalette\tcreated\t12 members"), std::string::npos);
+    EXPECT_NE(text.find("901\tQEL"), std::string::npos);
+    std::system((std::string("rm -rf ") + dir).c_str());
+    EXPECT_EQ(run("frobnicate").rc, 2);
+}
+
+}  // namespace
