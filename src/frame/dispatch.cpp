@@ -188,7 +188,7 @@ HRESULT dispatch_invoke(const InterfaceSpec& spec, IDispatch* self, DISPID id, W
 
     const bool put = m->kind == Kind::Let;
     const size_t n = m->params.size();
-    const ParamSpec* params = m->params.begin();
+    const ParamSpec* params = m->params.data();
     std::vector<const VARIANT*> src(n, nullptr);
     std::vector<UINT> where(n, 0);  // index of each argument in rgvarg, for puArgErr
 

@@ -7,7 +7,8 @@ namespace t2 {
     namespace {                                                                    \
     struct Rows##iface {                                                           \
         using I = iface;                                                           \
-        static inline const MemberSpec rows[] = {T2_MEMBERS_##iface(T2_SPECROW)    \
+        T2_MEMBERS_##iface(T2_PARAMARRAY)                                          \
+        static constexpr MemberSpec rows[] = {T2_MEMBERS_##iface(T2_SPECROW)    \
                                                      MemberSpec{nullptr, 0, Kind::Method, Type::None, {}, nullptr}}; \
     };                                                                             \
     const InterfaceSpec kSpec##iface{u"" #iface, &IID_##iface, Rows##iface::rows,  \

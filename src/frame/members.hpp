@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
+#include <span>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -38,7 +38,7 @@ struct MemberSpec {
     DISPID id;
     Kind kind;
     Type result;
-    std::initializer_list<ParamSpec> params;
+    std::span<const ParamSpec> params;
     InvokeThunk thunk;
 };
 
@@ -300,9 +300,12 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_SPECKIND_METHOD ::t2::Kind::Method
 #define T2_SPECKIND_GET ::t2::Kind::Get
 #define T2_SPECKIND_LET ::t2::Kind::Let
+// The parameters of one row, as a static array (one spare element so none is empty).
+#define T2_PARAMARRAY(kind, name, id, res, n, params) \
+    static constexpr ::t2::ParamSpec T2_CAT(p_, T2_ENTRY(kind, name))[n + 1] = {T2_EACH(n, T2_PARAMSPEC, params){}};
 // A row of the dispatch table; `I` names the interface where the rows are expanded.
 #define T2_SPECROW(kind, name, id, res, n, params)                                            \
     ::t2::MemberSpec{u"" #name,         static_cast<DISPID>(id),                             \
                      T2_SPECKIND_##kind,    ::t2::Type::res,                                     \
-                     {T2_EACH(n, T2_PARAMSPEC, params)},                                     \
+                     std::span<const ::t2::ParamSpec>(T2_CAT(p_, T2_ENTRY(kind, name)), n),  \
                      &::t2::invoke_thunk<&I::T2_ENTRY(kind, name) T2_EACH(n, T2_BYREF_FLAG, params)>},

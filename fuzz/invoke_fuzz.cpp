@@ -1,0 +1,130 @@
+// Fuzz target: late-bound Invoke on every class with arbitrary member ids,
+// flags, argument counts, named arguments and tagged values (numbers, texts,
+// Booleans, Null, Empty, the omitted marker, objects, references).
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frame/com.hpp"
+
+namespace {
+
+struct Reader {
+    const uint8_t* p;
+    size_t n;
+    uint8_t byte() {
+        if (!n) return 0;
+        --n;
+        return *p++;
+    }
+    uint32_t u32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v = (v << 8) | byte();
+        return v;
+    }
+    double dbl() {
+        uint64_t bits = (static_cast<uint64_t>(u32()) << 32) | u32();
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return d;
+    }
+    std::u16string text() {
+        size_t len = byte() % 24;
+        std::u16string s;
+        for (size_t i = 0; i < len; ++i) s.push_back(static_cast<char16_t>(byte() | (i % 5 == 4 ? byte() << 8 : 0)));
+        return s;
+    }
+};
+
+int quiet_box(void*, const char*, const char*, int) { return 1; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    T2SetMessageBoxHandler(&quiet_box, nullptr);
+    Reader r{data, size};
+    size_t count = 0;
+    const t2::ClassInfo* const* classes = t2::all_classes(count);
+    const t2::ClassInfo* cls = classes[r.byte() % count];
+    IUnknown* unk = cls->create();
+    IDispatch* d = static_cast<IDispatch*>(static_cast<void*>(unk));
+    unk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
+    unk->Release();
+
+    DISPID id;
+    uint8_t pick = r.byte();
+    if (cls->spec->count && pick < 224)
+        id = cls->spec->members[pick % cls->spec->count].id;
+    else
+        id = static_cast<DISPID>(r.u32());
+    WORD flags = static_cast<WORD>(r.byte() & 0x0F);
+
+    // storage the by-ref arguments point into; sized up front so it never moves
+    std::vector<VARIANT> targets(16);
+    std::vector<LONG> longs(16);
+    std::vector<SHORT> shorts(16);
+    std::vector<BSTR> texts(16, nullptr);
+    for (auto& t : targets) VariantInit(&t);
+
+    size_t argc = r.byte() % 16;
+    std::vector<VARIANT> args(argc);
+    for (size_t i = 0; i < argc; ++i) {
+        VARIANT& v = args[i];
+        VariantInit(&v);
+        switch (r.byte() % 14) {
+            case 0: break;  // Empty
+            case 1: v.vt = VT_NULL; break;
+            case 2: v.vt = VT_I2; v.iVal = static_cast<SHORT>(r.u32()); break;
+            case 3: v.vt = VT_I4; v.lVal = static_cast<LONG>(r.u32()); break;
+            case 4: v.vt = VT_R8; v.dblVal = r.dbl(); break;
+            case 5: v.vt = VT_BOOL; v.boolVal = r.byte() & 1 ? VARIANT_TRUE : VARIANT_FALSE; break;
+            case 6: { auto s = r.text(); v.vt = VT_BSTR; v.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size())); break; }
+            case 7: v.vt = VT_ERROR; v.scode = DISP_E_PARAMNOTFOUND; break;
+            case 8: v.vt = VT_DISPATCH; v.pdispVal = (r.byte() & 1) ? d : nullptr; if (v.pdispVal) d->AddRef(); break;
+            case 9: v.vt = VT_BYREF | VT_I4; longs[i] = static_cast<LONG>(r.u32()); v.plVal = &longs[i]; break;
+            case 10: v.vt = VT_BYREF | VT_I2; shorts[i] = static_cast<SHORT>(r.u32()); v.piVal = &shorts[i]; break;
+            case 11: {
+                auto s = r.text();
+                texts[i] = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+                v.vt = VT_BYREF | VT_BSTR;
+                v.pbstrVal = &texts[i];
+                break;
+            }
+            case 12: targets[i].vt = VT_I4; targets[i].lVal = static_cast<LONG>(r.u32()); v.vt = VT_BYREF | VT_VARIANT; v.pvarVal = &targets[i]; break;
+            case 13: v.vt = VT_UI1; v.bVal = r.byte(); break;
+        }
+    }
+    size_t named = argc ? r.byte() % (argc + 1) : 0;
+    std::vector<DISPID> names(named);
+    for (auto& n : names) {
+        uint8_t b = r.byte();
+        n = b == 255 ? DISPID_PROPERTYPUT : static_cast<DISPID>(b % 20) - 2;
+    }
+    DISPPARAMS dp{args.data(), names.empty() ? nullptr : names.data(), static_cast<UINT>(argc), static_cast<UINT>(named)};
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO ei{};
+    UINT arg_err = 0;
+    HRESULT hr = d->Invoke(id, IID_NULL, 0x0409, flags, &dp, &result, &ei, &arg_err);
+    if (hr == DISP_E_EXCEPTION) {
+        SysFreeString(ei.bstrSource);
+        SysFreeString(ei.bstrDescription);
+        SysFreeString(ei.bstrHelpFile);
+    }
+    if (FAILED(hr) && (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW) && arg_err >= argc) __builtin_trap();
+    VariantClear(&result);
+    for (auto& v : args) VariantClear(&v);
+    for (auto& t : targets) VariantClear(&t);
+    for (BSTR b : texts) SysFreeString(b);
+
+    // names too: any text, any count
+    std::u16string name = r.text();
+    LPOLESTR n = name.data();
+    DISPID got;
+    d->GetIDsOfNames(IID_NULL, &n, 1, 0x0409, &got);
+    d->Release();
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) == S_OK) info->Release();
+    return 0;
+}
