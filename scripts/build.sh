@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (or build-asan/ with --sanitize).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=build
+flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+  dir=build-asan
+  flags=(-DCMAKE_BUILD_TYPE=Debug -DTAVOLIN2_SANITIZE=ON -DTAVOLIN2_BENCH=OFF)
+fi
+generator=()
+command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+if [ ! -f "$dir/CMakeCache.txt" ]; then
+  cmake -S . -B "$dir" "${generator[@]}" "${flags[@]}" >/dev/null
+fi
+cmake --build "$dir" -j "$(nproc)"

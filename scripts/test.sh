@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Set-up and tests in one: installs what is missing, builds, runs the whole
+# suite.  --sanitize builds and runs it under AddressSanitizer + UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+scripts/build.sh "$@"
+dir=build
+[ "${1:-}" = "--sanitize" ] && dir=build-asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
