@@ -54,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     DISPID id;
     uint8_t pick = r.byte();
-    if (cls->spec->count && pick < 224)
-        id = cls->spec->members[pick % cls->spec->count].id;
+    if (cls->table->count && pick < 224)
+        id = cls->table->members[pick % cls->table->count].id;
     else
         id = static_cast<DISPID>(r.u32());
     WORD flags = static_cast<WORD>(r.byte() & 0x0F);

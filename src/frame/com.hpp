@@ -28,7 +28,7 @@ struct ClassInfo {
     const IID* iid;            // default interface
     bool app_object;
     const IID* events;         // event interface, or nullptr
-    const InterfaceSpec* spec; // member table
+    const InterfaceSpec* table; // member table
     IUnknown* (*create)();     // a new object holding one reference
 };
 const ClassInfo* find_class(const CLSID& clsid);
@@ -40,8 +40,8 @@ template <class I>
 const InterfaceSpec& interface_spec();
 
 // ---- late-bound dispatch over a member table ----
-HRESULT dispatch_get_ids(const InterfaceSpec& spec, LPOLESTR* names, UINT count, DISPID* ids);
-HRESULT dispatch_invoke(const InterfaceSpec& spec, IDispatch* self, DISPID id, WORD flags, DISPPARAMS* params,
+HRESULT dispatch_get_ids(const InterfaceSpec& table, LPOLESTR* names, UINT count, DISPID* ids);
+HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* excep, UINT* arg_err);
 
 // ---- events ----
@@ -165,14 +165,14 @@ public:
                                             DISPID* ids) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
-        return dispatch_get_ids(*info_->spec, names, count, ids);
+        return dispatch_get_ids(*info_->table, names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* excep, UINT* arg_err) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
         ComPtr<I> hold(static_cast<I*>(this));
-        return dispatch_invoke(*info_->spec, static_cast<I*>(this), id, flags, params, result, excep, arg_err);
+        return dispatch_invoke(*info_->table, static_cast<I*>(this), id, flags, params, result, excep, arg_err);
     }
 
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {

@@ -118,11 +118,11 @@ void fill_exception(EXCEPINFO* excep, HRESULT hr) {
     }
 }
 
-const MemberSpec* pick_member(const InterfaceSpec& spec, DISPID id, WORD flags) {
+const MemberSpec* pick_member(const InterfaceSpec& table, DISPID id, WORD flags) {
     const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
     const MemberSpec* fallback = nullptr;
-    for (size_t i = 0; i < spec.count; ++i) {
-        const MemberSpec& m = spec.members[i];
+    for (size_t i = 0; i < table.count; ++i) {
+        const MemberSpec& m = table.members[i];
         if (m.id != id) continue;
         if (put) {
             if (m.kind == Kind::Let) return &m;
@@ -145,22 +145,22 @@ struct Prepared {
 
 }  // namespace
 
-HRESULT dispatch_get_ids(const InterfaceSpec& spec, LPOLESTR* names, UINT count, DISPID* ids) {
+HRESULT dispatch_get_ids(const InterfaceSpec& table, LPOLESTR* names, UINT count, DISPID* ids) {
     if (!names || !ids) return E_INVALIDARG;
     if (count == 0) return S_OK;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     const MemberSpec* found = nullptr;
     if (names[0]) {
-        for (size_t i = 0; i < spec.count && !found; ++i)
-            if (equal_nocase(spec.members[i].name, names[0])) found = &spec.members[i];
+        for (size_t i = 0; i < table.count && !found; ++i)
+            if (equal_nocase(table.members[i].name, names[0])) found = &table.members[i];
     }
     if (!found) return DISP_E_UNKNOWNNAME;
     ids[0] = found->id;
     HRESULT hr = S_OK;
     for (UINT k = 1; k < count; ++k) {
         bool ok = false;
-        for (size_t i = 0; i < spec.count && !ok; ++i) {
-            const MemberSpec& m = spec.members[i];
+        for (size_t i = 0; i < table.count && !ok; ++i) {
+            const MemberSpec& m = table.members[i];
             if (m.id != found->id || m.kind == Kind::Let) continue;
             int idx = 0;
             for (const ParamSpec& p : m.params) {
@@ -177,13 +177,13 @@ HRESULT dispatch_get_ids(const InterfaceSpec& spec, LPOLESTR* names, UINT count,
     return hr;
 }
 
-HRESULT dispatch_invoke(const InterfaceSpec& spec, IDispatch* self, DISPID id, WORD flags, DISPPARAMS* dp,
+HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, WORD flags, DISPPARAMS* dp,
                         VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
     DISPPARAMS empty{nullptr, nullptr, 0, 0};
     if (!dp) dp = &empty;
     if ((dp->cArgs && !dp->rgvarg) || dp->cNamedArgs > dp->cArgs || (dp->cNamedArgs && !dp->rgdispidNamedArgs))
         return E_INVALIDARG;
-    const MemberSpec* m = pick_member(spec, id, flags);
+    const MemberSpec* m = pick_member(table, id, flags);
     if (!m) return DISP_E_MEMBERNOTFOUND;
 
     const bool put = m->kind == Kind::Let;

@@ -223,19 +223,19 @@ T2_API LONG T2DescribeStatus(HRESULT hr, BSTR* description) {
 }
 
 namespace {
-const t2::InterfaceSpec* spec_of(REFCLSID rclsid) {
+const t2::InterfaceSpec* table_of(REFCLSID rclsid) {
     const t2::ClassInfo* c = t2::find_class(rclsid);
-    return c ? c->spec : nullptr;
+    return c ? c->table : nullptr;
 }
 }  // namespace
 
 T2_API UINT T2GetMemberCount(REFCLSID rclsid) {
-    const t2::InterfaceSpec* s = spec_of(rclsid);
+    const t2::InterfaceSpec* s = table_of(rclsid);
     return s ? static_cast<UINT>(s->count) : 0;
 }
 
 T2_API HRESULT T2GetMemberInfo(REFCLSID rclsid, UINT index, T2MemberInfo* info) {
-    const t2::InterfaceSpec* s = spec_of(rclsid);
+    const t2::InterfaceSpec* s = table_of(rclsid);
     if (!s) return CLASS_E_CLASSNOTAVAILABLE;
     if (!info) return E_POINTER;
     if (index >= s->count) return DISP_E_BADINDEX;
@@ -246,7 +246,7 @@ T2_API HRESULT T2GetMemberInfo(REFCLSID rclsid, UINT index, T2MemberInfo* info) 
 }
 
 T2_API HRESULT T2GetParamInfo(REFCLSID rclsid, UINT member, UINT param, T2ParamInfo* info) {
-    const t2::InterfaceSpec* s = spec_of(rclsid);
+    const t2::InterfaceSpec* s = table_of(rclsid);
     if (!s) return CLASS_E_CLASSNOTAVAILABLE;
     if (!info) return E_POINTER;
     if (member >= s->count || param >= s->members[member].params.size()) return DISP_E_BADINDEX;

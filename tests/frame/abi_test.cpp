@@ -50,7 +50,7 @@ TEST(Abi, PublishedSlots) {
 
 TEST(Abi, DispatchRowsFollowTheSlotsAndIds) {
     // Row i of every table is slot 7+i; a get and its let share the id, get first.
-    struct { const t2::InterfaceSpec& spec; size_t row; DISPID id; t2::Kind kind; } cases[] = {
+    struct { const t2::InterfaceSpec& table; size_t row; DISPID id; t2::Kind kind; } cases[] = {
         {t2::interface_spec<_MovieModule>(), 44, 0x60030029, t2::Kind::Method},  // getVolume at slot 51
         {t2::interface_spec<_MovieModule>(), 71, 0x60030044, t2::Kind::Method},  // timeOut at slot 78
         {t2::interface_spec<_clsBCAT175>(), 0, 0x68030007, t2::Kind::Get},
@@ -60,9 +60,9 @@ TEST(Abi, DispatchRowsFollowTheSlotsAndIds) {
         {t2::interface_spec<_cDIBSection>(), 16, 0x60030011, t2::Kind::Method},
     };
     for (auto& c : cases) {
-        ASSERT_LT(c.row, c.spec.count);
-        EXPECT_EQ(c.spec.members[c.row].id, c.id) << t2::to_utf8(c.spec.members[c.row].name);
-        EXPECT_EQ(c.spec.members[c.row].kind, c.kind);
+        ASSERT_LT(c.row, c.table.count);
+        EXPECT_EQ(c.table.members[c.row].id, c.id) << t2::to_utf8(c.table.members[c.row].name);
+        EXPECT_EQ(c.table.members[c.row].kind, c.kind);
     }
     const auto& draw = t2::interface_spec<_clsBCAT175>().members[19];
     ASSERT_EQ(draw.params.size(), 14u);

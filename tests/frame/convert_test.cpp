@@ -151,3 +151,15 @@ TEST(Utf, RoundTripAndRepair) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HandlingStyles, ResumeNextSkipsOnlyTheFailingStatement) {
+    std::vector<int> done;
+    EXPECT_TRUE(t2::resume_next([&] { done.push_back(1); }));
+    EXPECT_FALSE(t2::resume_next([&] { t2::checked::add<t2::Integer>(32767, 1); done.push_back(2); }));
+    EXPECT_TRUE(t2::resume_next([&] { done.push_back(3); }));
+    EXPECT_EQ(done, (std::vector<int>{1, 3}));
+}
+
+}  // namespace
