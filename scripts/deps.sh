@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libfreetype-dev libfontconfig-dev fonts-liberation
+  libpng-dev libjpeg-dev libgif-dev
+  python3-pil
 )
 
 missing=()

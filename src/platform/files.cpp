@@ -1,0 +1,89 @@
+// Files over POSIX descriptors; every failure sets the platform's last error.
+#include "platform/files.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/errtext.hpp"
+
+namespace t2::platform {
+
+int32_t CreateFileA(const std::string& name, uint32_t access, uint32_t, void*, uint32_t disposition, uint32_t,
+                    int32_t) {
+    int flags = O_CLOEXEC;
+    if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) flags |= O_RDWR;
+    else if (access & GENERIC_WRITE) flags |= O_WRONLY;
+    else flags |= O_RDONLY;
+    switch (disposition) {
+        case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+        case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+        case OPEN_EXISTING: break;
+        case OPEN_ALWAYS: flags |= O_CREAT; break;
+        case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+        default: SetLastError(87); return INVALID_HANDLE_VALUE;
+    }
+    if (name.empty()) {
+        SetLastError(3);
+        return INVALID_HANDLE_VALUE;
+    }
+    int fd = open(name.c_str(), flags, 0644);
+    if (fd < 0) {
+        SetLastError(error_from_errno(errno, name));
+        return INVALID_HANDLE_VALUE;
+    }
+    SetLastError(0);
+    return fd;
+}
+
+int WriteFile(int32_t file, const void* data, uint32_t bytes, uint32_t* written, void*) {
+    if (written) *written = 0;
+    uint32_t done = 0;
+    while (done < bytes) {
+        ssize_t w = write(file, static_cast<const char*>(data) + done, bytes - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            SetLastError(error_from_errno(errno));
+            if (written) *written = done;
+            return 0;
+        }
+        if (w == 0) break;
+        done += static_cast<uint32_t>(w);
+    }
+    if (written) *written = done;
+    return 1;
+}
+
+int ReadFile(int32_t file, void* data, uint32_t bytes, uint32_t* read_bytes, void*) {
+    if (read_bytes) *read_bytes = 0;
+    uint32_t done = 0;
+    while (done < bytes) {
+        ssize_t r = read(file, static_cast<char*>(data) + done, bytes - done);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            SetLastError(error_from_errno(errno));
+            if (read_bytes) *read_bytes = done;
+            return 0;
+        }
+        if (r == 0) break;
+        done += static_cast<uint32_t>(r);
+    }
+    if (read_bytes) *read_bytes = done;
+    return 1;
+}
+
+int CloseHandle(int32_t file) {
+    if (file < 0) {
+        SetLastError(6);
+        return 0;
+    }
+    // data that cannot reach the disk shows as a failed close
+    if (close(file) != 0) {
+        SetLastError(error_from_errno(errno));
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace t2::platform
