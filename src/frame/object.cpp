@@ -19,6 +19,16 @@ Variant Object::invoke(const String& member, WORD flags, std::vector<Variant>& a
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR name = const_cast<LPOLESTR>(member.c_str());
     if (FAILED(d_->GetIDsOfNames(IID_NULL, &name, 1, 0x0409, &id))) raise(err::NoSuchMember);
+    return invoke_id(id, flags, args, put);
+}
+
+Variant Object::value() const {
+    std::vector<Variant> none;
+    return invoke_id(DISPID_VALUE, DISPATCH_PROPERTYGET, none, false);
+}
+
+Variant Object::invoke_id(DISPID id, WORD flags, std::vector<Variant>& args, bool put) const {
+    if (!d_) raise(err::ObjectNotSet);
     std::vector<VARIANT> raw(args.size());
     for (size_t i = 0; i < args.size(); ++i) raw[args.size() - 1 - i] = args[i].raw();  // reversed; borrowed
     DISPID named = DISPID_PROPERTYPUT;

@@ -27,11 +27,14 @@ public:
     Variant get(const String& member, std::vector<Variant> args = {}) const;
     void put(const String& member, const Variant& value) const;
     bool has_member(const String& member) const;
+    // The default member (member id 0), read as a property.
+    Variant value() const;
 
     bool operator==(const Object& o) const { return d_ == o.d_; }
 
 private:
     Variant invoke(const String& member, WORD flags, std::vector<Variant>& args, bool put) const;
+    Variant invoke_id(DISPID id, WORD flags, std::vector<Variant>& args, bool put) const;
     ComPtr<IDispatch> d_;
 };
 

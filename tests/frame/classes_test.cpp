@@ -139,17 +139,16 @@ TEST(Classes, EventSourcesOfferTheirPoints) {
 }
 
 TEST(Classes, LaterMembersSayTheyAreNotAvailableYet) {
-    auto d = t2test::create(CLSID_cDIBSection);
-    auto* dib = static_cast<_cDIBSection*>(d.get());
-    VARIANT_BOOL ok = 1;
-    HRESULT hr = dib->Create(10, 10, &ok);
+    auto d = t2test::create(CLSID_cPalette);
+    auto* pal = static_cast<_cPalette*>(d.get());
+    HRESULT hr = pal->CreateWebSafe();
     EXPECT_EQ(hr, static_cast<HRESULT>(T2_ERROR_STATUS(445)));
     IErrorInfo* info = nullptr;
     ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
     Bstr text;
     info->GetDescription(text.out());
     info->Release();
-    EXPECT_EQ(text.str(), u"TAVOLIN2.cDIBSection.Create is not available in this build yet");
+    EXPECT_EQ(text.str(), u"TAVOLIN2.cPalette.CreateWebSafe is not available in this build yet");
 }
 
 TEST(Classes, AnApplicationObjectHasOneImplicitInstancePerThread) {
