@@ -16,7 +16,10 @@ namespace host {
 
 // Message boxes of the library: title and text on stderr, the default button answers.
 int print_message_box(void*, const char* text, const char* title, int) {
-    std::fprintf(stderr, "[%s] %s\n", title, text);
+    if (*title)
+        std::fprintf(stderr, "[%s] %s\n", title, text);
+    else
+        std::fprintf(stderr, "%s\n", text);
     return 0;
 }
 
@@ -32,9 +35,12 @@ int usage(FILE* out) {
                  "  vendor [N]                 the vendor texts 900-921, or entry N\n"
                  "  call PROGID STEP...        late-bound calls: Member, Member=VALUE, Member(ARG, ...)\n"
                  "  members PROGID             the member table of a class\n"
+                 "  bmp IN OUT.bmp             load a picture (PNG, JPEG, GIF, BMP) and save it with cDIBSection.SavePicture\n"
+                 "  resample IN OUT W H        resample a picture to W x H (OUT .bmp or .png)\n"
+                 "  noise W H OUT [--gray]     a section of random pixels (OUT .bmp or .png)\n"
                  "  register | unregister      write or remove the registration in the registry file\n"
                  "Values: 12, -4.5, &HFF, \"text\" (\"\" for a quote), c\"C\\tescapes\", True, False, Empty, Null,\n"
-                 "Nothing; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
+                 "Nothing, @picture:FILE; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
     return out == stderr ? 2 : 0;
 }
 
@@ -132,6 +138,9 @@ int main(int argc, char** argv) {
     if (verb == "members") return host::cmd_members(argc - 2, argv + 2);
     if (verb == "vendor") return host::cmd_vendor(argc - 2, argv + 2);
     if (verb == "demo") return host::cmd_demo(argc - 2, argv + 2);
+    if (verb == "bmp") return host::cmd_bmp(argc - 2, argv + 2);
+    if (verb == "resample") return host::cmd_resample(argc - 2, argv + 2);
+    if (verb == "noise") return host::cmd_noise(argc - 2, argv + 2);
     if (verb == "register") return host::cmd_register(true);
     if (verb == "unregister") return host::cmd_register(false);
     std::fprintf(stderr, "tavolin2: unknown verb '%s'\n", verb.c_str());

@@ -94,6 +94,9 @@ int cmd_demo(int argc, char** argv) {
     // the vendor texts came from the implicit clsQELCompany instance, which lives as long as this thread
     report << "\nDllCanUnloadNow with only the implicit clsQELCompany instance alive: "
            << (DllCanUnloadNow() == S_OK ? "S_OK" : "S_FALSE") << "\n";
+    std::string more;
+    if (demo_imaging(dir, more) != 0) return 1;
+    report << more;
     const std::string path = dir + "/report.txt";
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << report.str();

@@ -1,6 +1,8 @@
 // Parser of the call step language.
 #include "host/steps.hpp"
 
+#include "host/picture.hpp"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -151,6 +153,17 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
         r.v.vt = VT_BSTR;
         r.v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         value = r;
+        return true;
+    }
+    if (t.rfind("@picture:", 0) == 0) {
+        std::string file = t.substr(9), why;
+        Picture* pic = load_picture(file, why);
+        if (!pic) {
+            error = why;
+            return false;
+        }
+        value = Value::object(pic);
+        pic->Release();
         return true;
     }
     if (strcasecmp(t.c_str(), "True") == 0) { value = Value::boolean(true); return true; }

@@ -8,6 +8,13 @@
 namespace host {
 int cmd_vendor(int argc, char** argv);
 int cmd_demo(int argc, char** argv);
+int cmd_bmp(int argc, char** argv);
+int cmd_resample(int argc, char** argv);
+int cmd_noise(int argc, char** argv);
+// Adds the imaging outputs to the demo folder and its report.
+int demo_imaging(const std::string& dir, std::string& report);
+// Prints "error N: description" for a failed call (with the thread's error info) and returns 1.
+int report(HRESULT hr);
 int fail(const CallError& e);
 std::string registry_file();
 // The vendor text of entry n through the early-bound entry table; false on failure.

@@ -1,0 +1,296 @@
+// Image files for the host: PNG (libpng), JPEG (libjpeg), GIF (giflib) and BMP
+// read into 24-bit sections; surfaces written as PNG or BMP.
+#include <csetjmp>
+#include <cstdio>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
+#include <png.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "host/picture.hpp"
+
+namespace host {
+
+using namespace t2::gdi;
+
+namespace {
+
+// Decoded pixels, top row first, 3 bytes blue-green-red per pixel, no padding.
+struct Image {
+    int width = 0, height = 0;
+    std::vector<uint8_t> bgr;
+};
+
+bool read_file(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) {
+        error = "cannot open " + path;
+        return false;
+    }
+    data.assign(std::istreambuf_iterator<char>(f), {});
+    return true;
+}
+
+bool decode_png(const std::vector<uint8_t>& data, Image& img, std::string& error) {
+    png_image p{};
+    p.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&p, data.data(), data.size())) {
+        error = p.message;
+        return false;
+    }
+    p.format = PNG_FORMAT_BGR;
+    img.width = static_cast<int>(p.width);
+    img.height = static_cast<int>(p.height);
+    img.bgr.resize(PNG_IMAGE_SIZE(p));
+    png_color white{255, 255, 255};  // transparent parts over white
+    if (!png_image_finish_read(&p, &white, img.bgr.data(), 0, nullptr)) {
+        error = p.message;
+        png_image_free(&p);
+        return false;
+    }
+    return true;
+}
+
+struct JpegError {
+    jpeg_error_mgr mgr;
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+bool decode_jpeg(const std::vector<uint8_t>& data, Image& img, std::string& error) {
+    jpeg_decompress_struct cinfo{};
+    JpegError err{};
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = [](j_common_ptr c) {
+        auto* e = reinterpret_cast<JpegError*>(c->err);
+        c->err->format_message(c, e->message);
+        longjmp(e->jump, 1);
+    };
+    if (setjmp(err.jump)) {
+        error = err.message;
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_BGR;
+    jpeg_start_decompress(&cinfo);
+    img.width = static_cast<int>(cinfo.output_width);
+    img.height = static_cast<int>(cinfo.output_height);
+    img.bgr.resize(static_cast<size_t>(img.width) * img.height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = &img.bgr[static_cast<size_t>(cinfo.output_scanline) * img.width * 3];
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+bool decode_gif(const std::vector<uint8_t>& data, Image& img, std::string& error) {
+    struct Reader {
+        const std::vector<uint8_t>* d;
+        size_t pos;
+    } reader{&data, 0};
+    int code = 0;
+    GifFileType* gif = DGifOpen(&reader, [](GifFileType* g, GifByteType* buf, int n) -> int {
+        auto* r = static_cast<Reader*>(g->UserData);
+        size_t take = std::min<size_t>(static_cast<size_t>(n), r->d->size() - r->pos);
+        std::memcpy(buf, r->d->data() + r->pos, take);
+        r->pos += take;
+        return static_cast<int>(take);
+    }, &code);
+    if (!gif) {
+        error = GifErrorString(code);
+        return false;
+    }
+    if (DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1) {
+        error = GifErrorString(gif->Error);
+        DGifCloseFile(gif, &code);
+        return false;
+    }
+    const SavedImage& frame = gif->SavedImages[0];
+    const ColorMapObject* map = frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : gif->SColorMap;
+    img.width = gif->SWidth;
+    img.height = gif->SHeight;
+    img.bgr.assign(static_cast<size_t>(img.width) * img.height * 3, 255);
+    const GifImageDesc& d = frame.ImageDesc;
+    for (int y = 0; y < d.Height; ++y)
+        for (int x = 0; x < d.Width; ++x) {
+            int tx = d.Left + x, ty = d.Top + y;
+            if (tx >= img.width || ty >= img.height || !map) continue;
+            int idx = frame.RasterBits[static_cast<size_t>(y) * d.Width + x];
+            if (idx >= map->ColorCount) continue;
+            uint8_t* p = &img.bgr[(static_cast<size_t>(ty) * img.width + tx) * 3];
+            p[0] = map->Colors[idx].Blue;
+            p[1] = map->Colors[idx].Green;
+            p[2] = map->Colors[idx].Red;
+        }
+    DGifCloseFile(gif, &code);
+    return true;
+}
+
+uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error) {
+    if (data.size() < 54) {
+        error = "truncated bitmap file";
+        return false;
+    }
+    uint32_t offset = le32(&data[10]), hsize = le32(&data[14]);
+    int32_t w = static_cast<int32_t>(le32(&data[18])), h = static_cast<int32_t>(le32(&data[22]));
+    uint16_t bpp = le16(&data[28]);
+    uint32_t compression = le32(&data[30]), used = le32(&data[46]);
+    if (hsize < 40 || w <= 0 || h == 0 || h == INT32_MIN || w > 65535 || std::abs(h) > 65535 ||
+        (compression != 0 && !(compression == 3 && (bpp == 32 || bpp == 16))) ||
+        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)) {
+        error = "unsupported bitmap file (uncompressed 1, 4, 8, 24 or 32 bits only)";
+        return false;
+    }
+    bool top_down = h < 0;
+    int32_t rows = top_down ? -h : h;
+    size_t stride = ((static_cast<size_t>(w) * bpp + 31) / 32) * 4;
+    if (offset > data.size() || stride * rows > data.size() - offset) {
+        error = "truncated bitmap file";
+        return false;
+    }
+    std::vector<RGBQUAD> palette;
+    if (bpp <= 8) {
+        size_t n = used ? used : (1u << bpp);
+        size_t at = 14 + hsize;
+        if (n > 256 || at + n * 4 > offset) {
+            error = "bad colour table";
+            return false;
+        }
+        for (size_t i = 0; i < n; ++i) palette.push_back({data[at + i * 4], data[at + i * 4 + 1], data[at + i * 4 + 2], 0});
+    }
+    img.width = w;
+    img.height = rows;
+    img.bgr.resize(static_cast<size_t>(w) * rows * 3);
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint8_t* in = &data[offset + stride * static_cast<size_t>(top_down ? y : rows - 1 - y)];
+        uint8_t* out = &img.bgr[static_cast<size_t>(y) * w * 3];
+        for (int32_t x = 0; x < w; ++x, out += 3) {
+            if (bpp == 24 || bpp == 32) {
+                const uint8_t* p = in + x * (bpp / 8);
+                out[0] = p[0];
+                out[1] = p[1];
+                out[2] = p[2];
+                continue;
+            }
+            unsigned idx = bpp == 8 ? in[x] : bpp == 4 ? (in[x / 2] >> ((x & 1) ? 0 : 4)) & 15 : (in[x / 8] >> (7 - (x & 7))) & 1;
+            RGBQUAD q = idx < palette.size() ? palette[idx] : RGBQUAD{0, 0, 0, 0};
+            out[0] = q.rgbBlue;
+            out[1] = q.rgbGreen;
+            out[2] = q.rgbRed;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+HGDI load_image(const std::string& path, std::string& error) {
+    std::vector<uint8_t> data;
+    if (!read_file(path, data, error)) return 0;
+    Image img;
+    bool ok;
+    if (data.size() >= 8 && std::memcmp(data.data(), "\x89PNG", 4) == 0) ok = decode_png(data, img, error);
+    else if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8) ok = decode_jpeg(data, img, error);
+    else if (data.size() >= 6 && std::memcmp(data.data(), "GIF8", 4) == 0) ok = decode_gif(data, img, error);
+    else if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') ok = decode_bmp(data, img, error);
+    else {
+        error = path + ": not a PNG, JPEG, GIF or BMP file";
+        return 0;
+    }
+    if (!ok) {
+        error = path + ": " + error;
+        return 0;
+    }
+    BITMAPINFO bi{};
+    bi.bmiHeader = {40, img.width, img.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    int32_t bits = 0;
+    HGDI bm = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    Surface s;
+    if (!bm || !surface_of(bm, s)) {
+        error = path + ": no memory for a " + std::to_string(img.width) + "x" + std::to_string(img.height) + " bitmap";
+        return 0;
+    }
+    for (int y = 0; y < img.height; ++y)
+        std::memcpy(s.top + y * s.step, &img.bgr[static_cast<size_t>(y) * img.width * 3], static_cast<size_t>(img.width) * 3);
+    return bm;
+}
+
+bool save_surface(HGDI h, const std::string& path, std::string& error) {
+    Surface s;
+    if (!surface_of(h, s)) {
+        error = "no surface to save";
+        return false;
+    }
+    // rows top first as 24-bit blue-green-red
+    std::vector<uint8_t> bgr(static_cast<size_t>(s.width) * s.height * 3);
+    for (int y = 0; y < s.height; ++y) {
+        const uint8_t* in = s.top + y * s.step;
+        uint8_t* out = &bgr[static_cast<size_t>(y) * s.width * 3];
+        if (s.bpp == 24) {
+            std::memcpy(out, in, static_cast<size_t>(s.width) * 3);
+        } else {
+            for (int x = 0; x < s.width; ++x) {
+                const RGBQUAD& q = s.colors[in[x]];
+                out[x * 3] = q.rgbBlue;
+                out[x * 3 + 1] = q.rgbGreen;
+                out[x * 3 + 2] = q.rgbRed;
+            }
+        }
+    }
+    bool bmp = path.size() > 4 && (path.compare(path.size() - 4, 4, ".bmp") == 0 || path.compare(path.size() - 4, 4, ".BMP") == 0);
+    if (bmp) {
+        size_t stride = (static_cast<size_t>(s.width) * 3 + 3) & ~size_t{3};
+        uint32_t image = static_cast<uint32_t>(stride * s.height), total = 54 + image;
+        std::vector<uint8_t> out(total, 0);
+        out[0] = 'B';
+        out[1] = 'M';
+        std::memcpy(&out[2], &total, 4);
+        uint32_t off = 54, hs = 40;
+        std::memcpy(&out[10], &off, 4);
+        std::memcpy(&out[14], &hs, 4);
+        std::memcpy(&out[18], &s.width, 4);
+        std::memcpy(&out[22], &s.height, 4);
+        out[26] = 1;
+        out[28] = 24;
+        std::memcpy(&out[34], &image, 4);
+        for (int y = 0; y < s.height; ++y)
+            std::memcpy(&out[54 + stride * static_cast<size_t>(s.height - 1 - y)], &bgr[static_cast<size_t>(y) * s.width * 3],
+                        static_cast<size_t>(s.width) * 3);
+        std::ofstream f(path, std::ios::binary | std::ios::trunc);
+        f.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+        f.close();
+        if (!f) {
+            error = "cannot write " + path;
+            std::remove(path.c_str());
+            return false;
+        }
+        return true;
+    }
+    png_image p{};
+    p.version = PNG_IMAGE_VERSION;
+    p.width = static_cast<png_uint_32>(s.width);
+    p.height = static_cast<png_uint_32>(s.height);
+    p.format = PNG_FORMAT_BGR;
+    if (!png_image_write_to_file(&p, path.c_str(), 0, bgr.data(), 0, nullptr)) {
+        error = "cannot write " + path + ": " + p.message;
+        std::remove(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace host

@@ -1,0 +1,38 @@
+// Picture objects: a bitmap handle (the default member), a type and a size, as
+// the classes take them for Picture arguments; loaded from PNG, JPEG, BMP and
+// GIF files or made from a bitmap handle.  Surfaces are saved as PNG.
+#pragma once
+
+#include <string>
+
+#include "host/dispatch_object.hpp"
+#include "platform/gdi/gdi.hpp"
+
+namespace host {
+
+class Picture final : public DispatchObject {
+public:
+    enum Type { None = 0, Bitmap = 1, Metafile = 2, Icon = 3 };
+    // Takes ownership of `handle` when `owns`: it is deleted with the picture.
+    static Picture* make(t2::gdi::HGDI handle, Type type, bool owns);
+    // An icon-type picture of a size: its handle is not a bitmap.
+    static Picture* icon(int width, int height);
+    t2::gdi::HGDI handle() const { return handle_; }
+
+private:
+    Picture(t2::gdi::HGDI handle, Type type, bool owns, int width, int height);
+    ~Picture() override;
+    t2::gdi::HGDI handle_;
+    Type type_;
+    bool owns_;
+    int width_, height_;  // pixels
+};
+
+// Loads an image file into a new 24-bit bitmap section; 0 with a message on failure.
+t2::gdi::HGDI load_image(const std::string& path, std::string& error);
+// A picture of an image file (nullptr with a message on failure).
+Picture* load_picture(const std::string& path, std::string& error);
+// Saves the surface of a bitmap or device context as PNG, or as BMP when the name ends in .bmp.
+bool save_surface(t2::gdi::HGDI dc_or_bitmap, const std::string& path, std::string& error);
+
+}  // namespace host
