@@ -1,0 +1,84 @@
+// The bitmap file writer: exact bytes, sizes, replacement, and error 17.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "support/pictures.hpp"
+
+using namespace t2;
+using namespace t2test;
+
+namespace {
+
+std::vector<uint8_t> read_all(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+bool save(_cDIBSection* d, const std::string& path, HRESULT* status = nullptr) {
+    Bstr name(from_utf8(path));
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    HRESULT hr = d->SavePicture(name.get(), &ok);
+    if (status) *status = hr;
+    return ok != 0;
+}
+
+TEST(BmpWriter, OnePixelFileByteForByte) {
+    auto d = make_section(1, 1, [](int, int) { return 0x001E140Au; });  // blue 10, green 20, red 30
+    LONG bits = 0;
+    d->get_DIBSectionBitsPtr(&bits);
+    gdi::address_of(bits, 4)[3] = 0x5A;  // the padding byte goes out as it is in memory
+    std::string path = testing::TempDir() + "/t2-one.bmp";
+    ASSERT_TRUE(save(d.get(), path));
+    const std::vector<uint8_t> expected = {
+        'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,   // file header
+        40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0,  // size, width, height, planes, bits
+        0, 0, 0, 0, 4, 0, 0, 0,                             // compression, image size
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,     // resolution and colours: zero
+        10, 20, 30, 0x5A};
+    EXPECT_EQ(read_all(path), expected);
+}
+
+TEST(BmpWriter, RowsBottomUpAndFilesReplaced) {
+    auto d = make_section(3, 2, [](int x, int y) { return static_cast<uint32_t>(y * 100 + x); });
+    std::string path = testing::TempDir() + "/t2-three.bmp";
+    {
+        std::ofstream big(path, std::ios::binary);
+        big << std::string(5000, 'x');
+    }
+    ASSERT_TRUE(save(d.get(), path));
+    auto bytes = read_all(path);
+    ASSERT_EQ(bytes.size(), 78u);  // 54 + 2 rows of 12
+    EXPECT_EQ(bytes[54], 100);     // the picture's bottom row comes first
+    EXPECT_EQ(bytes[66], 0);
+    EXPECT_EQ(bytes[57], 101);
+}
+
+TEST(BmpWriter, AMissingFolderIsErrorSeventeenWithThePlatformText) {
+    auto d = make_section(2, 2, [](int, int) { return 0u; });
+    HRESULT hr = S_OK;
+    EXPECT_FALSE(save(d.get(), testing::TempDir() + "/no-such-folder/x.bmp", &hr));
+    ASSERT_EQ(hr, static_cast<HRESULT>(T2_ERROR_STATUS(17)));
+    IErrorInfo* info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    Bstr description, source, expected;
+    info->GetDescription(description.out());
+    info->GetSource(source.out());
+    info->Release();
+    d->ApiError(3, expected.out());  // the path was not found
+    EXPECT_EQ(description.str(), expected.str());
+    EXPECT_EQ(source.str(), u"tavolin2.cDIBSection256");
+}
+
+TEST(BmpWriter, AFullDiskIsAFailedSaveNotASuccess) {
+    if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+    auto d = make_section(64, 64, [](int, int) { return 0u; });
+    HRESULT hr = E_FAIL;
+    EXPECT_FALSE(save(d.get(), "/dev/full", &hr));
+    EXPECT_EQ(hr, S_OK);  // no error: the result says it
+}
+
+}  // namespace
