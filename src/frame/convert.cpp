@@ -6,14 +6,6 @@
 
 namespace t2 {
 
-double round_half_even(double d) {
-    double f = std::floor(d);
-    double diff = d - f;
-    if (diff > 0.5) return f + 1.0;
-    if (diff < 0.5) return f;
-    return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
-}
-
 double checked::fdiv(double a, double b) {
     if (b == 0.0) raise(err::DivisionByZero);
     double r = a / b;

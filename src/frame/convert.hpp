@@ -24,7 +24,15 @@ inline constexpr int16_t True = -1;
 inline constexpr int16_t False = 0;
 
 // Nearest integer, ties to the even neighbour (2.5 -> 2, 3.5 -> 4, -0.5 -> 0).
-double round_half_even(double d);
+// Independent of the processor's rounding mode; inline, as pixel loops call it.
+inline double round_half_even(double d) {
+    if (!(d > -4503599627370496.0 && d < 4503599627370496.0)) return d;  // beyond 2^52 (or NaN): whole already
+    auto t = static_cast<int64_t>(d);             // toward zero
+    t -= static_cast<double>(t) > d;              // now the floor
+    const double diff = d - static_cast<double>(t);
+    t += (diff > 0.5) | ((diff == 0.5) & (t & 1));  // without branches: pixel values are unpredictable
+    return static_cast<double>(t);
+}
 
 // Floating point to an integer type: rounded, error 6 outside [min-0.5, max+0.5).
 template <class T>

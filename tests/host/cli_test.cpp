@@ -67,6 +67,34 @@ TEST(Cli, CallSteps) {
     }
 }
 
+TEST(Cli, ImagingVerbs) {
+    std::string dir = testing::TempDir();
+    Result noise = run("noise 8 4 " + dir + "/t2n.bmp --gray");
+    ASSERT_EQ(noise.rc, 0) << noise.err;
+    std::ifstream f(dir + "/t2n.bmp", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(f)), {});
+    EXPECT_EQ(bytes.size(), 54u + 4 * 24);
+    EXPECT_EQ(run("resample " + dir + "/t2n.bmp " + dir + "/t2r.png 16 8").rc, 0);
+    EXPECT_EQ(run("bmp " + dir + "/t2r.png " + dir + "/t2b.bmp").rc, 0);
+    Result steps = run("call TAVOLIN2.cDIBSection 'CreateFromPicture(@picture:" + dir + "/t2r.png)' Width Height hDib");
+    EXPECT_EQ(steps.rc, 0) << steps.err;
+    EXPECT_EQ(steps.out.substr(0, 6), "\n16\n8\n");
+    const Case failures[] = {
+        {"noise 0 5 /tmp/x.png", 1, "", "no section of 0x5"},
+        {"noise 5 five /tmp/x.png", 2, "", "usage"},
+        {"bmp /nonexistent.png /tmp/x.bmp", 1, "", "cannot open"},
+        {"resample /nonexistent.png /tmp/x.bmp 2 2", 1, "", "cannot open"},
+    };
+    for (const Case& c : failures) {
+        Result r = run(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.args;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
+    }
+    Result missing = run("noise 4 4 " + dir + "/no-such-folder/x.bmp");
+    EXPECT_EQ(missing.rc, 1);
+    EXPECT_NE(missing.err.find("error 17: "), std::string::npos) << missing.err;
+}
+
 TEST(Cli, VendorMembersAndDemo) {
     Result v = run("vendor");
     EXPECT_EQ(v.rc, 0);
@@ -88,6 +116,8 @@ TEST(Cli, VendorMembersAndDemo) {
     std::string text((std::istreambuf_iterator<char>(report)), {});
     EXPECT_NE(text.find("TAVOLIN2.cPalette\tcreated\t12 members"), std::string::npos);
     EXPECT_NE(text.find("901\tQEL"), std::string::npos);
+    for (const char* out : {"/test-picture.png", "/test-picture.bmp", "/test-picture-160x120.png", "/noise.png"})
+        EXPECT_EQ(access((std::string(dir) + out).c_str(), R_OK), 0) << out;
     std::system((std::string("rm -rf ") + dir).c_str());
     EXPECT_EQ(run("frobnicate").rc, 2);
 }
