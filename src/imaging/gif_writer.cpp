@@ -1,13 +1,267 @@
-// GIF: registered with its full member table; the members are built in a
-// later step and until then each raises "not available" (error 445).
+// GIF: saves a picture as a single-image GIF file with a 256-entry colour
+// table, adaptive (octree, 236 colours) or fixed, optional transparency, and
+// Progress events every ten rows while the host keeps its messages moving.
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
 #include "frame/com.hpp"
+#include "imaging/lzw.hpp"
+#include "platform/errtext.hpp"
+#include "platform/files.hpp"
+#include "platform/gdi/gdi.hpp"
+#include "platform/pump.hpp"
 
 namespace t2 {
 namespace {
+
+using namespace t2::gdi;
+
+// The adaptive palette: at most 236 colours from a tree six levels deep.
+constexpr Long kBestColours = 236, kBestLevels = 6;
+// Output goes to the file in pieces of this size.
+constexpr size_t kFileBuffer = 1 << 16;
+
+// The open output file: buffered; a failed write is remembered and ends the save.
+class OutputFile {
+public:
+    explicit OutputFile(int32_t fd) : fd_(fd) { buffer_.reserve(kFileBuffer); }
+    ~OutputFile() {
+        if (fd_ >= 0) platform::CloseHandle(fd_);
+    }
+    void write(const void* p, size_t n) {
+        const auto* b = static_cast<const uint8_t*>(p);
+        buffer_.insert(buffer_.end(), b, b + n);
+        if (buffer_.size() >= kFileBuffer) flush();
+    }
+    void flush() {
+        if (failed_ || buffer_.empty()) {
+            buffer_.clear();
+            return;
+        }
+        uint32_t written = 0;
+        if (!platform::WriteFile(fd_, buffer_.data(), static_cast<uint32_t>(buffer_.size()), &written, nullptr) ||
+            written != buffer_.size())
+            fail();
+        buffer_.clear();
+    }
+    bool close() {
+        flush();
+        if (!platform::CloseHandle(fd_) && !failed_) fail();
+        fd_ = -1;
+        return !failed_;
+    }
+    uint32_t error() const { return error_; }
+
+private:
+    void fail() {
+        failed_ = true;
+        error_ = platform::GetLastError();
+        if (!error_) error_ = 112;  // a write that fell short: the disk is full
+    }
+    int32_t fd_;
+    std::vector<uint8_t> buffer_;
+    bool failed_ = false;
+    uint32_t error_ = 0;
+};
+
 class GifWriter : public ImplOf<_GIF> {
 public:
-    T2_MEMBERS__GIF(T2_NATURAL_STUB)
+    T2_MEMBERS__GIF(T2_NATURAL_DECL)
+
+private:
+    bool m_bBestQuality = false;
+    bool m_bBusy = false;
+    DibRef m_cDib;
+    Long m_lWidth = 0, m_lHeight = 0;
+    BITMAPINFO m_tBitmapInfo{};  // 8-bit header and the 256 colour slots, kept between saves
+    uint8_t m_bColorTable[256 * 3] = {};
+    GifLzw m_lzw{nullptr};
 };
+
+// A scope that clears the busy flag however the save ends.
+struct Busy {
+    bool& flag;
+    ~Busy() { flag = false; }
+};
+
+// The runtime's error for a failed file write: 61 for a full disk, 57 otherwise.
+[[noreturn]] void raise_write_error(uint32_t platform_error) {
+    if (platform_error == 112) raise(61);
+    raise(57);
+}
+
+bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans, Long TransColor) {
+    if (m_bBusy) return false;
+    m_bBusy = true;
+    Busy busy{m_bBusy};
+
+    // 2. the bitmap section, filled from the picture
+    if (!m_cDib) {
+        m_cDib = ComPtr<IUnknown>::adopt(create_cDIBSection()).query<_cDIBSection>(IID__cDIBSection);
+        if (!m_cDib) raise(err::OutOfMemory);
+    }
+    IDispatch* p = pic.get();
+    VARIANT ignored;
+    check(m_cDib->CreateFromPicture(&p, &ignored));
+    VariantClear(&ignored);
+
+    // 3. the size, which must fit the file's 16-bit fields
+    const HGDI picture_bitmap = pic.value().to_long();
+    BITMAP bm{};
+    GetObjectA(picture_bitmap, sizeof bm, &bm);
+    m_lWidth = bm.bmWidth;
+    m_lHeight = bm.bmHeight;
+    const Integer width16 = narrow<Integer>(m_lWidth), height16 = narrow<Integer>(m_lHeight);
+    const int32_t stride = (m_lWidth + 3) & ~3;
+
+    // 4. the contexts
+    const HGDI screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    HGDI dc8 = CreateCompatibleDC(screen);
+    HGDI source = hDc, picture_dc = 0, picture_prev = 0;
+    if (hDc == 0) {
+        picture_dc = CreateCompatibleDC(screen);
+        picture_prev = SelectObject(picture_dc, picture_bitmap);
+        source = picture_dc;
+    }
+    DeleteDC(screen);
+    // 12. whatever happens from here on, the contexts and the 8-bit bitmap are released
+    HGDI bitmap8 = 0, prev8 = 0;
+    struct Release {
+        HGDI& dc8;
+        HGDI& bitmap8;
+        HGDI& prev8;
+        HGDI picture_dc, picture_prev;
+        ~Release() {
+            if (picture_dc) {
+                SelectObject(picture_dc, picture_prev);
+                DeleteDC(picture_dc);
+            }
+            if (prev8) SelectObject(dc8, prev8);
+            if (bitmap8) DeleteObject(bitmap8);
+            DeleteDC(dc8);
+        }
+    } release{dc8, bitmap8, prev8, picture_dc, picture_prev};
+
+    // 5. the palette and the 8-bit bitmap of its colours
+    auto palette = ComPtr<IUnknown>::adopt(create_cPalette()).query<_cPalette>(IID__cPalette);
+    if (m_bBestQuality) {
+        _cDIBSection* section = m_cDib.get();
+        check(palette->CreateOptimal(&section, kBestColours, kBestLevels));
+    } else {
+        check(palette->CreateWebSafe());
+    }
+    Long dib_w = 0, dib_h = 0, count = 0;
+    check(m_cDib->get_Width(&dib_w));
+    check(m_cDib->get_Height(&dib_h));
+    check(palette->get_Count(&count));
+    m_tBitmapInfo.bmiHeader = {40, dib_w, dib_h, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
+    for (Long k = 0; k <= std::min<Long>(count - 1, 255); ++k) {
+        VARIANT index;
+        VariantInit(&index);
+        index.vt = VT_I4;
+        index.lVal = k + 1;
+        BYTE r = 0, g = 0, b = 0;
+        check(palette->get_Red(index, &r));
+        check(palette->get_Green(index, &g));
+        check(palette->get_Blue(index, &b));
+        m_tBitmapInfo.bmiColors[k] = {b, g, r, 0};
+    }
+    int32_t bits = 0;
+    bitmap8 = CreateDIBSection(hDc, &m_tBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+
+    // 6. the pixels as indices: through the 8-bit bitmap, or straight from the picture
+    HGDI rows_from = 0, rows_dc = 0;
+    if (bitmap8) {
+        prev8 = SelectObject(dc8, bitmap8);
+        BitBlt(dc8, 0, 0, m_lWidth, m_lHeight, source, 0, 0, SRCCOPY);
+        rows_from = bitmap8;
+        rows_dc = dc8;
+    } else {
+        m_tBitmapInfo.bmiHeader = {40, m_lWidth, m_lHeight, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
+        rows_from = picture_bitmap;
+        rows_dc = source;
+    }
+
+    // 7. the colour table and the transparent index
+    int transparent = 0;
+    bool found = false;
+    for (int k = 0; k < 256; ++k) {
+        const RGBQUAD& q = m_tBitmapInfo.bmiColors[k];
+        m_bColorTable[k * 3] = q.rgbRed;
+        m_bColorTable[k * 3 + 1] = q.rgbGreen;
+        m_bColorTable[k * 3 + 2] = q.rgbBlue;
+        if (UseTrans && !found && (q.rgbRed + 256 * q.rgbGreen + 65536 * q.rgbBlue) == TransColor) {
+            transparent = k;
+            found = true;
+        }
+    }
+
+    // 8. replace any file of that name
+    const std::string name = to_utf8(sFileName);
+    if (platform::GetFileAttributesA(name) != 0xFFFFFFFFu && !platform::DeleteFileA(name))
+        raise(err::PathFileAccess, u"Path/File access error: the file " + sFileName + u" cannot be replaced");
+    int32_t fd = platform::CreateFileA(name, platform::GENERIC_WRITE, 0, nullptr, platform::CREATE_NEW,
+                                       platform::FILE_ATTRIBUTE_NORMAL, 0);
+    if (fd == platform::INVALID_HANDLE_VALUE) {
+        uint32_t e = platform::GetLastError();
+        raise(e == 3 ? 76 : e == 5 ? err::PathFileAccess : 52);  // path not found, access, bad file name
+    }
+    OutputFile out(fd);
+    bool complete = false;
+    struct RemoveIncomplete {
+        const std::string& name;
+        bool& complete;
+        ~RemoveIncomplete() {
+            if (!complete) platform::DeleteFileA(name);
+        }
+    } remove_incomplete{name, complete};
+
+    // 9. signature, screen, colour table, extension, image descriptor, code size
+    out.write(UseTrans ? "GIF89a" : "GIF87a", 6);
+    const uint8_t screen_desc[7] = {static_cast<uint8_t>(width16), static_cast<uint8_t>(width16 >> 8),
+                                    static_cast<uint8_t>(height16), static_cast<uint8_t>(height16 >> 8), 0xF7, 0, 0};
+    out.write(screen_desc, 7);
+    out.write(m_bColorTable, sizeof m_bColorTable);
+    if (UseTrans) {
+        const uint8_t gce[8] = {0x21, 0xF9, 0x04, 0x09, 0x00, 0x00, static_cast<uint8_t>(transparent), 0x00};
+        out.write(gce, 8);
+    }
+    const uint8_t image[11] = {0x2C, 0, 0, 0, 0, screen_desc[0], screen_desc[1], screen_desc[2], screen_desc[3], 0x07, 8};
+    out.write(image, 11);
+
+    // 10. the rows, top first, one scan line at a time from the bottom-up bitmap
+    GifLzw& lzw = m_lzw;
+    uint16_t counter = lzw.end_counter;
+    lzw = GifLzw([&out](const uint8_t* b, size_t n) { out.write(b, n); });
+    lzw.end_counter = counter;
+    lzw.start();
+    std::vector<uint8_t> row(static_cast<size_t>(stride) + 1, 0);
+    for (Long i = 1; i <= m_lHeight; ++i) {
+        // each step of the compression goes on past a failing one; only a failed write ends the save
+        resume_next([&] {
+            if (GetDIBits(rows_dc, rows_from, static_cast<uint32_t>(m_lHeight - i), 1, row.data(), &m_tBitmapInfo,
+                          DIB_RGB_COLORS) != 1)
+                std::fill(row.begin(), row.end(), 0);
+            if (m_lWidth > 0) lzw.encode_row(row.data(), m_lWidth);
+        });
+        if (i % 10 == 0) {
+            resume_next([&] { raise_event(1, {Variant(round_to<Integer>(i * 100.0 / m_lHeight))}); });
+            platform::DoEvents();
+        }
+    }
+    // 11. end of the image data and the trailer
+    lzw.finish();
+    const uint8_t trailer = 0x3B;
+    out.write(&trailer, 1);
+    if (!out.close()) raise_write_error(out.error());
+    complete = true;
+    return true;
+}
+
+Variant GifWriter::get_BestQuality() { return Variant::boolean(m_bBestQuality); }
+void GifWriter::put_BestQuality(Variant RHS) { m_bBestQuality = RHS.to_bool(); }
+
 }  // namespace
 }  // namespace t2
 

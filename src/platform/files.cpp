@@ -2,6 +2,7 @@
 #include "platform/files.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -81,6 +82,36 @@ int CloseHandle(int32_t file) {
     // data that cannot reach the disk shows as a failed close
     if (close(file) != 0) {
         SetLastError(error_from_errno(errno));
+        return 0;
+    }
+    return 1;
+}
+
+uint32_t SetFilePointer(int32_t file, int32_t distance, int32_t* high, uint32_t method) {
+    int64_t offset = distance;
+    if (high) offset = (static_cast<int64_t>(*high) << 32) | static_cast<uint32_t>(distance);
+    int whence = method == 0 ? SEEK_SET : method == 1 ? SEEK_CUR : SEEK_END;
+    off_t r = lseek(file, static_cast<off_t>(offset), whence);
+    if (r < 0) {
+        SetLastError(error_from_errno(errno));
+        return 0xFFFFFFFFu;
+    }
+    if (high) *high = static_cast<int32_t>(r >> 32);
+    return static_cast<uint32_t>(r);
+}
+
+uint32_t GetFileAttributesA(const std::string& name) {
+    struct stat st{};
+    if (name.empty() || stat(name.c_str(), &st) != 0) {
+        SetLastError(error_from_errno(errno, name));
+        return 0xFFFFFFFFu;
+    }
+    return S_ISDIR(st.st_mode) ? 0x10u : 0x80u;
+}
+
+int DeleteFileA(const std::string& name) {
+    if (unlink(name.c_str()) != 0) {
+        SetLastError(error_from_errno(errno, name));
         return 0;
     }
     return 1;

@@ -18,5 +18,11 @@ int32_t CreateFileA(const std::string& name, uint32_t access, uint32_t share, vo
 int WriteFile(int32_t file, const void* data, uint32_t bytes, uint32_t* written, void* overlapped);
 int ReadFile(int32_t file, void* data, uint32_t bytes, uint32_t* read, void* overlapped);
 int CloseHandle(int32_t file);
+inline constexpr uint32_t FILE_BEGIN = 0;
+// Moves the file pointer; returns the new position, or 0xFFFFFFFF on failure.
+uint32_t SetFilePointer(int32_t file, int32_t distance, int32_t* high, uint32_t method);
+// The attributes of a file or folder, 0xFFFFFFFF (-1) when there is none of that name.
+uint32_t GetFileAttributesA(const std::string& name);
+int DeleteFileA(const std::string& name);
 
 }  // namespace t2::platform
