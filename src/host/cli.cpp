@@ -38,6 +38,9 @@ int usage(FILE* out) {
                  "  bmp IN OUT.bmp             load a picture (PNG, JPEG, GIF, BMP) and save it with cDIBSection.SavePicture\n"
                  "  resample IN OUT W H        resample a picture to W x H (OUT .bmp or .png)\n"
                  "  noise W H OUT [--gray]     a section of random pixels (OUT .bmp or .png)\n"
+                 "  gif IN OUT.gif [--best] [--transparent RRGGBB]   save a picture as GIF\n"
+                 "  palette IN OUT.pal [--size N]   write the optimal palette record of a picture\n"
+                 "  palette --show FILE [--offset N]   list a palette record\n"
                  "  register | unregister      write or remove the registration in the registry file\n"
                  "Values: 12, -4.5, &HFF, \"text\" (\"\" for a quote), c\"C\\tescapes\", True, False, Empty, Null,\n"
                  "Nothing, @picture:FILE; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
@@ -141,6 +144,8 @@ int main(int argc, char** argv) {
     if (verb == "bmp") return host::cmd_bmp(argc - 2, argv + 2);
     if (verb == "resample") return host::cmd_resample(argc - 2, argv + 2);
     if (verb == "noise") return host::cmd_noise(argc - 2, argv + 2);
+    if (verb == "gif") return host::cmd_gif(argc - 2, argv + 2);
+    if (verb == "palette") return host::cmd_palette(argc - 2, argv + 2);
     if (verb == "register") return host::cmd_register(true);
     if (verb == "unregister") return host::cmd_register(false);
     std::fprintf(stderr, "tavolin2: unknown verb '%s'\n", verb.c_str());

@@ -65,7 +65,9 @@ Value single_value(float f) {
 
 HRESULT DispatchObject::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
-    if (std::memcmp(&riid, &IID_IUnknown, sizeof(GUID)) == 0 || std::memcmp(&riid, &IID_IDispatch, sizeof(GUID)) == 0) {
+    bool known = std::memcmp(&riid, &IID_IUnknown, sizeof(GUID)) == 0 || std::memcmp(&riid, &IID_IDispatch, sizeof(GUID)) == 0;
+    for (const IID& i : extra_) known |= std::memcmp(&riid, &i, sizeof(GUID)) == 0;
+    if (known) {
         *ppv = static_cast<IDispatch*>(this);
         AddRef();
         return S_OK;

@@ -57,6 +57,8 @@ protected:
     // Adds a member; `allowed` says which of Get, Put and Call it answers.  DISPID 0 is the default member.
     void add(const std::string& name, DISPID id, int allowed, Handler handler);
     void add(const std::string& name, int allowed, Handler handler);  // the next free id
+    // Answers QueryInterface for this id too (an event interface it serves as a sink).
+    void also_answer(const IID& iid) { extra_.push_back(iid); }
 
 private:
     struct Member {
@@ -66,6 +68,7 @@ private:
         Handler handler;
     };
     std::vector<Member> members_;
+    std::vector<IID> extra_;
     std::atomic<ULONG> refs_{1};
     DISPID next_id_ = 1;
 };

@@ -13,6 +13,11 @@ int cmd_resample(int argc, char** argv);
 int cmd_noise(int argc, char** argv);
 // Adds the imaging outputs to the demo folder and its report.
 int demo_imaging(const std::string& dir, std::string& report);
+int cmd_gif(int argc, char** argv);
+int cmd_palette(int argc, char** argv);
+int demo_gif(const std::string& dir, std::string& report);
+// The built-in test picture: a new 24-bit section of w x h.
+int32_t make_test_picture(int w, int h);
 // Prints "error N: description" for a failed call (with the thread's error info) and returns 1.
 int report(HRESULT hr);
 int fail(const CallError& e);

@@ -1,0 +1,179 @@
+// tavolin2 gif and tavolin2 palette.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "host/picture.hpp"
+#include "host/verbs.hpp"
+
+namespace host {
+
+namespace {
+
+// Draws a progress bar on stderr from the writer's Progress events.
+class ProgressBar final : public DispatchObject {
+public:
+    ProgressBar() {
+        also_answer(DIID___GIF);
+        add("Progress", 1, Call, [](int, Args& a) {
+            long p = a.to_long(0);
+            int filled = static_cast<int>(p * 30 / 100);
+            std::fprintf(stderr, "\r[%-30s] %3ld%%", std::string(static_cast<size_t>(filled), '#').c_str(), p);
+            std::fflush(stderr);
+            return Value();
+        });
+    }
+};
+
+bool parse_color(const char* text, LONG& out) {
+    // RRGGBB as people write colours; the library wants 0x00BBGGRR
+    char* end = nullptr;
+    unsigned long v = std::strtoul(text, &end, 16);
+    if (std::strlen(text) != 6 || *end) return false;
+    out = static_cast<LONG>(((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF));
+    return true;
+}
+
+}  // namespace
+
+int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, LONG color, bool progress) {
+    _GIF* gif = nullptr;
+    if (FAILED(T2CoCreateInstance(CLSID_GIF, IID__GIF, reinterpret_cast<void**>(&gif)))) return 1;
+    VARIANT q;
+    VariantInit(&q);
+    q.vt = VT_BOOL;
+    q.boolVal = best ? VARIANT_TRUE : VARIANT_FALSE;
+    gif->put_BestQuality(q);
+    IConnectionPointContainer* cpc = nullptr;
+    IConnectionPoint* cp = nullptr;
+    DWORD cookie = 0;
+    ProgressBar* bar = progress ? new ProgressBar() : nullptr;
+    if (bar && SUCCEEDED(gif->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc))) &&
+        SUCCEEDED(cpc->FindConnectionPoint(DIID___GIF, &cp)))
+        cp->Advise(bar, &cookie);
+    BSTR name = SysAllocStringUTF8(out.c_str());
+    LONG hdc = 0;
+    VARIANT_BOOL use = trans ? VARIANT_TRUE : VARIANT_FALSE, ok = VARIANT_FALSE;
+    HRESULT hr = gif->SaveGIF(picture, name, &hdc, &use, color, &ok);
+    SysFreeString(name);
+    if (bar) std::fprintf(stderr, "\n");
+    if (cp) {
+        cp->Unadvise(cookie);
+        cp->Release();
+    }
+    if (cpc) cpc->Release();
+    if (bar) bar->Release();
+    gif->Release();
+    if (FAILED(hr)) return report(hr);
+    return ok ? 0 : 1;
+}
+
+int cmd_gif(int argc, char** argv) {
+    bool best = false, trans = false;
+    LONG color = 0;
+    std::string in, out;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--best") best = true;
+        else if (a == "--transparent" && i + 1 < argc && parse_color(argv[i + 1], color)) {
+            trans = true;
+            ++i;
+        } else if (in.empty()) in = a;
+        else if (out.empty()) out = a;
+        else in.clear(), i = argc;
+    }
+    if (in.empty() || out.empty()) {
+        std::fprintf(stderr, "usage: tavolin2 gif IN OUT.gif [--best] [--transparent RRGGBB]\n");
+        return 2;
+    }
+    std::string error;
+    Picture* pic = load_picture(in, error);
+    if (!pic) {
+        std::fprintf(stderr, "tavolin2: %s\n", error.c_str());
+        return 1;
+    }
+    int rc = save_gif(pic, out, best, trans, color, true);
+    pic->Release();
+    return rc;
+}
+
+int cmd_palette(int argc, char** argv) {
+    _cPalette* pal = nullptr;
+    if (FAILED(T2CoCreateInstance(CLSID_cPalette, IID__cPalette, reinterpret_cast<void**>(&pal)))) return 1;
+    struct Drop {
+        _cPalette* p;
+        ~Drop() { p->Release(); }
+    } drop{pal};
+    if (argc >= 2 && std::strcmp(argv[0], "--show") == 0) {
+        LONG position = 0;
+        if (argc == 4 && std::strcmp(argv[2], "--offset") == 0) position = std::atol(argv[3]);
+        else if (argc != 2) return std::fprintf(stderr, "usage: tavolin2 palette --show FILE [--offset N]\n"), 2;
+        BSTR name = SysAllocStringUTF8(argv[1]);
+        VARIANT_BOOL ok = VARIANT_FALSE;
+        HRESULT hr = pal->Load(name, &position, &ok);
+        SysFreeString(name);
+        if (FAILED(hr)) return report(hr);
+        if (!ok) return std::fprintf(stderr, "tavolin2: no palette record at that offset of %s\n", argv[1]), 1;
+        LONG count = 0;
+        pal->get_Count(&count);
+        std::printf("%ld entries; the record ends at offset %ld\n", static_cast<long>(count), static_cast<long>(position));
+        for (LONG k = 1; k <= count; ++k) {
+            VARIANT i;
+            VariantInit(&i);
+            i.vt = VT_I4;
+            i.lVal = k;
+            BYTE r, g, b;
+            pal->get_Red(i, &r);
+            pal->get_Green(i, &g);
+            pal->get_Blue(i, &b);
+            std::printf("%4ld  %3u %3u %3u  #%02X%02X%02X\n", static_cast<long>(k), r, g, b, r, g, b);
+        }
+        return 0;
+    }
+    long size = 236;
+    if (argc == 4 && std::strcmp(argv[2], "--size") == 0) size = std::atol(argv[3]);
+    else if (argc != 2) {
+        std::fprintf(stderr, "usage: tavolin2 palette IN OUT.pal [--size N] | tavolin2 palette --show FILE [--offset N]\n");
+        return 2;
+    }
+    std::string error;
+    Picture* pic = load_picture(argv[0], error);
+    if (!pic) return std::fprintf(stderr, "tavolin2: %s\n", error.c_str()), 1;
+    _cDIBSection* d = nullptr;
+    T2CoCreateInstance(CLSID_cDIBSection, IID__cDIBSection, reinterpret_cast<void**>(&d));
+    IDispatch* p = pic;
+    VARIANT ignored;
+    HRESULT hr = d->CreateFromPicture(&p, &ignored);
+    pic->Release();
+    if (SUCCEEDED(hr)) hr = pal->CreateOptimal(&d, static_cast<LONG>(size), 6);
+    d->Release();
+    if (FAILED(hr)) return report(hr);
+    BSTR name = SysAllocStringUTF8(argv[1]);
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    hr = pal->Save(name, 0, &ok);
+    SysFreeString(name);
+    if (FAILED(hr)) return report(hr);
+    LONG count = 0;
+    pal->get_Count(&count);
+    std::printf("%ld colours written to %s\n", static_cast<long>(count), argv[1]);
+    return ok ? 0 : 1;
+}
+
+int demo_gif(const std::string& dir, std::string& report_text) {
+    t2::gdi::HGDI picture = make_test_picture(320, 240);
+    Picture* pic = Picture::make(picture, Picture::Bitmap, true);
+    int rc = save_gif(pic, dir + "/test-picture-websafe.gif", false, false, 0, false);
+    if (rc == 0) rc = save_gif(pic, dir + "/test-picture-best.gif", true, false, 0, false);
+    if (rc == 0) rc = save_gif(pic, dir + "/test-picture-transparent.gif", false, true, 0x000000, false);
+    pic->Release();
+    if (rc == 0) {
+        report_text += "\n== GIF ==\ntest-picture-websafe.gif\tfixed 256-colour table\n"
+                       "test-picture-best.gif\tBestQuality: octree palette of up to 236 colours\n"
+                       "test-picture-transparent.gif\tfixed table, black transparent (GIF89a)\n";
+        std::printf("GIF: test-picture-websafe.gif, test-picture-best.gif, test-picture-transparent.gif\n");
+    }
+    return rc;
+}
+
+}  // namespace host
