@@ -199,8 +199,10 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
 
     // 8. replace any file of that name
     const std::string name = to_utf8(sFileName);
-    if (platform::GetFileAttributesA(name) != 0xFFFFFFFFu && !platform::DeleteFileA(name))
-        raise(err::PathFileAccess, u"Path/File access error: the file " + sFileName + u" cannot be replaced");
+    // only an ordinary file is replaced: a folder or a device of that name is refused, never removed
+    if (platform::GetFileAttributesA(name) != 0xFFFFFFFFu &&
+        (!platform::is_regular_file(name) || !platform::DeleteFileA(name)))
+        raise(err::PathFileAccess, u"Path/File access error: " + sFileName + u" cannot be replaced");
     int32_t fd = platform::CreateFileA(name, platform::GENERIC_WRITE, 0, nullptr, platform::CREATE_NEW,
                                        platform::FILE_ATTRIBUTE_NORMAL, 0);
     if (fd == platform::INVALID_HANDLE_VALUE) {

@@ -109,6 +109,11 @@ uint32_t GetFileAttributesA(const std::string& name) {
     return S_ISDIR(st.st_mode) ? 0x10u : 0x80u;
 }
 
+bool is_regular_file(const std::string& name) {
+    struct stat st{};
+    return stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int DeleteFileA(const std::string& name) {
     if (unlink(name.c_str()) != 0) {
         SetLastError(error_from_errno(errno, name));

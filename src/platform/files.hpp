@@ -24,5 +24,7 @@ uint32_t SetFilePointer(int32_t file, int32_t distance, int32_t* high, uint32_t 
 // The attributes of a file or folder, 0xFFFFFFFF (-1) when there is none of that name.
 uint32_t GetFileAttributesA(const std::string& name);
 int DeleteFileA(const std::string& name);
+// Whether the name is an ordinary file (not a folder, device or pipe).
+bool is_regular_file(const std::string& name);
 
 }  // namespace t2::platform
