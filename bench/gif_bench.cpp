@@ -1,0 +1,252 @@
+// gif_bench: one run, one 2048x2048 photo-like picture, timed (median of runs):
+//   our LZW encoder alone, giflib's EGifPutLine on the same indices, our full
+//   SaveGIF with the fixed table and with BestQuality, and Pillow (Debian's
+//   python3-pil, timing only its own in-process work) converting to the web
+//   palette or quantizing with its fast octree and saving GIF.  Then the peak
+//   memory of 4096x4096 saves beyond the picture itself, in child processes.
+#include <gif_lib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <vector>
+
+#include "frame/com.hpp"
+#include "imaging/lzw.hpp"
+#include "platform/gdi/gdi.hpp"
+
+using namespace t2;
+using namespace t2::gdi;
+
+namespace {
+
+HGDI photo_like(int side) {
+    BITMAPINFO bi{};
+    bi.bmiHeader = {40, side, side, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    int32_t bits = 0;
+    HGDI bm = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    Surface s;
+    surface_of(bm, s);
+    std::mt19937 rng(1);
+    std::uniform_int_distribution<int> grain(-6, 6);
+    for (int y = 0; y < side; ++y) {
+        uint8_t* row = s.top + y * s.step;
+        for (int x = 0; x < side; ++x) {
+            double fx = x / double(side), fy = y / double(side);
+            double r = 128 + 100 * std::sin(fx * 6.1 + fy * 2.3), g = 120 + 90 * std::cos(fy * 5.2 - fx * 1.7),
+                   b = 110 + 80 * std::sin((fx + fy) * 4.4);
+            row[x * 3] = static_cast<uint8_t>(std::clamp(b + grain(rng), 0.0, 255.0));
+            row[x * 3 + 1] = static_cast<uint8_t>(std::clamp(g + grain(rng), 0.0, 255.0));
+            row[x * 3 + 2] = static_cast<uint8_t>(std::clamp(r + grain(rng), 0.0, 255.0));
+        }
+    }
+    return bm;
+}
+
+template <class F>
+double median_ms(int runs, F&& f) {
+    std::vector<double> t;
+    for (int i = 0; i < runs; ++i) {
+        auto a = std::chrono::steady_clock::now();
+        f();
+        t.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
+    }
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+}
+
+struct Picture final : IDispatch {
+    explicit Picture(HGDI h) : h_(h) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** p) override { *p = this; return S_OK; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* r, EXCEPINFO*, UINT*) override {
+        VariantInit(r);
+        r->vt = VT_I4;
+        r->lVal = h_;
+        return S_OK;
+    }
+    HGDI h_;
+};
+
+double save_gif(HGDI bm, bool best, const std::string& path) {
+    IUnknown* u = create_GIF();
+    _GIF* gif = nullptr;
+    u->QueryInterface(IID__GIF, reinterpret_cast<void**>(&gif));
+    u->Release();
+    VARIANT q;
+    VariantInit(&q);
+    q.vt = VT_BOOL;
+    q.boolVal = best ? VARIANT_TRUE : VARIANT_FALSE;
+    gif->put_BestQuality(q);
+    Picture pic(bm);
+    BSTR name = SysAllocStringUTF8(path.c_str());
+    LONG hdc = 0;
+    VARIANT_BOOL trans = VARIANT_FALSE, ok = VARIANT_FALSE;
+    double ms = median_ms(5, [&] { gif->SaveGIF(&pic, name, &hdc, &trans, 0, &ok); });
+    SysFreeString(name);
+    gif->Release();
+    return ms;
+}
+
+long file_size(const std::string& p) {
+    std::ifstream f(p, std::ios::binary | std::ios::ate);
+    return static_cast<long>(f.tellg());
+}
+
+long max_rss_kb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+// Peak memory of one save of a side x side picture beyond the picture, in bytes per pixel (child process).
+double peak_bytes_per_pixel(int side, bool best) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        HGDI bm = photo_like(side);
+        long before = max_rss_kb();
+        save_gif(bm, best, "/tmp/t2-bench-peak.gif");
+        double per = (max_rss_kb() - before) * 1024.0 / (double(side) * side);
+        if (write(fds[1], &per, sizeof per) != sizeof per) _exit(1);
+        _exit(0);
+    }
+    double per = -1;
+    if (read(fds[0], &per, sizeof per) != sizeof per) per = -1;
+    waitpid(pid, nullptr, 0);
+    close(fds[0]);
+    close(fds[1]);
+    return per;
+}
+
+}  // namespace
+
+int main() {
+    const int side = 2048;
+    const double mpx = side * double(side) / 1e6;
+    HGDI bm = photo_like(side);
+    Surface src;
+    surface_of(bm, src);
+
+    // the indices of the fixed table, through the platform's colour matching
+    IUnknown* pu = create_cPalette();
+    _cPalette* pal = nullptr;
+    pu->QueryInterface(IID__cPalette, reinterpret_cast<void**>(&pal));
+    pu->Release();
+    pal->CreateWebSafe();
+    BITMAPINFO bi{};
+    bi.bmiHeader = {40, side, side, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
+    for (LONG k = 0; k < 256; ++k) {
+        VARIANT i;
+        VariantInit(&i);
+        i.vt = VT_I4;
+        i.lVal = k + 1;
+        pal->get_Red(i, &bi.bmiColors[k].rgbRed);
+        pal->get_Green(i, &bi.bmiColors[k].rgbGreen);
+        pal->get_Blue(i, &bi.bmiColors[k].rgbBlue);
+    }
+    pal->Release();
+    int32_t bits = 0;
+    HGDI b8 = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDI sdc = CreateCompatibleDC(0), ddc = CreateCompatibleDC(0);
+    HGDI so = SelectObject(sdc, bm), dso = SelectObject(ddc, b8);
+    BitBlt(ddc, 0, 0, side, side, sdc, 0, 0, SRCCOPY);
+    Surface idx;
+    surface_of(b8, idx);
+    std::vector<const uint8_t*> rows(side);
+    for (int y = 0; y < side; ++y) rows[y] = idx.top + y * idx.step;
+
+    size_t ours_bytes = 0;
+    double ours = median_ms(7, [&] {
+        std::vector<uint8_t> out;
+        out.reserve(8 << 20);
+        GifLzw lzw([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
+        lzw.start();
+        for (int y = 0; y < side; ++y) lzw.encode_row(rows[y], side);
+        lzw.finish();
+        ours_bytes = out.size();
+    });
+
+    size_t giflib_bytes = 0;
+    double giflib = median_ms(7, [&] {
+        std::vector<uint8_t> out;
+        out.reserve(8 << 20);
+        int err = 0;
+        GifFileType* g = EGifOpen(&out, [](GifFileType* f, const GifByteType* b, int n) {
+            auto* v = static_cast<std::vector<uint8_t>*>(f->UserData);
+            v->insert(v->end(), b, b + n);
+            return n;
+        }, &err);
+        ColorMapObject* map = GifMakeMapObject(256, nullptr);
+        for (int k = 0; k < 256; ++k) map->Colors[k] = {bi.bmiColors[k].rgbRed, bi.bmiColors[k].rgbGreen, bi.bmiColors[k].rgbBlue};
+        EGifPutScreenDesc(g, side, side, 8, 0, map);
+        EGifPutImageDesc(g, 0, 0, side, side, false, nullptr);
+        for (int y = 0; y < side; ++y) EGifPutLine(g, const_cast<GifPixelType*>(rows[y]), side);
+        EGifCloseFile(g, &err);
+        GifFreeMapObject(map);
+        giflib_bytes = out.size();
+    });
+
+    double fixed = save_gif(bm, false, "/tmp/t2-bench-fixed.gif");
+    double best = save_gif(bm, true, "/tmp/t2-bench-best.gif");
+
+    // Pillow on the same picture, timing only its own work
+    {
+        std::ofstream raw("/tmp/t2-bench.rgb", std::ios::binary);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const uint8_t* p = src.top + y * src.step + x * 3;
+                const char rgb[3] = {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
+                raw.write(rgb, 3);
+            }
+    }
+    std::string script =
+        "import io, time\nfrom PIL import Image\n"
+        "im = Image.frombytes('RGB', (2048, 2048), open('/tmp/t2-bench.rgb', 'rb').read())\n"
+        "def med(f):\n t = []\n for _ in range(5):\n  a = time.perf_counter(); n = f(); t.append(time.perf_counter() - a)\n t.sort(); return t[2] * 1000, n\n"
+        "def web():\n b = io.BytesIO(); im.convert('P', palette=Image.WEB).save(b, 'GIF'); return b.tell()\n"
+        "def octree():\n b = io.BytesIO(); im.quantize(236, method=Image.FASTOCTREE).save(b, 'GIF'); return b.tell()\n"
+        "print('%.3f %d %.3f %d' % (med(web) + med(octree)))\n";
+    double pil_web = -1, pil_oct = -1;
+    long pil_web_bytes = 0, pil_oct_bytes = 0;
+    if (FILE* p = popen(("/usr/bin/python3 -c \"" + script + "\" 2>/dev/null").c_str(), "r")) {
+        if (std::fscanf(p, "%lf %ld %lf %ld", &pil_web, &pil_web_bytes, &pil_oct, &pil_oct_bytes) != 4) pil_web = pil_oct = -1;
+        pclose(p);
+    }
+
+    std::printf("2048x2048 photo-like picture (%.2f Mpixel), medians\n\n", mpx);
+    std::printf("%-44s %9s %10s %12s\n", "", "ms", "Mpixel/s", "bytes");
+    std::printf("%-44s %9.1f %10.1f %12zu\n", "our LZW encoder alone", ours, mpx / ours * 1000, ours_bytes);
+    std::printf("%-44s %9.1f %10.1f %12zu\n", "giflib EGifPutLine, same indices", giflib, mpx / giflib * 1000, giflib_bytes);
+    std::printf("%-44s %9.1f %10.1f %12ld\n", "SaveGIF, fixed table", fixed, mpx / fixed * 1000, file_size("/tmp/t2-bench-fixed.gif"));
+    std::printf("%-44s %9.1f %10.1f %12ld\n", "SaveGIF, BestQuality", best, mpx / best * 1000, file_size("/tmp/t2-bench-best.gif"));
+    if (pil_web > 0) {
+        std::printf("%-44s %9.1f %10.1f %12ld\n", "Pillow convert(P, WEB) + GIF save", pil_web, mpx / pil_web * 1000, pil_web_bytes);
+        std::printf("%-44s %9.1f %10.1f %12ld\n", "Pillow quantize(236, FASTOCTREE) + GIF save", pil_oct, mpx / pil_oct * 1000, pil_oct_bytes);
+        std::printf("\nratios: LZW %.2fx giflib; fixed SaveGIF %.2fx Pillow WEB; BestQuality SaveGIF %.2fx Pillow FASTOCTREE\n",
+                    giflib / ours, pil_web / fixed, pil_oct / best);
+    } else {
+        std::printf("(Pillow not available: /usr/bin/python3 with python3-pil)\n");
+        std::printf("\nratio: LZW %.2fx giflib\n", giflib / ours);
+    }
+    std::printf("peak memory of a 4096x4096 save beyond the picture: fixed %.2f, BestQuality %.2f bytes per pixel\n",
+                peak_bytes_per_pixel(4096, false), peak_bytes_per_pixel(4096, true));
+    SelectObject(sdc, so);
+    SelectObject(ddc, dso);
+    DeleteDC(sdc);
+    DeleteDC(ddc);
+    DeleteObject(b8);
+    DeleteObject(bm);
+    return 0;
+}
