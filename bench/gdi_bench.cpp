@@ -4,10 +4,9 @@
 //   - cDIBSection.Resample of the same picture to 1024x768.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <random>
 
 #include "frame/com.hpp"
+#include "bench/photo.hpp"
 #include "platform/gdi/gdi.hpp"
 
 using namespace t2;
@@ -17,32 +16,8 @@ namespace {
 
 constexpr int kSide = 2048;
 
-// Smooth gradients, soft shapes and fine noise, as a photograph has them.
-HGDI photo_like() {
-    BITMAPINFO bi{};
-    bi.bmiHeader = {40, kSide, kSide, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    int32_t bits = 0;
-    HGDI bm = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    Surface s;
-    surface_of(bm, s);
-    std::mt19937 rng(1);
-    std::uniform_int_distribution<int> grain(-6, 6);
-    for (int y = 0; y < kSide; ++y) {
-        uint8_t* row = s.top + y * s.step;
-        for (int x = 0; x < kSide; ++x) {
-            double fx = x / double(kSide), fy = y / double(kSide);
-            double r = 128 + 100 * std::sin(fx * 6.1 + fy * 2.3), g = 120 + 90 * std::cos(fy * 5.2 - fx * 1.7),
-                   b = 110 + 80 * std::sin((fx + fy) * 4.4);
-            row[x * 3] = static_cast<uint8_t>(std::clamp(b + grain(rng), 0.0, 255.0));
-            row[x * 3 + 1] = static_cast<uint8_t>(std::clamp(g + grain(rng), 0.0, 255.0));
-            row[x * 3 + 2] = static_cast<uint8_t>(std::clamp(r + grain(rng), 0.0, 255.0));
-        }
-    }
-    return bm;
-}
-
 void BM_BitBlt24To8(benchmark::State& state) {
-    HGDI src = photo_like();
+    HGDI src = photo_like(kSide);
     HGDI sdc = CreateCompatibleDC(0);
     HGDI sold = SelectObject(sdc, src);
     BITMAPINFO bi{};
@@ -69,7 +44,7 @@ void BM_BitBlt24To8(benchmark::State& state) {
 BENCHMARK(BM_BitBlt24To8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Resample(benchmark::State& state) {
-    HGDI src = photo_like();
+    HGDI src = photo_like(kSide);
     IUnknown* unk = create_cDIBSection();
     _cDIBSection* d = nullptr;
     unk->QueryInterface(IID__cDIBSection, reinterpret_cast<void**>(&d));
