@@ -234,6 +234,31 @@ TEST(GifWriter, AFailedWriteIsAnErrorAndTheFileIsRemoved) {
     EXPECT_EXIT(std::exit(save_past_the_size_limit()), ::testing::ExitedWithCode(0), "");
 }
 
+TEST(GifWriter, AContextGivesThePixelsThePictureTheSize) {
+    auto gif = new_gif();
+    gdi::HGDI pic_bm = make_bitmap(3, 2, [](int, int) { return 0xFFFFFFu; });  // white picture
+    gdi::HGDI other = make_bitmap(8, 8, [](int, int) { return 0x0000FFu; });   // a blue surface
+    gdi::HGDI dc = gdi::CreateCompatibleDC(0);
+    gdi::HGDI old = gdi::SelectObject(dc, other);
+    HandlePicture pic(pic_bm);
+    std::string path = testing::TempDir() + "/t2-hdc.gif";
+    Bstr name(from_utf8(path));
+    LONG hdc = dc;
+    VARIANT_BOOL trans = VARIANT_FALSE, ok = VARIANT_FALSE;
+    ASSERT_EQ(gif->SaveGIF(&pic, name.get(), &hdc, &trans, 0, &ok), S_OK);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(hdc, dc);  // by reference, not changed
+    auto f = read_all(path);
+    EXPECT_EQ(f[6], 3);  // the picture's size
+    EXPECT_EQ(f[8], 2);
+    std::vector<std::vector<uint8_t>> rows(2, std::vector<uint8_t>(3, 251));  // the context's blue
+    EXPECT_TRUE(std::equal(f.begin() + 792, f.end() - 1, encode(rows).begin()));
+    gdi::SelectObject(dc, old);
+    gdi::DeleteDC(dc);
+    gdi::DeleteObject(other);
+    gdi::DeleteObject(pic_bm);
+}
+
 TEST(GifWriter, BestQualityConvertsLikeABoolean) {
     auto gif = new_gif();
     VARIANT v;
