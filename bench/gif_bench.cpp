@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -149,10 +150,10 @@ int main() {
     double ours = median_ms(7, [&] {
         std::vector<uint8_t> out;
         out.reserve(8 << 20);
-        GifLzw lzw([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
-        lzw.start();
-        for (int y = 0; y < side; ++y) lzw.encode_row(rows[y], side);
-        lzw.finish();
+        auto lzw = std::make_unique<GifLzw>([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
+        lzw->start();
+        for (int y = 0; y < side; ++y) lzw->encode_row(rows[y], side);
+        lzw->finish();
         ours_bytes = out.size();
     });
 

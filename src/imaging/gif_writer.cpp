@@ -2,6 +2,7 @@
 // table, adaptive (octree, 236 colours) or fixed, optional transparency, and
 // Progress events every ten rows while the host keeps its messages moving.
 #include <cerrno>
+#include <memory>
 #include <cstring>
 #include <vector>
 
@@ -76,7 +77,7 @@ private:
     Long m_lWidth = 0, m_lHeight = 0;
     BITMAPINFO m_tBitmapInfo{};  // 8-bit header and the 256 colour slots, kept between saves
     uint8_t m_bColorTable[256 * 3] = {};
-    GifLzw m_lzw{nullptr};
+    std::unique_ptr<GifLzw> m_lzw = std::make_unique<GifLzw>();
 };
 
 // A scope that clears the busy flag however the save ends.
@@ -233,10 +234,8 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     out.write(image, 11);
 
     // 10. the rows, top first, one scan line at a time from the bottom-up bitmap
-    GifLzw& lzw = m_lzw;
-    uint16_t counter = lzw.end_counter;
-    lzw = GifLzw([&out](const uint8_t* b, size_t n) { out.write(b, n); });
-    lzw.end_counter = counter;
+    GifLzw& lzw = *m_lzw;
+    lzw.set_sink([&out](const uint8_t* b, size_t n) { out.write(b, n); });
     lzw.start();
     std::vector<uint8_t> row(static_cast<size_t>(stride) + 1, 0);
     for (Long i = 1; i <= m_lHeight; ++i) {

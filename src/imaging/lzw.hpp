@@ -3,8 +3,10 @@
 // every row and whenever it holds 253 strings, so codes never outgrow 9 bits.
 //
 // A string is known by its code; a candidate string is (the code of its
-// prefix, its last index), so the table is a small hash of those pairs with
-// results identical to keying strings by their texts.
+// prefix, its last index), so the table is a direct array indexed by that
+// pair, with results identical to keying strings by their texts.  Entries
+// carry the number of the table they belong to, so a restart empties the
+// table without touching it.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +22,10 @@ public:
     // Receives finished bytes (whole sub-blocks, then the last one and the terminator).
     using Sink = std::function<void(const uint8_t*, size_t)>;
 
-    explicit GifLzw(Sink sink) : sink_(std::move(sink)) {}
+    explicit GifLzw(Sink sink = nullptr) : sink_(std::move(sink)) {}
+    GifLzw(const GifLzw&) = delete;  // half a megabyte of table: made once per writer
+    GifLzw& operator=(const GifLzw&) = delete;
+    void set_sink(Sink sink) { sink_ = std::move(sink); }
 
     // Start of the image data of a save.
     void start() {
@@ -37,9 +42,8 @@ public:
 
 private:
     void restart() {
-        ++generation_;
-        if (generation_ == 0) {  // after 2^32 restarts the stamps wrap: wipe them
-            std::memset(stamp_, 0, sizeof stamp_);
+        if (++generation_ == 0) {  // after 65535 restarts the numbers wrap: empty the array once
+            std::memset(table_, 0, sizeof table_);
             generation_ = 1;
         }
         entries_ = 0;
@@ -60,30 +64,21 @@ private:
         }
         block_[++block_[0]] = b;
     }
-    // Looks up (prefix, index); returns the code or -1, and where a new entry would go.
-    int find(uint32_t key, uint32_t& slot) const {
-        uint32_t h = (key * 2654435761u) >> (32 - kBits);
-        while (stamp_[h] == generation_) {
-            if (keys_[h] == key) {
-                slot = h;
-                return codes_[h];
-            }
-            h = (h + 1) & (kSlots - 1);
-        }
-        slot = h;
-        return -1;
-    }
 
-    static constexpr int kBits = 10, kSlots = 1 << kBits;  // 1024 slots for at most 253 entries
+    struct Entry {
+        uint16_t generation;  // the table it belongs to
+        uint16_t code;
+    };
+    // Prefixes are codes 0..510; the first candidate of a row, whose prefix is
+    // empty, has row 511 of its own, which nothing else reaches.
+    static constexpr uint32_t kNoPrefix = 511;
     Sink sink_;
     uint8_t block_[256] = {};
     uint32_t acc_ = 0;
     int acc_bits_ = 0;
     int entries_ = 0;
-    uint32_t generation_ = 0;
-    uint32_t stamp_[kSlots] = {};
-    uint32_t keys_[kSlots] = {};
-    uint16_t codes_[kSlots] = {};
+    uint16_t generation_ = 0;
+    Entry table_[512 * 256] = {};
 };
 
 inline void GifLzw::encode_row(const uint8_t* p, int32_t width) {
@@ -91,16 +86,13 @@ inline void GifLzw::encode_row(const uint8_t* p, int32_t width) {
     put(kClear);
     // The prefix of the first candidate is empty (not p0): its entry, code 258,
     // holds one index and is never matched, but it counts towards the 253.
-    constexpr uint32_t kNoPrefix = 0xFFFFu;
     uint32_t prefix = kNoPrefix;
     int current = p[0];
     for (int32_t j = 1; j < width; ++j) {
-        const uint32_t key = (prefix << 8) | p[j];
-        uint32_t slot;
-        int code = find(key, slot);
-        if (code >= 0) {
-            current = code;
-            prefix = static_cast<uint32_t>(code);
+        Entry& e = table_[(prefix << 8) | p[j]];
+        if (e.generation == generation_) {
+            current = e.code;
+            prefix = e.code;
             continue;
         }
         if (entries_ == kMaxEntries) {
@@ -108,9 +100,8 @@ inline void GifLzw::encode_row(const uint8_t* p, int32_t width) {
             put(kClear);
             restart();
         } else {
-            stamp_[slot] = generation_;
-            keys_[slot] = key;
-            codes_[slot] = static_cast<uint16_t>(kFirst + entries_++);
+            e.generation = generation_;
+            e.code = static_cast<uint16_t>(kFirst + entries_++);
             put(current);
         }
         prefix = p[j];

@@ -19,11 +19,11 @@ namespace {
 
 std::vector<uint8_t> encode(const std::vector<std::vector<uint8_t>>& rows, uint16_t counter = 0) {
     std::vector<uint8_t> out;
-    GifLzw lzw([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
-    lzw.end_counter = counter;
-    lzw.start();
-    for (auto& r : rows) lzw.encode_row(r.data(), static_cast<int32_t>(r.size()));
-    lzw.finish();
+    auto lzw = std::make_unique<GifLzw>([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
+    lzw->end_counter = counter;
+    lzw->start();
+    for (auto& r : rows) lzw->encode_row(r.data(), static_cast<int32_t>(r.size()));
+    lzw->finish();
     return out;
 }
 
