@@ -97,16 +97,6 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     m_bBusy = true;
     Busy busy{m_bBusy};
 
-    // 2. the bitmap section, filled from the picture
-    if (!m_cDib) {
-        m_cDib = ComPtr<IUnknown>::adopt(create_cDIBSection()).query<_cDIBSection>(IID__cDIBSection);
-        if (!m_cDib) raise(err::OutOfMemory);
-    }
-    IDispatch* p = pic.get();
-    VARIANT ignored;
-    check(m_cDib->CreateFromPicture(&p, &ignored));
-    VariantClear(&ignored);
-
     // 3. the size, which must fit the file's 16-bit fields
     const HGDI picture_bitmap = pic.value().to_long();
     BITMAP bm{};
@@ -144,17 +134,28 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
         }
     } release{dc8, bitmap8, prev8, picture_dc, picture_prev};
 
-    // 5. the palette and the 8-bit bitmap of its colours
+    // 2 and 5. the palette: the adaptive one is built from a 24-bit section filled from the
+    // picture; the fixed one needs no copy of the pixels (the copy would be all the memory the
+    // save takes), and the section's size is the picture's size either way.
     auto palette = ComPtr<IUnknown>::adopt(create_cPalette()).query<_cPalette>(IID__cPalette);
+    Long dib_w = m_lWidth, dib_h = m_lHeight, count = 0;
     if (m_bBestQuality) {
+        if (!m_cDib) {
+            m_cDib = ComPtr<IUnknown>::adopt(create_cDIBSection()).query<_cDIBSection>(IID__cDIBSection);
+            if (!m_cDib) raise(err::OutOfMemory);
+        }
+        IDispatch* p = pic.get();
+        VARIANT ignored;
+        check(m_cDib->CreateFromPicture(&p, &ignored));
+        VariantClear(&ignored);
         _cDIBSection* section = m_cDib.get();
         check(palette->CreateOptimal(&section, kBestColours, kBestLevels));
+        check(m_cDib->get_Width(&dib_w));
+        check(m_cDib->get_Height(&dib_h));
+        check(m_cDib->ClearUp());  // its pixels have given their palette; the 8-bit copy comes next
     } else {
         check(palette->CreateWebSafe());
     }
-    Long dib_w = 0, dib_h = 0, count = 0;
-    check(m_cDib->get_Width(&dib_w));
-    check(m_cDib->get_Height(&dib_h));
     check(palette->get_Count(&count));
     m_tBitmapInfo.bmiHeader = {40, dib_w, dib_h, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
     for (Long k = 0; k <= std::min<Long>(count - 1, 255); ++k) {

@@ -20,10 +20,14 @@ T2_API void T2SetDoEventsHook(T2Hook hook, void* context) {
 namespace t2::platform {
 
 void DoEvents() {
-    if (g_pump) {
+    if (g_pump)
         g_pump(g_pump_ctx);
-        return;
-    }
+    else
+        std::this_thread::yield();
+}
+
+void DoEventsAndWait() {
+    DoEvents();
     std::this_thread::sleep_for(std::chrono::microseconds(500));
 }
 

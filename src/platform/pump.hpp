@@ -5,9 +5,14 @@
 
 namespace t2::platform {
 
-// One turn of the thread's pending work: runs the host's hook, and when there is
-// nothing to do waits up to a millisecond so waiting loops do not spin a core.
+// One turn of the thread's pending work: runs the host's hook (without one,
+// gives up the rest of the time slice).  It never sleeps: a writer that turns
+// the loop every ten rows must not wait each time.
 void DoEvents();
+
+// For waiting loops: one turn of DoEvents, then a pause of up to a millisecond,
+// so a loop that waits for the clock does not spin a core.
+void DoEventsAndWait();
 
 // Milliseconds since an arbitrary start, wrapping at 2^32 (timeGetTime).
 uint32_t timeGetTime();

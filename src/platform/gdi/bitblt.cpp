@@ -149,18 +149,33 @@ int blit(HGDI hdst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI hsrc, int
     return 1;
 }
 
-// One-entry cache of a matcher for a table handed to GetDIBits.
-ColorMatcher& matcher_for(const RGBQUAD* colors) {
-    static std::vector<RGBQUAD> key;
-    static std::unique_ptr<ColorMatcher> m;
-    if (!m || std::memcmp(key.data(), colors, 256 * sizeof(RGBQUAD)) != 0) {
-        key.assign(colors, colors + 256);
-        m = std::make_unique<ColorMatcher>(colors, 256);
-    }
-    return *m;
-}
+ColorMatcher& matcher_for(const RGBQUAD* colors) { return *shared_matcher(colors, 256); }
 
 }  // namespace
+
+std::shared_ptr<ColorMatcher> shared_matcher(const RGBQUAD* colors, int count) {
+    struct Kept {
+        std::vector<RGBQUAD> table;
+        std::shared_ptr<ColorMatcher> matcher;
+    };
+    static std::vector<Kept> kept;  // most recent last; the graphics lock is held
+    constexpr size_t kKeep = 2;     // each holds up to 16 MiB of worked-out colours
+    auto same = [&](const Kept& k) {
+        return static_cast<int>(k.table.size()) == count &&
+               std::memcmp(k.table.data(), colors, sizeof(RGBQUAD) * static_cast<size_t>(count)) == 0;
+    };
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (same(kept[i])) {
+            Kept k = std::move(kept[i]);
+            kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(i));
+            kept.push_back(std::move(k));
+            return kept.back().matcher;
+        }
+    auto m = std::make_shared<ColorMatcher>(colors, count);
+    if (kept.size() == kKeep) kept.erase(kept.begin());
+    kept.push_back({std::vector<RGBQUAD>(colors, colors + count), m});
+    return m;
+}
 
 int BitBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI src, int32_t x1, int32_t y1, uint32_t rop) {
     auto& t = table();

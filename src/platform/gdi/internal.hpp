@@ -16,6 +16,11 @@ class FontFace;
 
 enum class Kind : uint8_t { Pen = 1, Brush = 2, DC = 3, Font = 6, Bitmap = 7, MemDC = 10 };
 
+// The matcher of a colour table, shared by the bitmaps that have that same table
+// (a writer making one 8-bit bitmap after another with the fixed table finds
+// its colours worked out already).  A few recent tables are kept.
+std::shared_ptr<ColorMatcher> shared_matcher(const RGBQUAD* colors, int count);
+
 struct BitmapObj {
     int32_t width = 0, height = 0;  // height > 0
     int bpp = 24;                   // 24 or 8
@@ -27,14 +32,14 @@ struct BitmapObj {
     int32_t bits32 = 0;             // the published 32-bit address
     std::array<RGBQUAD, 256> colors{};
     int ncolors = 0;
-    std::unique_ptr<ColorMatcher> matcher;  // nearest colours of `colors`, built on first use
+    std::shared_ptr<ColorMatcher> matcher;  // nearest colours of `colors`, built on first use
     int selected = 0;               // device contexts holding it
     ~BitmapObj();
     uint8_t* row(int32_t y) const {  // y from the top of the picture
         return bits + static_cast<int64_t>(top_down ? y : height - 1 - y) * stride;
     }
     ColorMatcher& match() {
-        if (!matcher) matcher = std::make_unique<ColorMatcher>(colors.data(), ncolors);
+        if (!matcher) matcher = shared_matcher(colors.data(), ncolors);
         return *matcher;
     }
 };
