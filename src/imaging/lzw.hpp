@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -30,6 +31,7 @@ public:
     // Start of the image data of a save.
     void start() {
         block_[0] = 0;
+        staged_ = 0;
         acc_ = 0;
         acc_bits_ = 0;
         restart();
@@ -48,21 +50,42 @@ private:
         }
         entries_ = 0;
     }
+    // Codes go into a 64-bit accumulator; whole bytes leave it for the staging
+    // buffer four at a time, and the staging buffer is cut into sub-blocks.
     void put(int code) {
-        acc_ |= static_cast<uint32_t>(code) << acc_bits_;
+        acc_ |= static_cast<uint64_t>(code) << acc_bits_;
         acc_bits_ += 9;
-        while (acc_bits_ >= 8) {
-            byte(static_cast<uint8_t>(acc_));
-            acc_ >>= 8;
-            acc_bits_ -= 8;
+        if (acc_bits_ >= 32) {
+            uint32_t word = static_cast<uint32_t>(acc_);
+            std::memcpy(&stage_[staged_], &word, 4);  // little-endian: the low byte first
+            staged_ += 4;
+            acc_ >>= 32;
+            acc_bits_ -= 32;
+            if (staged_ >= kStage - 4) drain(false);
         }
     }
     void byte(uint8_t b) {
-        if (block_[0] == 255) {  // a full sub-block goes out only when a further byte is needed
-            sink_(block_, 256);
-            block_[0] = 0;
+        stage_[staged_++] = b;
+        if (staged_ >= kStage - 4) drain(false);
+    }
+    // Moves staged bytes into sub-blocks; a full sub-block goes out only when a
+    // further byte follows it, so at the end the last one is kept for finish().
+    void drain(bool all) {
+        size_t at = 0;
+        while (staged_ - at > 0) {
+            size_t room = 255 - block_[0];
+            if (room == 0) {
+                if (!all && staged_ - at == 0) break;
+                sink_(block_, 256);
+                block_[0] = 0;
+                room = 255;
+            }
+            size_t take = std::min(room, staged_ - at);
+            std::memcpy(&block_[1 + block_[0]], &stage_[at], take);
+            block_[0] = static_cast<uint8_t>(block_[0] + take);
+            at += take;
         }
-        block_[++block_[0]] = b;
+        staged_ = 0;
     }
 
     struct Entry {
@@ -73,8 +96,11 @@ private:
     // empty, has row 511 of its own, which nothing else reaches.
     static constexpr uint32_t kNoPrefix = 511;
     Sink sink_;
+    static constexpr size_t kStage = 4096;
     uint8_t block_[256] = {};
-    uint32_t acc_ = 0;
+    uint8_t stage_[kStage] = {};
+    size_t staged_ = 0;
+    uint64_t acc_ = 0;
     int acc_bits_ = 0;
     int entries_ = 0;
     uint16_t generation_ = 0;
@@ -117,11 +143,12 @@ inline void GifLzw::finish() {
         restart();
     }
     put(kEnd);
-    if (acc_bits_ > 0) {
+    while (acc_bits_ > 0) {  // the bytes still in the accumulator, the last one partly filled
         byte(static_cast<uint8_t>(acc_));
-        acc_ = 0;
-        acc_bits_ = 0;
+        acc_ >>= 8;
+        acc_bits_ = acc_bits_ > 8 ? acc_bits_ - 8 : 0;
     }
+    drain(true);
     sink_(block_, static_cast<size_t>(block_[0]) + 1);
     const uint8_t terminator = 0;
     sink_(&terminator, 1);
