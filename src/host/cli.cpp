@@ -10,6 +10,7 @@
 
 #include "host/client.hpp"
 #include "host/steps.hpp"
+#include "host/picture_box.hpp"
 #include "host/verbs.hpp"
 
 namespace host {
@@ -41,13 +42,25 @@ int usage(FILE* out) {
                  "  gif IN OUT.gif [--best] [--transparent RRGGBB]   save a picture as GIF\n"
                  "  palette IN OUT.pal [--size N]   write the optimal palette record of a picture\n"
                  "  palette --show FILE [--offset N]   list a palette record\n"
+                 "  code128 TEXT OUT [--caption T] [--align left|center|right|justify] [--top] [--font NAME]\n"
+                 "          [--size N] [--style N] [--bar-height N] [--fore RRGGBB] [--back RRGGBB]\n"
+                 "  code39 TEXT OUT [--caption T]   barcodes on a picture box, saved as .png, .bmp or .gif\n"
+                 "  barcode-text TEXT          the text model: Length, end characters, codes, GuessInputString\n"
                  "  register | unregister      write or remove the registration in the registry file\n"
                  "Values: 12, -4.5, &HFF, \"text\" (\"\" for a quote), c\"C\\tescapes\", True, False, Empty, Null,\n"
-                 "Nothing, @picture:FILE; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
+                 "Nothing, @picture:FILE, @picturebox[:WxH]; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
     return out == stderr ? 2 : 0;
 }
 
 int cmd_call(int argc, char** argv) {
+    std::string save_box;
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--save-picturebox") == 0 && i + 1 < argc) save_box = argv[++i];
+        else rest.push_back(argv[i]);
+    }
+    argc = static_cast<int>(rest.size());
+    argv = rest.data();
     if (argc < 1) {
         std::fprintf(stderr, "usage: tavolin2 call PROGID STEP...\n");
         return 2;
@@ -78,6 +91,15 @@ int cmd_call(int argc, char** argv) {
     }
     std::fflush(stdout);
     obj->Release();
+    if (!save_box.empty()) {
+        PictureBox* box = last_picture_box();
+        if (!box) {
+            std::fprintf(stderr, "tavolin2 call: --save-picturebox needs an @picturebox argument\n");
+            return rc ? rc : 2;
+        }
+        int saved = save_picture_box(box, save_box);
+        if (rc == 0) rc = saved;
+    }
     return rc;
 }
 
@@ -146,6 +168,9 @@ int main(int argc, char** argv) {
     if (verb == "noise") return host::cmd_noise(argc - 2, argv + 2);
     if (verb == "gif") return host::cmd_gif(argc - 2, argv + 2);
     if (verb == "palette") return host::cmd_palette(argc - 2, argv + 2);
+    if (verb == "code128") return host::cmd_code128(argc - 2, argv + 2);
+    if (verb == "code39") return host::cmd_code39(argc - 2, argv + 2);
+    if (verb == "barcode-text") return host::cmd_barcode_text(argc - 2, argv + 2);
     if (verb == "register") return host::cmd_register(true);
     if (verb == "unregister") return host::cmd_register(false);
     std::fprintf(stderr, "tavolin2: unknown verb '%s'\n", verb.c_str());

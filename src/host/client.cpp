@@ -83,6 +83,14 @@ std::string show(const VARIANT& in) {
     }
 }
 
+std::string show_text(BSTR b) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = b;
+    return show(v);
+}
+
 IDispatch* create_object(const std::string& progid, CallError& error, CLSID* out_clsid) {
     CLSID clsid{};
     HRESULT hr = T2CLSIDFromProgID(progid.c_str(), &clsid);

@@ -42,6 +42,7 @@ std::string utf8(BSTR b);
 // A value as the host prints it: strings with control characters as C escapes,
 // Booleans True/False, numbers in their standard text, Empty as "".
 std::string show(const VARIANT& v);
+std::string show_text(BSTR b);  // a String as show() prints it
 
 // Creates an object by programmatic name or class id text; nullopt with the error.
 IDispatch* create_object(const std::string& progid, CallError& error, CLSID* clsid = nullptr);

@@ -2,6 +2,9 @@
 #include "host/steps.hpp"
 
 #include "host/picture.hpp"
+#include "host/picture_box.hpp"
+
+#include <cstdio>
 
 #include <cctype>
 #include <cerrno>
@@ -12,6 +15,8 @@
 namespace host {
 
 namespace {
+
+PictureBox* last_box = nullptr;
 
 std::string trim(const std::string& s) {
     size_t b = s.find_first_not_of(" \t");
@@ -155,6 +160,21 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
         value = r;
         return true;
     }
+    if (t.rfind("@picturebox", 0) == 0) {
+        int w = 300, h = 100;
+        if (t.size() > 11) {
+            if (t[11] != ':' || std::sscanf(t.c_str() + 12, "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0 || w > 32767 ||
+                h > 32767) {
+                error = "@picturebox takes :WIDTHxHEIGHT in pixels";
+                return false;
+            }
+        }
+        PictureBox* box = PictureBox::make(w, h);
+        value = Value::object(box);
+        if (last_box) last_box->Release();
+        last_box = box;  // keeps the reference make() gave
+        return true;
+    }
     if (t.rfind("@picture:", 0) == 0) {
         std::string file = t.substr(9), why;
         Picture* pic = load_picture(file, why);
@@ -203,6 +223,8 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
     error = "cannot read the value " + t + " (strings are written in double quotes)";
     return false;
 }
+
+PictureBox* last_picture_box() { return last_box; }
 
 bool parse_step(const std::string& text, Step& step, std::string& error) {
     step = Step{};

@@ -25,4 +25,8 @@ bool parse_step(const std::string& text, Step& step, std::string& error);
 // Parses one argument value (not empty); false with a message.
 bool parse_value(const std::string& text, Value& value, std::string& error);
 
+class PictureBox;
+// The picture box the last @picturebox argument made (kept alive for saving), or nullptr.
+PictureBox* last_picture_box();
+
 }  // namespace host

@@ -14,6 +14,13 @@ int cmd_noise(int argc, char** argv);
 // Adds the imaging outputs to the demo folder and its report.
 int demo_imaging(const std::string& dir, std::string& report);
 int cmd_gif(int argc, char** argv);
+int cmd_code128(int argc, char** argv);
+int cmd_code39(int argc, char** argv);
+int cmd_barcode_text(int argc, char** argv);
+int demo_barcodes(const std::string& dir, std::string& report);
+int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, LONG color, bool progress);
+class PictureBox;
+int save_picture_box(PictureBox* box, const std::string& out);
 int cmd_palette(int argc, char** argv);
 int demo_gif(const std::string& dir, std::string& report);
 // The built-in test picture: a new 24-bit section of w x h.

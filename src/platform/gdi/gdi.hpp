@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #define T2_GDI_API __attribute__((visibility("default")))
 
@@ -165,6 +166,9 @@ T2_GDI_API int32_t GetClipboardData(uint32_t format);
 T2_GDI_API int IsClipboardFormatAvailable(uint32_t format);
 
 // ---- inspection, for hosts and tests ----
+// Records the drawing calls Rectangle, DrawTextA and SetTextCharacterExtra with their
+// arguments as text lines ("Rectangle 10 10 71 41"), while `log` is set; nullptr stops it.
+T2_GDI_API void trace_calls(std::vector<std::string>* log);
 T2_GDI_API size_t object_count();  // live objects in the handle table, stock objects excluded
 // The surface of a device context or bitmap: width, height, bits per pixel (24 or 8), row stride,
 // and the address of the top row with the stride to step down (negative for bottom-up memory).

@@ -94,6 +94,9 @@ struct Table {
     HGDI stock_bitmap = 0;
 };
 Table& table();  // builds the stock objects on first use
+// The call trace of trace_calls(), or nullptr.
+std::vector<std::string>*& call_trace();
+void trace(const std::string& line);
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 Object* find(HGDI h);

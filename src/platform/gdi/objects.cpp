@@ -131,6 +131,18 @@ Table& table() {
     return *t;
 }
 
+std::vector<std::string>*& call_trace() {
+    static std::vector<std::string>* log = nullptr;
+    return log;
+}
+void trace(const std::string& line) {
+    if (call_trace()) call_trace()->push_back(line);
+}
+void trace_calls(std::vector<std::string>* log) {
+    Lock lock(table().lock);
+    call_trace() = log;
+}
+
 Object* find(HGDI h) {
     auto& t = table();
     auto it = t.objects.find(h);

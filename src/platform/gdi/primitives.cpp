@@ -1,5 +1,6 @@
 // Filled shapes, pixels, device capabilities and MulDiv.
 #include <cstdlib>
+#include <string>
 
 #include "platform/gdi/internal.hpp"
 
@@ -13,6 +14,9 @@ int Rectangle(HGDI hdc, int32_t left, int32_t top, int32_t right, int32_t bottom
     Lock lock(t.lock);
     DCObj* dc = find_dc(hdc);
     BitmapObj* bm = dc_bitmap(dc);
+    if (call_trace())
+        trace("Rectangle " + std::to_string(left) + " " + std::to_string(top) + " " + std::to_string(right) + " " +
+              std::to_string(bottom));
     if (!bm) return 0;
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);

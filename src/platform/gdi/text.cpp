@@ -126,6 +126,10 @@ int DrawTextA(HGDI hdc, const char* text, int length, RECT* rect, uint32_t forma
     DCObj* dc = find_dc(hdc);
     if (!dc || !rect || !text) return 0;
     if (length < 0) length = static_cast<int>(std::strlen(text));
+    if (call_trace())
+        trace("DrawTextA \"" + std::string(text, static_cast<size_t>(length)) + "\" " + std::to_string(rect->left) + " " +
+              std::to_string(rect->top) + " " + std::to_string(rect->right) + " " + std::to_string(rect->bottom) + " " +
+              std::to_string(format));
     FontObj* font = font_of(dc);
     if (!font) return 0;
     FontFace* f = font->face.get();
@@ -203,6 +207,7 @@ int SetTextCharacterExtra(HGDI hdc, int extra) {
     Lock lock(t.lock);
     DCObj* dc = find_dc(hdc);
     if (!dc) return static_cast<int>(0x80000000);
+    trace("SetTextCharacterExtra " + std::to_string(extra));
     int prev = dc->char_extra;
     dc->char_extra = extra;
     return prev;
