@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libjpeg-dev libgif-dev
-  python3-pil
+  python3-pil zbar-tools
 )
 
 missing=()
