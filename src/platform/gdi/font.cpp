@@ -173,6 +173,7 @@ std::string lower(std::string s) {
 void register_synthetic_font(const char* name, int height, int internal_leading, int ave_char_width, int advance) {
     Lock lock(table().lock);
     synthetic_fonts()[lower(name)] = {height, internal_leading, ave_char_width, advance};
+    face_cache().clear();  // a face of that name may have been matched before
 }
 
 LOGFONTA default_logfont(bool fixed) {
@@ -184,7 +185,30 @@ LOGFONTA default_logfont(bool fixed) {
     return lf;
 }
 
+namespace {
+std::shared_ptr<FontFace> resolve_uncached(const LOGFONTA& lf);
+std::map<std::string, std::shared_ptr<FontFace>>& face_cache() {
+    static std::map<std::string, std::shared_ptr<FontFace>> kept;
+    return kept;
+}
+}  // namespace
+
+// Faces are kept by what chooses them (name, size, weight, italic), so a font made again
+// and again (a drawing call per symbol) is matched and loaded once.
 std::shared_ptr<FontFace> resolve_face(const LOGFONTA& lf) {
+    std::string key(lf.lfFaceName, strnlen(lf.lfFaceName, sizeof lf.lfFaceName));
+    key = lower(key) + "/" + std::to_string(lf.lfHeight) + "/" + std::to_string(lf.lfWeight) + "/" +
+          std::to_string(lf.lfItalic ? 1 : 0);
+    auto& kept = face_cache();
+    if (auto it = kept.find(key); it != kept.end()) return it->second;
+    auto face = resolve_uncached(lf);
+    if (kept.size() >= 64) kept.clear();  // a bound: hosts that make many sizes start over
+    kept.emplace(key, face);
+    return face;
+}
+
+namespace {
+std::shared_ptr<FontFace> resolve_uncached(const LOGFONTA& lf) {
     std::string face_name(lf.lfFaceName, strnlen(lf.lfFaceName, sizeof lf.lfFaceName));
     int em = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
     if (em == 0) em = 16;
@@ -229,5 +253,6 @@ std::shared_ptr<FontFace> resolve_face(const LOGFONTA& lf) {
     bool italic = lf.lfItalic && got_slant == FC_SLANT_ROMAN;
     return std::make_shared<FreeTypeFace>(face, path, em, bold, italic, lf);
 }
+}  // namespace
 
 }  // namespace t2::gdi
