@@ -163,6 +163,11 @@ std::map<std::string, SyntheticSpec>& synthetic_fonts() {
     return m;
 }
 
+std::map<std::string, std::shared_ptr<FontFace>>& face_cache() {
+    static std::map<std::string, std::shared_ptr<FontFace>> kept;
+    return kept;
+}
+
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -187,10 +192,6 @@ LOGFONTA default_logfont(bool fixed) {
 
 namespace {
 std::shared_ptr<FontFace> resolve_uncached(const LOGFONTA& lf);
-std::map<std::string, std::shared_ptr<FontFace>>& face_cache() {
-    static std::map<std::string, std::shared_ptr<FontFace>> kept;
-    return kept;
-}
 }  // namespace
 
 // Faces are kept by what chooses them (name, size, weight, italic), so a font made again
