@@ -96,6 +96,26 @@ TEST(Cli, ImagingVerbs) {
     EXPECT_NE(missing.err.find("error 17: "), std::string::npos) << missing.err;
 }
 
+TEST(Cli, BarcodeVerbs) {
+    std::string dir = testing::TempDir();
+    Result text = run("barcode-text ABC");
+    EXPECT_EQ(text.rc, 0);
+    EXPECT_EQ(text.out, "Length\t3\nFirstCharacter\tA\nLastCharacter\tC\nCode1\t1068070\nCode2\t000401\n"
+                        "OutputCode\t1068070000401\nGuessInputString\tA123C\n");
+    EXPECT_EQ(run("code128 AB " + dir + "/t2c.png --caption Hi --align right --top").rc, 0);
+    EXPECT_EQ(run("code128 AB " + dir + "/t2c.gif").rc, 0);
+    EXPECT_EQ(run("code39 AB " + dir + "/t2c39.bmp --caption AB").rc, 0);
+    Result bad = run("code128 " + std::string("\xC3\xA9") + " " + dir + "/t2bad.png");
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_NE(bad.err.find("Error(54548):Illegal character for this symbology specified."), std::string::npos);
+    EXPECT_EQ(run("code128 AB").rc, 2);
+    Result steps = run("call TAVOLIN2.clsBCAT175 'Barcode128Draw(\"AB\", @picturebox:120x60, \"Hi\")' --save-picturebox " +
+                       dir + "/t2box.png");
+    EXPECT_EQ(steps.rc, 0) << steps.err;
+    EXPECT_EQ(access((dir + "/t2box.png").c_str(), R_OK), 0);
+    EXPECT_EQ(run("call TAVOLIN2.clsBCAT175 ClearAll --save-picturebox " + dir + "/t2none.png").rc, 2);
+}
+
 TEST(Cli, VendorMembersAndDemo) {
     Result v = run("vendor");
     EXPECT_EQ(v.rc, 0);
@@ -117,7 +137,9 @@ TEST(Cli, VendorMembersAndDemo) {
     std::string text((std::istreambuf_iterator<char>(report)), {});
     EXPECT_NE(text.find("TAVOLIN2.cPalette\tcreated\t12 members"), std::string::npos);
     EXPECT_NE(text.find("901\tQEL"), std::string::npos);
-    for (const char* out : {"/test-picture.png", "/test-picture.bmp", "/test-picture-160x120.png", "/noise.png"})
+    for (const char* out : {"/test-picture.png", "/test-picture.bmp", "/test-picture-160x120.png", "/noise.png",
+                            "/test-picture-websafe.gif", "/test-picture-best.gif", "/test-picture-transparent.gif",
+                            "/code128.png", "/code39.png"})
         EXPECT_EQ(access((std::string(dir) + out).c_str(), R_OK), 0) << out;
     std::system((std::string("rm -rf ") + dir).c_str());
     EXPECT_EQ(run("frobnicate").rc, 2);
