@@ -10,6 +10,7 @@
 
 #include "host/client.hpp"
 #include "host/steps.hpp"
+#include "host/list_box.hpp"
 #include "host/picture_box.hpp"
 #include "host/verbs.hpp"
 
@@ -46,9 +47,12 @@ int usage(FILE* out) {
                  "          [--size N] [--style N] [--bar-height N] [--fore RRGGBB] [--back RRGGBB]\n"
                  "  code39 TEXT OUT [--caption T]   barcodes on a picture box, saved as .png, .bmp or .gif\n"
                  "  barcode-text TEXT          the text model: Length, end characters, codes, GuessInputString\n"
+                 "  mci [COMMAND...]           send media commands (or read them from stdin); answers and errors\n"
+                 "  playlist load FILE | save FILE ENTRY... | titles FILE   play-list files\n"
+                 "  play FILE [--seconds N]    play a sound file with MP3Class\n"
                  "  register | unregister      write or remove the registration in the registry file\n"
                  "Values: 12, -4.5, &HFF, \"text\" (\"\" for a quote), c\"C\\tescapes\", True, False, Empty, Null,\n"
-                 "Nothing, @picture:FILE, @picturebox[:WxH]; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
+                 "Nothing, @picture:FILE, @picturebox[:WxH], @listbox[:a|b|c]; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
     return out == stderr ? 2 : 0;
 }
 
@@ -91,6 +95,11 @@ int cmd_call(int argc, char** argv) {
     }
     std::fflush(stdout);
     obj->Release();
+    const auto& lists = made_list_boxes();
+    for (size_t i = 0; i < lists.size(); ++i) {
+        std::printf("list %zu:\n", i + 1);
+        for (const std::string& e : lists[i]->entries()) std::printf("  %s\n", show(Value::text(e).v).c_str());
+    }
     if (!save_box.empty()) {
         PictureBox* box = last_picture_box();
         if (!box) {
@@ -171,6 +180,9 @@ int main(int argc, char** argv) {
     if (verb == "code128") return host::cmd_code128(argc - 2, argv + 2);
     if (verb == "code39") return host::cmd_code39(argc - 2, argv + 2);
     if (verb == "barcode-text") return host::cmd_barcode_text(argc - 2, argv + 2);
+    if (verb == "mci") return host::cmd_mci(argc - 2, argv + 2);
+    if (verb == "playlist") return host::cmd_playlist(argc - 2, argv + 2);
+    if (verb == "play") return host::cmd_play(argc - 2, argv + 2);
     if (verb == "register") return host::cmd_register(true);
     if (verb == "unregister") return host::cmd_register(false);
     std::fprintf(stderr, "tavolin2: unknown verb '%s'\n", verb.c_str());

@@ -2,6 +2,7 @@
 #include "host/steps.hpp"
 
 #include "host/picture.hpp"
+#include "host/list_box.hpp"
 #include "host/picture_box.hpp"
 
 #include <cstdio>
@@ -173,6 +174,27 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
         value = Value::object(box);
         if (last_box) last_box->Release();
         last_box = box;  // keeps the reference make() gave
+        return true;
+    }
+    if (t.rfind("@listbox", 0) == 0) {
+        std::vector<std::string> entries;
+        if (t.size() > 8) {
+            if (t[8] != ':') {
+                error = "@listbox takes :entry|entry|...";
+                return false;
+            }
+            std::string rest = t.substr(9);
+            size_t at = 0;
+            while (true) {
+                size_t bar = rest.find('|', at);
+                entries.push_back(rest.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
+                if (bar == std::string::npos) break;
+                at = bar + 1;
+            }
+        }
+        ListBox* box = ListBox::make(std::move(entries));
+        value = Value::object(box);
+        remember_list_box(box);
         return true;
     }
     if (t.rfind("@picture:", 0) == 0) {

@@ -14,6 +14,9 @@ int cmd_noise(int argc, char** argv);
 // Adds the imaging outputs to the demo folder and its report.
 int demo_imaging(const std::string& dir, std::string& report);
 int cmd_gif(int argc, char** argv);
+int cmd_mci(int argc, char** argv);
+int cmd_playlist(int argc, char** argv);
+int cmd_play(int argc, char** argv);
 int cmd_code128(int argc, char** argv);
 int cmd_code39(int argc, char** argv);
 int cmd_barcode_text(int argc, char** argv);

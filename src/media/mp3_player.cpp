@@ -1,13 +1,301 @@
-// MP3Class: registered with its full member table; the members are built in a
-// later step and until then each raises "not available" (error 445).
+// MP3Class: one sound file at a time through the media command channel,
+// addressed by its quoted path; positions and lengths as numbers and clock
+// texts; play lists kept in a caller's list control and in text files.
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
 #include "frame/com.hpp"
+#include "platform/mci/mci.hpp"
 
 namespace t2 {
 namespace {
+
+// Reply buffers: 30 characters for state and position queries, 128 for lengths.
+constexpr size_t kStateBuffer = 30, kLengthBuffer = 128;
+// Play-list lines end with CR LF.
+constexpr const char* kLineEnd = "\r\n";
+
+using Buffer30 = std::array<char, kStateBuffer>;
+
+std::string code_page(const String& s) {
+    std::string out;
+    for (char16_t c : s) out.push_back(static_cast<char>(to_cp1252(c)));
+    return out;
+}
+String from_code_page(const char* p, size_t n) {
+    String out;
+    for (size_t i = 0; i < n; ++i) out.push_back(from_cp1252(static_cast<uint8_t>(p[i])));
+    return out;
+}
+
+// Sends one command; the channel's error code is not looked at.
+void send(const String& command, char* buffer = nullptr, size_t length = 0) {
+    mci::mciSendStringA(code_page(command).c_str(), buffer, static_cast<uint32_t>(length), 0);
+}
+
+// The readings of a reply buffer: the text before its first NUL, strictly a number (else error 13)...
+double strict(const char* buffer, size_t length) {
+    size_t n = strnlen(buffer, length);
+    auto v = strict_number(from_code_page(buffer, n));
+    if (!v) raise(err::TypeMismatch);
+    return *v;
+}
+// ...or the number it starts with (0 without one).
+double leading(const char* buffer, size_t length) { return leading_number(from_code_page(buffer, length)); }
+
+String two_digits(Long v) { return format_zero_padded(v, 2); }
+
+// Clock text of a length in milliseconds: [H:]MM:SS.
+String MP3TimeText(Long ms) {
+    Long t = round_to<Long>(ms / 1000.0);
+    const Long h = t / 3600;
+    t %= 3600;
+    const Long m = t / 60, s = t % 60;
+    auto part = [](Long v) { return v >= 10 ? number_text(v) : v >= 1 ? u"0" + number_text(v) : String(u"00"); };
+    return (h > 0 ? number_text(h) + u":" : String()) + part(m) + u":" + part(s);
+}
+
+// Spaces (only spaces) trimmed at both ends, as the runtime's Trim does.
+String trim_spaces(const String& s) {
+    size_t b = s.find_first_not_of(u' ');
+    if (b == String::npos) return {};
+    size_t e = s.find_last_not_of(u' ');
+    return s.substr(b, e - b + 1);
+}
+
+// The text before the last `ch`, or the empty text.
+String LeftOfLastChar(const String& text, char16_t ch) {
+    narrow<Integer>(static_cast<int64_t>(text.size()));  // positions are 16-bit
+    size_t at = text.rfind(ch);
+    return at == String::npos ? String() : text.substr(0, at);
+}
+
 class Mp3Player : public ImplOf<_MP3Class> {
 public:
-    T2_MEMBERS__MP3Class(T2_NATURAL_STUB)
+    T2_MEMBERS__MP3Class(T2_NATURAL_DECL)
+
+private:
+    void set_name() { m_sDeviceName = u"\"" + trim_spaces(m_sMP3File) + u"\""; }
+    bool playing() {
+        VARIANT_BOOL r = VARIANT_FALSE;
+        check(self()->MP3Playing(&r));
+        return r != 0;
+    }
+    // The two commands of the position members, into the member's own buffer.
+    void ask_position(Buffer30& buffer) {
+        resume_next([&] { set_name(); });
+        resume_next([&] { send(u"set " + m_sDeviceName + u" time format milliseconds"); });
+        resume_next([&] { send(u"status " + m_sDeviceName + u" position", buffer.data(), buffer.size()); });
+    }
+    // The three commands of the length members, into a new 128-character buffer.
+    std::array<char, kLengthBuffer> ask_length() {
+        std::array<char, kLengthBuffer> buffer{};
+        resume_next([&] { set_name(); });
+        resume_next([&] { send(u"set " + m_sDeviceName + u" time format ms", buffer.data(), buffer.size()); });
+        resume_next([&] { send(u"status " + m_sDeviceName + u" length", buffer.data(), buffer.size()); });
+        resume_next([&] { send(u"set " + m_sDeviceName + u" time format frames"); });
+        return buffer;
+    }
+
+    String m_sMP3File;
+    String m_sDeviceName;
+    Buffer30 m_bPlaying{}, m_bPositionInSec{}, m_bPositionInMS{}, m_bPosition{};
 };
+
+String Mp3Player::get_MP3File() { return m_sMP3File; }
+void Mp3Player::put_MP3File(String RHS) { m_sMP3File = RHS; }
+
+void Mp3Player::MP3Play() {
+    send(u"close " + m_sDeviceName);
+    set_name();
+    send(u"open " + m_sDeviceName);
+    send(u"play " + m_sDeviceName);
+}
+
+void Mp3Player::MP3Stop() {
+    resume_next([&] { set_name(); });
+    resume_next([&] { send(u"close " + m_sDeviceName); });
+}
+
+void Mp3Player::MP3Pause() {
+    resume_next([&] { set_name(); });
+    resume_next([&] { send(u"Stop " + m_sDeviceName); });  // stops and keeps the position
+}
+
+void Mp3Player::MP3Resume() {
+    resume_next([&] { set_name(); });
+    resume_next([&] { send(u"play " + m_sDeviceName); });
+}
+
+bool Mp3Player::MP3Playing() {
+    bool result = false;
+    resume_next([&] { send(u"status " + m_sDeviceName + u" mode", m_bPlaying.data(), m_bPlaying.size()); });
+    resume_next([&] { result = std::memcmp(m_bPlaying.data(), "playing", 7) == 0; });
+    return result;
+}
+
+Variant Mp3Player::MP3ChangePositionTo(Variant& Second) {
+    resume_next([&] { set_name(); });
+    // the caller's variable becomes milliseconds, widening as the runtime's products do
+    resume_next([&] {
+        VARIANT v = deref(Second.raw());
+        Variant product;
+        switch (v.vt) {
+            case VT_EMPTY: product = Variant(Integer{0}); break;
+            case VT_I2: case VT_UI1: case VT_BOOL: {
+                int32_t base = v.vt == VT_I2 ? v.iVal : v.vt == VT_UI1 ? v.bVal : (v.boolVal ? -1 : 0);
+                int32_t p = base * 1000;
+                product = (p >= INT16_MIN && p <= INT16_MAX) ? Variant(static_cast<Integer>(p)) : Variant(static_cast<Long>(p));
+                break;
+            }
+            case VT_I4: {
+                int64_t p = static_cast<int64_t>(v.lVal) * 1000;
+                product = (p >= INT32_MIN && p <= INT32_MAX) ? Variant(static_cast<Long>(p)) : Variant(static_cast<double>(p));
+                break;
+            }
+            case VT_R4: product = Variant(v.fltVal * 1000.0f); break;
+            case VT_R8: product = Variant(v.dblVal * 1000.0); break;
+            case VT_BSTR: product = Variant(Second.to_double() * 1000.0); break;  // numeric text reads as a Double
+            default: raise(err::TypeMismatch);
+        }
+        Second.assign(product);
+    });
+    resume_next([&] { send(u"set " + m_sDeviceName + u" time format milliseconds"); });
+    resume_next([&] {
+        if (playing()) send(u"play " + m_sDeviceName + u" from " + Second.to_string());
+    });
+    resume_next([&] {
+        if (!playing()) send(u"seek " + m_sDeviceName + u" to " + Second.to_string());
+    });
+    return {};
+}
+
+Variant Mp3Player::MP3PositionInSec() {
+    ask_position(m_bPositionInSec);
+    Variant result;
+    resume_next([&] { result = Variant(round_half_even(strict(m_bPositionInSec.data(), kStateBuffer) / 1000)); });
+    resume_next([&] {
+        if (result.to_double() <= 9) result = Variant(u"0" + result.to_string());
+    });
+    return result;
+}
+
+Variant Mp3Player::MP3PositionInMS() {
+    ask_position(m_bPositionInMS);
+    Variant result;
+    resume_next([&] { result = Variant(leading(m_bPositionInMS.data(), kStateBuffer)); });
+    return result;
+}
+
+Variant Mp3Player::MP3Position() {
+    ask_position(m_bPosition);
+    Long s = 0;
+    resume_next([&] { s = round_to<Long>(strict(m_bPosition.data(), kStateBuffer) / 1000); });
+    Variant result;
+    resume_next([&] {
+        if (s < 60) {
+            result = Variant(u"0:" + two_digits(s));
+        } else {
+            Long m = s / 60, r = s - 60 * m;
+            result = Variant(two_digits(m) + u":" + two_digits(r));
+        }
+    });
+    return result;
+}
+
+Variant Mp3Player::MP3Duration() {
+    auto buffer = ask_length();
+    Variant result;
+    resume_next([&] { result = Variant(MP3TimeText(round_to<Long>(leading(buffer.data(), buffer.size())))); });
+    return result;
+}
+
+Variant Mp3Player::MP3DurationInSec() {
+    auto buffer = ask_length();
+    Variant result;
+    resume_next([&] { result = Variant(round_half_even(strict(buffer.data(), buffer.size()) / 1000)); });
+    return result;
+}
+
+Variant Mp3Player::MP3DurationInMs() {
+    auto buffer = ask_length();
+    Variant result;
+    resume_next([&] { result = Variant(leading(buffer.data(), buffer.size())); });
+    return result;
+}
+
+String Mp3Player::GetLastBackSlash(String& text) {
+    size_t at = text.rfind(u'\\');
+    if (at == String::npos) return text;
+    narrow<Integer>(static_cast<int64_t>(at) + 1);  // positions are 16-bit
+    return text.substr(at + 1);
+}
+
+void Mp3Player::ListNoChar(Object& List1, Object& List2) {
+    const Long count = List2.get(u"ListCount").to_long();
+    for (Integer i = 0; i < count; i = checked::add<Integer>(i, 1)) {
+        String entry = List2.get(u"List", {Variant(i)}).to_string();
+        Bstr file;
+        Bstr path(entry);
+        BSTR p = path.get();
+        check(self()->GetLastBackSlash(&p, file.out()));
+        List1.call(u"AddItem", {Variant(LeftOfLastChar(file.str(), u'.'))});
+    }
+}
+
+Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
+    if (TheFile.empty()) return {};
+    std::string bytes;
+    bool open = false;
+    resume_next([&] {
+        std::ifstream f(to_utf8(TheFile), std::ios::binary);
+        if (!f) raise(err::FileNotFound);
+        bytes.assign(std::istreambuf_iterator<char>(f), {});
+        if (f.bad()) raise(57);
+        open = true;
+    });
+    if (!open) return {};
+    // a line ends at CR (CR LF counts once); a lone LF stays in the entry
+    size_t at = 0;
+    while (at < bytes.size()) {
+        size_t cr = bytes.find('\r', at);
+        std::string line = bytes.substr(at, cr == std::string::npos ? std::string::npos : cr - at);
+        at = cr == std::string::npos ? bytes.size() : cr + 1;
+        if (cr != std::string::npos && at < bytes.size() && bytes[at] == '\n') ++at;
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        resume_next([&] { Object(TheListBox.to_object()).call(u"AddItem", {Variant(from_code_page(line.data(), line.size()))}); });
+    }
+    return {};
+}
+
+Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
+    std::ofstream out;
+    bool open = false;
+    resume_next([&] {
+        if (TheFile.empty()) raise(52);  // bad file name
+        out.open(to_utf8(TheFile), std::ios::binary | std::ios::trunc);
+        if (!out) raise(err::PathFileAccess);
+        open = true;
+    });
+    Long count = 0;
+    resume_next([&] { count = Object(TheListBox.to_object()).get(u"ListCount").to_long(); });
+    Integer i = 0;
+    for (Long k = 0; k < count; ++k) {
+        bool ok = resume_next([&] {
+            if (k > 0) i = checked::add<Integer>(i, 1);
+            String entry = Object(TheListBox.to_object()).get(u"List", {Variant(i)}).to_string();
+            if (open) out << code_page(entry) << kLineEnd;
+        });
+        if (!ok && k > 0 && i == INT16_MAX) break;  // the 16-bit index cannot go on
+    }
+    resume_next([&] {
+        if (open) out.close();
+    });
+    return {};
+}
+
 }  // namespace
 }  // namespace t2
 

@@ -1,0 +1,169 @@
+// tavolin2 mci (a console for the media channel), playlist and play.
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "host/list_box.hpp"
+#include "host/verbs.hpp"
+#include "platform/mci/mci.hpp"
+
+namespace host {
+
+namespace {
+
+// One command: its answer, or its error number and text.
+int run_command(const std::string& cmd) {
+    char reply[512] = {};
+    uint32_t r = t2::mci::mciSendStringA(cmd.c_str(), reply, sizeof reply, 0);
+    if (r == 0) {
+        std::printf("%s\n", reply);
+        return 0;
+    }
+    char text[256];
+    t2::mci::mciGetErrorStringA(r, text, sizeof text);
+    std::printf("error %u: %s\n", r, text);
+    return 1;
+}
+
+_MP3Class* new_player() {
+    _MP3Class* p = nullptr;
+    T2CoCreateInstance(CLSID_MP3Class, IID__MP3Class, reinterpret_cast<void**>(&p));
+    return p;
+}
+
+}  // namespace
+
+int cmd_mci(int argc, char** argv) {
+    std::fprintf(stderr, "media channel: %s backend%s\n", t2::mci::backend_name(),
+                 t2::mci::real_backend_available() ? "" : " (this build has no libmpv: nothing is heard or seen)");
+    int failures = 0;
+    if (argc > 0) {
+        for (int i = 0; i < argc; ++i) failures += run_command(argv[i]);
+        return failures ? 1 : 0;
+    }
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (line.empty()) continue;
+        failures += run_command(line);
+    }
+    return failures ? 1 : 0;
+}
+
+int cmd_playlist(int argc, char** argv) {
+    if (argc < 2 || (std::strcmp(argv[0], "load") != 0 && std::strcmp(argv[0], "save") != 0 && std::strcmp(argv[0], "titles") != 0)) {
+        std::fprintf(stderr, "usage: tavolin2 playlist load FILE | save FILE ENTRY... | titles FILE\n");
+        return 2;
+    }
+    const std::string verb = argv[0];
+    _MP3Class* player = new_player();
+    ListBox* list = ListBox::make();
+    BSTR file = SysAllocStringUTF8(argv[1]);
+    VARIANT box;
+    VariantInit(&box);
+    box.vt = VT_DISPATCH;
+    box.pdispVal = list;
+    VARIANT r;
+    HRESULT hr = S_OK;
+    if (verb == "save") {
+        std::vector<std::string> entries(argv + 2, argv + argc);
+        ListBox* filled = ListBox::make(entries);
+        box.pdispVal = filled;
+        hr = player->MP3SavePlayList(&file, &box, &r);
+        std::printf("%zu entries written to %s\n", entries.size(), argv[1]);
+        filled->Release();
+    } else {
+        hr = player->MP3OpenPlayList(&file, &box, &r);
+        if (verb == "titles") {
+            ListBox* titles = ListBox::make();
+            IDispatch* a = titles;
+            IDispatch* b = list;
+            hr = player->ListNoChar(&a, &b);
+            for (const auto& e : titles->entries()) std::printf("%s\n", e.c_str());
+            titles->Release();
+        } else {
+            for (const auto& e : list->entries()) std::printf("%s\n", e.c_str());
+        }
+    }
+    SysFreeString(file);
+    list->Release();
+    player->Release();
+    return FAILED(hr) ? report(hr) : 0;
+}
+
+int cmd_play(int argc, char** argv) {
+    double seconds = -1;
+    std::string file;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[++i]);
+        else if (file.empty()) file = argv[i];
+    }
+    if (file.empty()) {
+        std::fprintf(stderr, "usage: tavolin2 play FILE [--seconds N]\n");
+        return 2;
+    }
+    if (!t2::mci::real_backend_available())
+        std::fprintf(stderr, "note: this build has no libmpv; the simulated backend plays silently\n");
+    _MP3Class* p = new_player();
+    BSTR name = SysAllocStringUTF8(file.c_str());
+    p->put_MP3File(name);
+    SysFreeString(name);
+    p->MP3Play();
+    VARIANT_BOOL playing = VARIANT_FALSE;
+    p->MP3Playing(&playing);
+    if (!playing) {
+        std::fprintf(stderr, "tavolin2: %s does not play\n", file.c_str());
+        p->Release();
+        return 1;
+    }
+    VARIANT length;
+    p->MP3Duration(&length);
+    const bool tty = isatty(0);
+    termios saved{};
+    if (tty) {
+        tcgetattr(0, &saved);
+        termios raw = saved;
+        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        tcsetattr(0, TCSANOW, &raw);
+        std::fprintf(stderr, "space: pause or resume, q: quit\n");
+    }
+    auto start = std::chrono::steady_clock::now();
+    bool paused = false;
+    while (true) {
+        VARIANT pos;
+        p->MP3Position(&pos);
+        std::fprintf(stderr, "\r%s / %s %s", show(pos).c_str(), show(length).c_str(), paused ? "(paused)" : "        ");
+        VariantClear(&pos);
+        p->MP3Playing(&playing);
+        if (!playing && !paused) break;
+        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (seconds >= 0 && elapsed >= seconds) break;
+        pollfd fd{0, POLLIN, 0};
+        if (tty && poll(&fd, 1, 1000) > 0) {
+            char c = 0;
+            if (read(0, &c, 1) == 1) {
+                if (c == 'q') break;
+                if (c == ' ') {
+                    paused ? p->MP3Resume() : p->MP3Pause();
+                    paused = !paused;
+                }
+            }
+        } else if (!tty) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(seconds >= 0 && seconds < 1 ? 100 : 1000));
+        }
+    }
+    std::fprintf(stderr, "\n");
+    if (tty) tcsetattr(0, TCSANOW, &saved);
+    p->MP3Stop();
+    VariantClear(&length);
+    p->Release();
+    return 0;
+}
+
+}  // namespace host
