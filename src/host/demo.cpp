@@ -95,7 +95,9 @@ int cmd_demo(int argc, char** argv) {
     report << "\nDllCanUnloadNow with only the implicit clsQELCompany instance alive: "
            << (DllCanUnloadNow() == S_OK ? "S_OK" : "S_FALSE") << "\n";
     std::string more;
-    if (demo_imaging(dir, more) != 0 || demo_gif(dir, more) != 0 || demo_barcodes(dir, more) != 0) return 1;
+    if (demo_imaging(dir, more) != 0 || demo_gif(dir, more) != 0 || demo_barcodes(dir, more) != 0 ||
+        demo_media(dir, more) != 0)
+        return 1;
     report << more;
     const std::string path = dir + "/report.txt";
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -15,6 +15,7 @@ int cmd_noise(int argc, char** argv);
 int demo_imaging(const std::string& dir, std::string& report);
 int cmd_gif(int argc, char** argv);
 int cmd_mci(int argc, char** argv);
+int demo_media(const std::string& dir, std::string& report);
 int cmd_playlist(int argc, char** argv);
 int cmd_play(int argc, char** argv);
 int cmd_code128(int argc, char** argv);

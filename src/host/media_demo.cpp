@@ -1,0 +1,88 @@
+// The media part of the demo: a generated play list and, where a player is
+// available, a generated one-second tone played headless.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "host/list_box.hpp"
+#include "host/verbs.hpp"
+#include "platform/mci/mci.hpp"
+
+namespace host {
+
+namespace {
+
+// A one-second 440 Hz tone as a 16-bit mono WAV file.
+bool write_tone(const std::string& path) {
+    const uint32_t rate = 22050, samples = rate;
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    f.write("RIFF", 4);
+    u32(36 + samples * 2);
+    f.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    f.write("data", 4);
+    u32(samples * 2);
+    for (uint32_t i = 0; i < samples; ++i) u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate))));
+    return static_cast<bool>(f);
+}
+
+}  // namespace
+
+int demo_media(const std::string& dir, std::string& report_text) {
+    _MP3Class* p = nullptr;
+    if (FAILED(T2CoCreateInstance(CLSID_MP3Class, IID__MP3Class, reinterpret_cast<void**>(&p)))) return 1;
+    const std::string tone = dir + "/tone.wav", list = dir + "/playlist.m3u";
+    if (!write_tone(tone)) {
+        std::fprintf(stderr, "tavolin2 demo: cannot write %s\n", tone.c_str());
+        p->Release();
+        return 1;
+    }
+    ListBox* entries = ListBox::make({tone, "C:\\Music\\Rock\\song.mp3", "D:\\Audio\\talk.wav"});
+    VARIANT box;
+    VariantInit(&box);
+    box.vt = VT_DISPATCH;
+    box.pdispVal = entries;
+    BSTR file = SysAllocStringUTF8(list.c_str());
+    VARIANT r;
+    p->MP3SavePlayList(&file, &box, &r);
+    SysFreeString(file);
+    entries->Release();
+    report_text += "\n== Media ==\nplaylist.m3u\tMP3SavePlayList of three entries\ntone.wav\ta generated one-second tone\n";
+    std::printf("Media: playlist.m3u, tone.wav\n");
+    if (!t2::mci::real_backend_available()) {
+        report_text += "media channel\tsimulated (this build has no libmpv): the tone is not played\n";
+        p->Release();
+        return 0;
+    }
+    BSTR name = SysAllocStringUTF8(tone.c_str());
+    p->put_MP3File(name);
+    SysFreeString(name);
+    p->MP3Play();
+    VARIANT length;
+    p->MP3DurationInMs(&length);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    VARIANT pos;
+    p->MP3PositionInMS(&pos);
+    VARIANT_BOOL playing = VARIANT_FALSE;
+    p->MP3Playing(&playing);
+    p->MP3Stop();
+    std::string line = "played tone.wav headless through libmpv: length " + show(length) + " ms, position after 1.1 s " +
+                       show(pos) + " ms, " + (playing ? "still playing" : "played to its end") + "\n";
+    report_text += line;
+    std::printf("  %s", line.c_str());
+    VariantClear(&length);
+    VariantClear(&pos);
+    p->Release();
+    return 0;
+}
+
+}  // namespace host

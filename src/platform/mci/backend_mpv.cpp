@@ -1,0 +1,179 @@
+// The libmpv backend: one headless player per open device (no audio or video
+// output device is needed), paused on open, positions from time-pos less the
+// stream's start, exact seeks that wait for the player to settle.
+#ifdef TAVOLIN2_HAVE_MPV
+#include <mpv/client.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "platform/mci/mci.hpp"
+
+namespace t2::mci {
+
+namespace {
+
+// How long the player may take to load a file or to settle after a seek.
+constexpr double kLoadTimeout = 10.0, kSeekTimeout = 5.0;
+
+double get_double(mpv_handle* h, const char* name, double fallback) {
+    double v = fallback;
+    if (mpv_get_property(h, name, MPV_FORMAT_DOUBLE, &v) < 0) return fallback;
+    return v;
+}
+int64_t get_int(mpv_handle* h, const char* name, int64_t fallback) {
+    int64_t v = fallback;
+    if (mpv_get_property(h, name, MPV_FORMAT_INT64, &v) < 0) return fallback;
+    return v;
+}
+void set_flag(mpv_handle* h, const char* name, bool on) {
+    int v = on ? 1 : 0;
+    mpv_set_property(h, name, MPV_FORMAT_FLAG, &v);
+}
+
+// Waits for an event of the given id; false on timeout or when the file ended with an error.
+bool wait_for(mpv_handle* h, mpv_event_id id, double timeout, int* end_error = nullptr) {
+    while (true) {
+        mpv_event* e = mpv_wait_event(h, timeout);
+        if (e->event_id == MPV_EVENT_NONE) return false;
+        if (e->event_id == id) return true;
+        if (e->event_id == MPV_EVENT_END_FILE) {
+            auto* end = static_cast<mpv_event_end_file*>(e->data);
+            if (end && end->reason == MPV_END_FILE_REASON_ERROR) {
+                if (end_error) *end_error = end->error;
+                return false;
+            }
+        }
+        if (e->event_id == MPV_EVENT_SHUTDOWN) return false;
+    }
+}
+
+void drain(mpv_handle* h) {
+    while (mpv_wait_event(h, 0)->event_id != MPV_EVENT_NONE) {
+    }
+}
+
+class MpvSession final : public Session {
+public:
+    MpvSession(mpv_handle* h, MediaInfo info, double start) : h_(h), info_(info), start_(start) {}
+    ~MpvSession() override { mpv_terminate_destroy(h_); }
+    MediaInfo info() const override { return info_; }
+    void play() override {
+        set_flag(h_, "pause", false);
+        halted_ = false;
+    }
+    void pause() override {
+        set_flag(h_, "pause", true);
+        held_ = raw_position();
+        halted_ = true;
+    }
+    void seek_ms(int64_t ms) override {
+        drain(h_);
+        std::string target = std::to_string(ms / 1000.0);
+        const char* cmd[] = {"seek", target.c_str(), "absolute+exact", nullptr};
+        if (mpv_command(h_, cmd) >= 0) wait_for(h_, MPV_EVENT_PLAYBACK_RESTART, kSeekTimeout);
+        held_ = ms;  // while halted, report the target: the player may still show the old time
+    }
+    int64_t position_ms() override {
+        if (halted_) return std::min(held_, info_.length_ms);
+        if (at_end()) return info_.length_ms;
+        return raw_position();
+    }
+    bool at_end() override {
+        int flag = 0;
+        if (mpv_get_property(h_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag) return true;
+        return !halted_ && raw_position() >= info_.length_ms;
+    }
+    void set_volume(int32_t left, int32_t right) override {
+        double l = left / 1000.0, r = right / 1000.0;
+        double overall = std::max(left, right) / 10.0;
+        mpv_set_property(h_, "volume", MPV_FORMAT_DOUBLE, &overall);
+        if (left != right) {
+            double top = std::max(l, r);
+            std::string af = "lavfi=[pan=stereo|c0=" + std::to_string(top > 0 ? l / top : 0) + "*c0|c1=" +
+                             std::to_string(top > 0 ? r / top : 0) + "*c1]";
+            mpv_set_property_string(h_, "af", af.c_str());
+        } else {
+            mpv_set_property_string(h_, "af", "");
+        }
+    }
+    void set_mute(bool off) override { set_flag(h_, "mute", off); }
+    void set_video(bool on) override { mpv_set_property_string(h_, "vid", on ? "auto" : "no"); }
+    void set_speed(int32_t milli) override {
+        double s = milli / 1000.0;
+        mpv_set_property(h_, "speed", MPV_FORMAT_DOUBLE, &s);
+    }
+
+private:
+    int64_t raw_position() {
+        double t = get_double(h_, "time-pos", start_) - start_;
+        return std::clamp<int64_t>(static_cast<int64_t>(std::llround(t * 1000)), 0, info_.length_ms);
+    }
+    mpv_handle* h_;
+    MediaInfo info_;
+    double start_;
+    bool halted_ = true;
+    int64_t held_ = 0;
+};
+
+class MpvBackend final : public Backend {
+public:
+    const char* name() const override { return "libmpv"; }
+    std::unique_ptr<Session> open(const std::string& path, uint32_t& error) override {
+        FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f) {
+            error = 275;
+            return nullptr;
+        }
+        std::fclose(f);
+        std::setlocale(LC_NUMERIC, "C");  // the player refuses to start otherwise
+        mpv_handle* h = mpv_create();
+        if (!h) {
+            error = 277;
+            return nullptr;
+        }
+        static const char* kOptions[][2] = {
+            {"vo", "null"}, {"ao", "null"}, {"config", "no"}, {"terminal", "no"}, {"input-default-bindings", "no"},
+            {"load-scripts", "no"}, {"osc", "no"}, {"ytdl", "no"}, {"audio-display", "no"}, {"idle", "yes"},
+            {"keep-open", "yes"}, {"pause", "yes"}, {"hr-seek", "yes"}, {"hr-seek-demuxer-offset", "1"}};
+        for (auto& o : kOptions) mpv_set_option_string(h, o[0], o[1]);
+        if (mpv_initialize(h) < 0) {
+            mpv_terminate_destroy(h);
+            error = 277;
+            return nullptr;
+        }
+        const char* cmd[] = {"loadfile", path.c_str(), nullptr};
+        int end_error = 0;
+        if (mpv_command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error)) {
+            mpv_terminate_destroy(h);
+            error = 296;
+            return nullptr;
+        }
+        MediaInfo info;
+        info.length_ms = static_cast<int64_t>(std::llround(get_double(h, "duration", 0) * 1000));
+        info.width = static_cast<int32_t>(get_int(h, "video-params/w", 0));
+        info.height = static_cast<int32_t>(get_int(h, "video-params/h", 0));
+        if (info.width == 0) info.width = static_cast<int32_t>(get_int(h, "width", 0));
+        if (info.height == 0) info.height = static_cast<int32_t>(get_int(h, "height", 0));
+        info.video = info.width > 0;
+        double fps = get_double(h, "container-fps", 0);
+        info.fps_milli = info.video ? static_cast<int32_t>(std::llround(fps * 1000)) : 0;
+        double start = get_double(h, "time-pos", 0);
+        if (info.length_ms <= 0) {
+            mpv_terminate_destroy(h);
+            error = 296;
+            return nullptr;
+        }
+        return std::make_unique<MpvSession>(h, info, start);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> make_mpv_backend() { return std::make_unique<MpvBackend>(); }
+
+}  // namespace t2::mci
+#endif
