@@ -59,8 +59,4 @@ const ClassInfo* find_class(std::string_view progid) {
     return nullptr;
 }
 
-void ImplBase::not_available(const char16_t* member) const {
-    raise(err::NotAvailable, source() + u"." + member + u" is not available in this build yet");
-}
-
 }  // namespace t2

@@ -88,7 +88,6 @@ public:
     }
     IDispatch* self_dispatch() const { return self_; }
     String source() const { return from_utf8(info_->progid); }
-    [[noreturn]] void not_available(const char16_t* member) const;
     // Raises an event to every connected sink; nothing happens without sinks.
     void raise_event(DISPID id, std::vector<Variant> args) const {
         if (events_) events_->raise(id, args);

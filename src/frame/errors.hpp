@@ -28,7 +28,6 @@ inline constexpr int32_t ObjectNotSet = 91;
 inline constexpr int32_t InvalidUseOfNull = 94;
 inline constexpr int32_t ResourceNotFound = 326;
 inline constexpr int32_t NoSuchMember = 438;
-inline constexpr int32_t NotAvailable = 445;
 inline constexpr int32_t NamedArgNotFound = 448;
 inline constexpr int32_t ArgNotOptional = 449;
 inline constexpr int32_t WrongArgCount = 450;

@@ -251,12 +251,6 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 // Declares the natural member functions inside an implementation class.
 #define T2_NATURAL_DECL(kind, name, id, res, n, params) \
     T2_NRES_##res T2_ENTRY(kind, name)(T2_LIST(n, T2_NPARAM, params));
-// Defines members inline that are not built yet: each raises "not available".
-#define T2_NATURAL_STUB(kind, name, id, res, n, params)                 \
-    [[noreturn]] T2_NRES_##res T2_ENTRY(kind, name)(T2_LIST(n, T2_NTYPE, params)) { \
-        this->not_available(u"" #name);                                  \
-    }
-
 // ---- the generated entry table of an implementation ----
 #define T2_FWD_VAL(type, name) ::t2::abi::arg<T2_NTV_##type>(name)
 #define T2_FWD_REF(type, name) ::t2::abi::ref<T2_NTV_##type>(name)

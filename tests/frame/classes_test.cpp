@@ -138,20 +138,6 @@ TEST(Classes, EventSourcesOfferTheirPoints) {
     }
 }
 
-TEST(Classes, LaterMembersSayTheyAreNotAvailableYet) {
-    auto d = t2test::create(CLSID_MovieModule);
-    auto* movie = static_cast<_MovieModule*>(d.get());
-    VARIANT r;
-    HRESULT hr = movie->playMovie(&r);
-    EXPECT_EQ(hr, static_cast<HRESULT>(T2_ERROR_STATUS(445)));
-    IErrorInfo* info = nullptr;
-    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
-    Bstr text;
-    info->GetDescription(text.out());
-    info->Release();
-    EXPECT_EQ(text.str(), u"TAVOLIN2.MovieModule.playMovie is not available in this build yet");
-}
-
 TEST(Classes, AnApplicationObjectHasOneImplicitInstancePerThread) {
     std::thread([] {
         IDispatch* a = nullptr;

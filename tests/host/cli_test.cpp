@@ -56,7 +56,6 @@ TEST(Cli, CallSteps) {
         {"call TAVOLIN2.clsTavolin2 Anything", 1, "", "error 438"},
         {"call TAVOLIN2.Missing Count", 1, "", "error 429"},
         {"call TAVOLIN2.cPalette 'Add(300, 0, 0)'", 1, "", "error 6: Overflow (argument 1)"},
-        {"call TAVOLIN2.MovieModule playMovie", 1, "", "error 445: TAVOLIN2.MovieModule.playMovie is not available"},
         {"call TAVOLIN2.cPalette Count CreateWebSafe Count 'Red(9)' 'ClosestIndex(50, 1, 1)'", 0, "0\n256\n51\n9\n", ""},
         {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(901' ", 2, "", "missing )"},
     };

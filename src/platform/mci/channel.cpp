@@ -262,7 +262,8 @@ uint32_t run_status(Device& d, const std::vector<Token>& t, Reply& reply) {
     if (t.size() < 3) return kMissingParameter;
     std::string item = t[2].key;
     size_t used = 3;
-    if ((item == "time" || item == "frame" || item == "nominal") && t.size() > 3) {
+    if ((item == "time" || item == "frame" || item == "nominal" || item == "left" || item == "right" ||
+         item == "monitor") && t.size() > 3) {
         item += " " + t[3].key;
         used = 4;
         if (item == "nominal frame" && t.size() > 4) {
@@ -292,6 +293,15 @@ uint32_t run_status(Device& d, const std::vector<Token>& t, Reply& reply) {
         reply = d.audio ? "on" : "off";
     } else if (item == "video") {
         reply = d.video ? "on" : "off";
+    } else if (item == "left volume") {
+        reply = std::to_string(d.left);
+    } else if (item == "right volume") {
+        reply = std::to_string(d.right);
+    } else if (item == "bitsperpel") {
+        if (!info.video) return kUnsupported;
+        reply = "24";
+    } else if (item == "monitor input" || item == "monitor output") {
+        reply = "file";
     } else if (item == "frame rate" || item == "nominal frame rate") {
         if (!info.video) return kUnsupported;
         reply = std::to_string(info.fps_milli);
@@ -437,6 +447,61 @@ uint32_t run_device(Channel& ch, Device& d, const std::vector<Token>& t, Reply& 
         if (side != "right") d.left = static_cast<int32_t>(v);
         if (side != "left") d.right = static_cast<int32_t>(v);
         apply_volume(d);
+        return kOk;
+    }
+    if (verb == "info") {
+        if (t.size() < 3) return kMissingParameter;
+        if (t[2].key == "product") reply = ch.real && !ch.simulation ? "tavolin2 media channel (libmpv)" : "tavolin2 media channel (simulated)";
+        else if (t[2].key == "version") reply = "2.0.0.61";
+        else return kBadConstant;
+        return kOk;
+    }
+    if (verb == "window") {
+        // window [state hide|minimized|show|restore|maximized]: the channel keeps no window of its own here
+        if (t.size() >= 4 && t[2].key == "state") {
+            static const char* kStates[] = {"hide", "minimized", "show", "restore", "maximized", "minimize", "iconic"};
+            for (const char* st : kStates)
+                if (t[3].key == st) return kOk;
+            return kUnrecognizedKeyword;
+        }
+        return kMissingParameter;
+    }
+    if (verb == "put") {
+        // put window [at l t w h]: without a rectangle the default place and size
+        if (t.size() < 3 || t[2].key != "window") return kUnrecognizedKeyword;
+        MediaInfo info = d.session->info();
+        if (t.size() == 3) {
+            d.dest[0] = d.dest[1] = 0;
+            d.dest[2] = info.width;
+            d.dest[3] = info.height;
+            return kOk;
+        }
+        if (t[3].key != "at" || t.size() < 8) return kMissingParameter;
+        int64_t v[4];
+        for (int k = 0; k < 4; ++k)
+            if (!parse_int(t[4 + static_cast<size_t>(k)].text, v[k])) return kBadInteger;
+        for (int k = 0; k < 4; ++k) d.dest[k] = static_cast<int32_t>(v[k]);
+        return kOk;
+    }
+    if (verb == "step") {
+        // step [reverse] by N (frames)
+        size_t i = 2;
+        bool reverse = false;
+        if (i < t.size() && t[i].key == "reverse") {
+            reverse = true;
+            ++i;
+        }
+        int64_t n = 1;
+        if (i < t.size() && t[i].key == "by") {
+            if (i + 1 >= t.size()) return kMissingParameter;
+            if (!parse_int(t[i + 1].text, n)) return kBadInteger;
+        }
+        int32_t fps = d.session->info().fps_milli > 0 ? d.session->info().fps_milli : 25000;
+        int64_t target = position_ms(d) + (reverse ? -n : n) * 1000000 / fps;
+        if (target < 0 || target > length) return kOutOfRange;
+        d.session->pause();
+        d.session->seek_ms(target);
+        d.mode = Device::Mode::Paused;
         return kOk;
     }
     if (verb == "where") {
