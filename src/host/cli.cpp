@@ -50,6 +50,7 @@ int usage(FILE* out) {
                  "  mci [COMMAND...]           send media commands (or read them from stdin); answers and errors\n"
                  "  playlist load FILE | save FILE ENTRY... | titles FILE   play-list files\n"
                  "  play FILE [--seconds N]    play a sound file with MP3Class\n"
+                 "  movie FILE [--window] [--seconds N]   play a movie with MovieModule, with a status line\n"
                  "  register | unregister      write or remove the registration in the registry file\n"
                  "Values: 12, -4.5, &HFF, \"text\" (\"\" for a quote), c\"C\\tescapes\", True, False, Empty, Null,\n"
                  "Nothing, @picture:FILE, @picturebox[:WxH], @listbox[:a|b|c]; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
@@ -183,6 +184,7 @@ int main(int argc, char** argv) {
     if (verb == "mci") return host::cmd_mci(argc - 2, argv + 2);
     if (verb == "playlist") return host::cmd_playlist(argc - 2, argv + 2);
     if (verb == "play") return host::cmd_play(argc - 2, argv + 2);
+    if (verb == "movie") return host::cmd_movie(argc - 2, argv + 2);
     if (verb == "register") return host::cmd_register(true);
     if (verb == "unregister") return host::cmd_register(false);
     std::fprintf(stderr, "tavolin2: unknown verb '%s'\n", verb.c_str());

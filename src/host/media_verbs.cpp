@@ -167,3 +167,73 @@ int cmd_play(int argc, char** argv) {
 }
 
 }  // namespace host
+
+namespace host {
+
+int cmd_movie(int argc, char** argv) {
+    double seconds = -1;
+    bool window = false;
+    std::string file;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[++i]);
+        else if (std::strcmp(argv[i], "--window") == 0) window = true;
+        else if (file.empty()) file = argv[i];
+    }
+    if (file.empty()) {
+        std::fprintf(stderr, "usage: tavolin2 movie FILE [--window] [--seconds N]\n");
+        return 2;
+    }
+    if (!t2::mci::real_backend_available())
+        std::fprintf(stderr, "note: this build has no libmpv; the simulated backend plays silently\n");
+    if (window) std::fprintf(stderr, "note: the movie plays headless here; --window asks for no window of its own\n");
+    _MovieModule* m = nullptr;
+    T2CoCreateInstance(CLSID_MovieModule, IID__MovieModule, reinterpret_cast<void**>(&m));
+    BSTR name = SysAllocStringUTF8(file.c_str());
+    m->put_Filename(name);
+    SysFreeString(name);
+    VARIANT r;
+    m->openMovie(&r);
+    LONG error = 0;
+    m->get_Error(&error);
+    if (error) {
+        BSTR text = nullptr;
+        m->checkError(&text);
+        std::fprintf(stderr, "tavolin2: %s: error %ld: %s\n", file.c_str(), static_cast<long>(error), utf8(text).c_str());
+        SysFreeString(text);
+        m->Release();
+        return 1;
+    }
+    LONG ms = 0, fps = 0;
+    m->getLengthInMS(&ms);
+    m->getFramePerSecRate(&fps);
+    BSTR size = nullptr, length = nullptr;
+    m->getDefaultSize(&size);
+    m->getFormatLength(&length);
+    std::printf("%s: %s (%ld ms), %ld frames a second, picture %s\n", file.c_str(), utf8(length).c_str(),
+                static_cast<long>(ms), static_cast<long>(fps), utf8(size).c_str());
+    SysFreeString(size);
+    SysFreeString(length);
+    m->playMovie(&r);
+    auto start = std::chrono::steady_clock::now();
+    while (true) {
+        VARIANT_BOOL playing = VARIANT_FALSE;
+        m->isMoviePlaying(&playing);
+        BSTR pos = nullptr;
+        m->getFormatPosition(&pos);
+        BSTR status = nullptr;
+        m->getStatus(&status);
+        std::fprintf(stderr, "\r%s  %s   ", utf8(pos).c_str(), utf8(status).c_str());
+        SysFreeString(pos);
+        SysFreeString(status);
+        if (!playing) break;
+        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (seconds >= 0 && elapsed >= seconds) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    std::fprintf(stderr, "\n");
+    m->closeMovie(&r);
+    m->Release();
+    return 0;
+}
+
+}  // namespace host

@@ -18,6 +18,7 @@ int cmd_mci(int argc, char** argv);
 int demo_media(const std::string& dir, std::string& report);
 int cmd_playlist(int argc, char** argv);
 int cmd_play(int argc, char** argv);
+int cmd_movie(int argc, char** argv);
 int cmd_code128(int argc, char** argv);
 int cmd_code39(int argc, char** argv);
 int cmd_barcode_text(int argc, char** argv);

@@ -50,3 +50,56 @@ TEST(Mpv, PlaysPausesSeeksAndCloses) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string make_clip() {
+    std::string path = testing::TempDir() + "/t2-clip.mpg";
+    std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i testsrc=size=352x240:rate=25:duration=3 -c:v mpeg1video " +
+                      path + " 2>/dev/null";
+    return std::system(cmd.c_str()) == 0 ? path : std::string();
+}
+
+TEST(Mpv, MovieLengthsRatesSizeAndMoves) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    std::string clip = make_clip();
+    if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+    mci::use_simulation(false);
+    auto d = t2test::create(CLSID_MovieModule);
+    Object movie(d.get());
+    movie.put(u"Filename", Variant(from_utf8(clip)));
+    movie.call(u"openMovie");
+    ASSERT_EQ(movie.get(u"Error").to_long(), 0);
+    EXPECT_NEAR(movie.call(u"getLengthInMS").to_long(), 3000, 100);
+    EXPECT_NEAR(movie.call(u"getLengthInFrames").to_long(), 75, 3);
+    EXPECT_EQ(movie.call(u"getFramePerSecRate").to_long(), 25);
+    EXPECT_EQ(movie.call(u"getDefaultSize").to_string().substr(0, 13), String(u"0 0 352 240\0", 12) + u'\0');
+    movie.call(u"playMovie");
+    EXPECT_TRUE(movie.call(u"isMoviePlaying").to_bool());
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    movie.call(u"pauseMovie");
+    Long held = movie.call(u"getPositionInMS").to_long();
+    EXPECT_GT(held, 150);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_NEAR(movie.call(u"getPositionInMS").to_long(), held, 40);
+    Variant s(Long{2});
+    movie.call(u"setPositionTo", {Variant::by_ref(&s.raw())});  // paused and in milliseconds: a seek
+    EXPECT_NEAR(movie.call(u"getPositionInMS").to_long(), 2000, 60);
+    movie.call(u"getPositionInFrames");
+    Variant step(Long{5});
+    Long before = movie.call(u"getPositionInFrames").to_long();
+    movie.call(u"stepFrames", {Variant::by_ref(&step.raw())});
+    EXPECT_NEAR(movie.call(u"getPositionInFrames").to_long(), before + 5, 1);
+    // closeMovie also closes a sound file of MP3Class
+    std::string tone = make_tone();
+    auto p = t2test::create(CLSID_MP3Class);
+    Object mp3(p.get());
+    mp3.put(u"MP3File", Variant(from_utf8(tone)));
+    mp3.call(u"MP3Play");
+    movie.call(u"closeMovie");
+    char mode[32];
+    EXPECT_EQ(mci::mciSendStringA(("status \"" + tone + "\" mode").c_str(), mode, sizeof mode, 0), 263u);
+    mci::use_simulation(true);
+}
+
+}  // namespace
