@@ -24,12 +24,6 @@ constexpr OrientationRow kOrientation[4] = {{3600, LOGPIXELSY}, {900, LOGPIXELSX
 // The face-name field holds 31 bytes and the closing zero.
 constexpr size_t kMaxFaceName = 30;
 
-std::string code_page(const String& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char16_t c : s) out.push_back(static_cast<char>(to_cp1252(c)));
-    return out;
-}
 
 Long validate(const BarcodeProps& p) {
     Long code = 0;
@@ -84,7 +78,7 @@ Long DrawBarcode(const BarcodeProps& props, Long hdc) {
     lf.lfClipPrecision = 2;
     lf.lfQuality = 1;
     lf.lfPitchAndFamily = 2;
-    const std::string face = code_page(props.FontName);
+    const std::string face = to_code_page(props.FontName);
     if (face.size() > kMaxFaceName) raise(err::Subscript);
     std::memcpy(lf.lfFaceName, face.c_str(), face.size() + 1);
     made.font = CreateFontIndirectA(&lf);
@@ -101,7 +95,7 @@ Long DrawBarcode(const BarcodeProps& props, Long hdc) {
     const Long L = props.Left, T = props.Top, g = props.CaptionGap, IL = tm.tmInternalLeading;
     const Long H = props.BarHeight;
     const bool caption = !props.Caption.empty();
-    const std::string cap = code_page(props.Caption);
+    const std::string cap = to_code_page(props.Caption);
     SIZE extent{0, 0};
     RECT back{L, T, L + W, 0};
     bool measured = true;
@@ -158,7 +152,7 @@ Long DrawBarcode(const BarcodeProps& props, Long hdc) {
                 DrawTextA(hdc, cap.c_str(), static_cast<int>(cap.size()), &cap_rect, flags);
             } else {
                 // JUSTIFY: the encoded text, spread over the caption rectangle
-                const std::string text = code_page(props.Text);
+                const std::string text = to_code_page(props.Text);
                 Integer per = round_to<Integer>(static_cast<double>(cap_rect.right - cap_rect.left) /
                                                 static_cast<double>(props.Text.size()));
                 GetTextMetricsA(hdc, &tm);

@@ -259,6 +259,20 @@ char16_t from_cp1252(uint8_t b) {
     return m ? m : static_cast<char16_t>(b);
 }
 
+std::string to_code_page(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char16_t c : s) out.push_back(static_cast<char>(to_cp1252(c)));
+    return out;
+}
+
+String from_code_page(const char* p, size_t n) {
+    String out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) out.push_back(from_cp1252(static_cast<uint8_t>(p[i])));
+    return out;
+}
+
 Integer AnsiCode(std::u16string_view text) {
     if (text.empty()) raise(err::InvalidCall);
     return to_cp1252(text[0]);

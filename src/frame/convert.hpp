@@ -123,6 +123,9 @@ Integer AnsiCode(std::u16string_view text);
 // Windows-1252 byte of one UTF-16 character (63 when unmappable), and back.
 uint8_t to_cp1252(char16_t c);
 char16_t from_cp1252(uint8_t b);
+// Whole texts to and from the 8-bit code page.
+std::string to_code_page(std::u16string_view s);
+String from_code_page(const char* p, size_t n);
 
 // ---- arrays ----
 

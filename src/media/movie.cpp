@@ -16,16 +16,6 @@ namespace {
 constexpr size_t kReplyBuffer = 128, kErrorText = 255;
 constexpr double kSecondsPerDay = 86400.0;
 
-std::string code_page(const String& s) {
-    std::string out;
-    for (char16_t c : s) out.push_back(static_cast<char>(to_cp1252(c)));
-    return out;
-}
-String from_code_page(const char* p, size_t n) {
-    String out;
-    for (size_t i = 0; i < n; ++i) out.push_back(from_cp1252(static_cast<uint8_t>(p[i])));
-    return out;
-}
 
 // Clock text of a movie position or length: [H:]M:SS, minutes without a leading zero.
 String MovieTimeText(Long ms) {
@@ -47,12 +37,12 @@ public:
 private:
     // The action pattern: send without a reply buffer, keep the code, return Empty.
     Variant act(const String& command) {
-        m_lError = static_cast<Long>(mci::mciSendStringA(code_page(command).c_str(), nullptr, 0, 0));
+        m_lError = static_cast<Long>(mci::mciSendStringA(to_code_page(command).c_str(), nullptr, 0, 0));
         return {};
     }
     // A query: its answer lands in the shared buffer, which is never cleared.
     void ask(const String& command) {
-        m_lError = static_cast<Long>(mci::mciSendStringA(code_page(command).c_str(), m_ReplyBuffer.data(),
+        m_lError = static_cast<Long>(mci::mciSendStringA(to_code_page(command).c_str(), m_ReplyBuffer.data(),
                                                          static_cast<uint32_t>(kReplyBuffer), 0));
     }
     String whole(const String& command) {
@@ -292,9 +282,9 @@ Variant Movie::setPositionTo(Long& Second) {
     const String target = number_text(Second);
     // the play or seek code is not kept: Error holds the last status query's
     if (playing()) {
-        mci::mciSendStringA(code_page(u"play movie from " + target).c_str(), nullptr, 0, 0);
+        mci::mciSendStringA(to_code_page(u"play movie from " + target).c_str(), nullptr, 0, 0);
     } else if (!playing()) {
-        mci::mciSendStringA(code_page(u"seek movie to " + target).c_str(), nullptr, 0, 0);
+        mci::mciSendStringA(to_code_page(u"seek movie to " + target).c_str(), nullptr, 0, 0);
     }
     return {};
 }

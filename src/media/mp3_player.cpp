@@ -19,20 +19,10 @@ constexpr const char* kLineEnd = "\r\n";
 
 using Buffer30 = std::array<char, kStateBuffer>;
 
-std::string code_page(const String& s) {
-    std::string out;
-    for (char16_t c : s) out.push_back(static_cast<char>(to_cp1252(c)));
-    return out;
-}
-String from_code_page(const char* p, size_t n) {
-    String out;
-    for (size_t i = 0; i < n; ++i) out.push_back(from_cp1252(static_cast<uint8_t>(p[i])));
-    return out;
-}
 
 // Sends one command; the channel's error code is not looked at.
 void send(const String& command, char* buffer = nullptr, size_t length = 0) {
-    mci::mciSendStringA(code_page(command).c_str(), buffer, static_cast<uint32_t>(length), 0);
+    mci::mciSendStringA(to_code_page(command).c_str(), buffer, static_cast<uint32_t>(length), 0);
 }
 
 // The readings of a reply buffer: the text before its first NUL, strictly a number (else error 13)...
@@ -286,7 +276,7 @@ Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
         bool ok = resume_next([&] {
             if (k > 0) i = checked::add<Integer>(i, 1);
             String entry = Object(TheListBox.to_object()).get(u"List", {Variant(i)}).to_string();
-            if (open) out << code_page(entry) << kLineEnd;
+            if (open) out << to_code_page(entry) << kLineEnd;
         });
         if (!ok && k > 0 && i == INT16_MAX) break;  // the 16-bit index cannot go on
     }
