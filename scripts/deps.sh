@@ -9,7 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libjpeg-dev libgif-dev
   python3-pil zbar-tools
-  libmpv-dev ffmpeg
+  libmpv-dev ffmpeg xvfb x11-utils
 )
 
 missing=()

@@ -103,3 +103,56 @@ TEST(Mpv, MovieLengthsRatesSizeAndMoves) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs a command and gives its output.
+std::string output_of(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// With a display (here a virtual X server) a movie gets a window of its own, and
+// openMovieWindow puts it inside the caller's window.
+TEST(Mpv, MovieWindowsOwnAndInsideAParent) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    if (std::system("command -v Xvfb >/dev/null && command -v xwininfo >/dev/null") != 0)
+        GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
+    std::string clip = make_clip();
+    if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string display = ":" + std::to_string(90 + getpid() % 100);
+    std::system(("Xvfb " + display + " -screen 0 800x600x24 >/dev/null 2>&1 & echo $! > /tmp/t2-xvfb.pid").c_str());
+    for (int i = 0; i < 50 && std::system(("xwininfo -root -display " + display + " >/dev/null 2>&1").c_str()) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const char* old = std::getenv("DISPLAY");
+    std::string saved = old ? old : "";
+    setenv("DISPLAY", display.c_str(), 1);
+    mci::use_simulation(false);
+    auto d = t2test::create(CLSID_MovieModule);
+    Object movie(d.get());
+    movie.put(u"Filename", Variant(from_utf8(clip)));
+    movie.call(u"openMovie");
+    ASSERT_EQ(movie.get(u"Error").to_long(), 0);
+    std::string tree = output_of("xwininfo -root -tree -display " + display);
+    auto at = tree.find("t2-clip.mpg - mpv");
+    ASSERT_NE(at, std::string::npos) << tree;  // a window of its own, named by the file
+    const std::string line = tree.substr(tree.rfind('\n', at) + 1);
+    const Long parent = static_cast<Long>(std::stol(line.substr(line.find("0x")), nullptr, 16));
+    // a second movie inside that window (under another alias: the first one still holds movie)
+    std::string open = "open \"" + clip + "\" type mpegvideo alias inner parent " + std::to_string(parent) + " style child ";
+    ASSERT_EQ(mci::mciSendStringA(open.c_str(), nullptr, 0, 0), 0u);
+    tree = output_of("xwininfo -children -id " + std::to_string(parent) + " -display " + display);
+    EXPECT_NE(tree.find("1 child"), std::string::npos) << tree;
+    mci::mciSendStringA("close all", nullptr, 0, 0);
+    mci::use_simulation(true);
+    if (saved.empty()) unsetenv("DISPLAY"); else setenv("DISPLAY", saved.c_str(), 1);
+    std::system("kill $(cat /tmp/t2-xvfb.pid) 2>/dev/null; rm -f /tmp/t2-xvfb.pid");
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -106,6 +107,17 @@ public:
         double s = milli / 1000.0;
         mpv_set_property(h_, "speed", MPV_FORMAT_DOUBLE, &s);
     }
+    void window_state(const std::string& state) override {
+        set_flag(h_, "window-minimized", state == "minimized" || state == "minimize" || state == "iconic");
+        if (state == "maximized") set_flag(h_, "window-maximized", true);
+        if (state == "restore") set_flag(h_, "window-maximized", false);
+    }
+    void place_window(int32_t l, int32_t t, int32_t w, int32_t h) override {
+        if (w <= 0 || h <= 0) return;
+        std::string g = std::to_string(w) + "x" + std::to_string(h) + "+" + std::to_string(l) + "+" + std::to_string(t);
+        mpv_set_property_string(h_, "geometry", g.c_str());
+    }
+    void set_fullscreen(bool on) override { set_flag(h_, "fullscreen", on); }
 
 private:
     int64_t raw_position() {
@@ -122,7 +134,7 @@ private:
 class MpvBackend final : public Backend {
 public:
     const char* name() const override { return "libmpv"; }
-    std::unique_ptr<Session> open(const std::string& path, uint32_t& error) override {
+    std::unique_ptr<Session> open(const std::string& path, const OpenOptions& options, uint32_t& error) override {
         FILE* f = std::fopen(path.c_str(), "rb");
         if (!f) {
             error = 275;
@@ -140,6 +152,14 @@ public:
             {"load-scripts", "no"}, {"osc", "no"}, {"ytdl", "no"}, {"audio-display", "no"}, {"idle", "yes"},
             {"keep-open", "yes"}, {"pause", "yes"}, {"hr-seek", "yes"}, {"hr-seek-demuxer-offset", "1"}};
         for (auto& o : kOptions) mpv_set_option_string(h, o[0], o[1]);
+        // With a display the movie gets a window: its own, or inside the caller's window `parent`.
+        // Without one (a server, a test run) it plays headless.
+        const char* display = std::getenv("DISPLAY");
+        if (display && *display) {
+            mpv_set_option_string(h, "vo", "x11");
+            mpv_set_option_string(h, "force-window", "yes");
+            if (options.parent) mpv_set_option_string(h, "wid", std::to_string(options.parent).c_str());
+        }
         if (mpv_initialize(h) < 0) {
             mpv_terminate_destroy(h);
             error = 277;

@@ -69,7 +69,7 @@ private:
 class SimBackend final : public Backend {
 public:
     const char* name() const override { return "simulated"; }
-    std::unique_ptr<Session> open(const std::string& path, uint32_t& error) override {
+    std::unique_ptr<Session> open(const std::string& path, const OpenOptions&, uint32_t& error) override {
         MediaInfo info;
         {
             std::lock_guard<std::mutex> g(world().lock);

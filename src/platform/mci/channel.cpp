@@ -216,6 +216,7 @@ uint32_t run_open(Channel& ch, const std::vector<Token>& t, Reply& reply) {
     const Token& target = t[1];
     std::string type, alias;
     bool had_type = false, had_alias = false;
+    OpenOptions options;
     for (size_t i = 2; i < t.size(); ++i) {
         const std::string& k = t[i].key;
         if (k == "wait" || k == "notify" || k == "shareable") continue;
@@ -230,9 +231,12 @@ uint32_t run_open(Channel& ch, const std::vector<Token>& t, Reply& reply) {
                 had_alias = true;
                 alias = t[++i].text;
             } else {
-                int64_t v;
-                if (k == "parent" && !parse_int(t[i + 1].text, v)) return kBadInteger;
-                ++i;  // window parent and style: accepted, the channel has no windows of its own here
+                int64_t v = 0;
+                if (k == "parent") {
+                    if (!parse_int(t[i + 1].text, v)) return kBadInteger;
+                    options.parent = v;
+                }
+                ++i;  // the style is the window system's business
             }
             continue;
         }
@@ -245,7 +249,7 @@ uint32_t run_open(Channel& ch, const std::vector<Token>& t, Reply& reply) {
     std::string name = had_alias ? alias : target.text;
     if (find_device(ch, lower(name))) return had_alias ? kDuplicateAlias : kDeviceOpen;
     uint32_t error = kOk;
-    auto session = ch.backend().open(target.text, error);
+    auto session = ch.backend().open(target.text, options, error);
     if (!session) return error ? error : kInvalidFile;
     auto d = std::make_unique<Device>();
     d->name = name;
@@ -380,7 +384,8 @@ uint32_t run_device(Channel& ch, Device& d, const std::vector<Token>& t, Reply& 
         for (size_t i = 2; i < t.size(); ++i) {
             const std::string& k = t[i].key;
             if (k == "wait") wait = true;
-            else if (k == "notify" || k == "fullscreen" || k == "window") continue;
+            else if (k == "fullscreen") d.session->set_fullscreen(true);
+            else if (k == "notify" || k == "window") continue;
             else if (k == "from" || k == "to") {
                 int64_t v;
                 if (i + 1 >= t.size()) return kMissingParameter;
@@ -466,7 +471,10 @@ uint32_t run_device(Channel& ch, Device& d, const std::vector<Token>& t, Reply& 
         if (t.size() >= 4 && t[2].key == "state") {
             static const char* kStates[] = {"hide", "minimized", "show", "restore", "maximized", "minimize", "iconic"};
             for (const char* st : kStates)
-                if (t[3].key == st) return kOk;
+                if (t[3].key == st) {
+                    d.session->window_state(t[3].key);
+                    return kOk;
+                }
             return kUnrecognizedKeyword;
         }
         return kMissingParameter;
@@ -486,6 +494,7 @@ uint32_t run_device(Channel& ch, Device& d, const std::vector<Token>& t, Reply& 
         for (int k = 0; k < 4; ++k)
             if (!parse_int(t[4 + static_cast<size_t>(k)].text, v[k])) return kBadInteger;
         for (int k = 0; k < 4; ++k) d.dest[k] = static_cast<int32_t>(v[k]);
+        d.session->place_window(d.dest[0], d.dest[1], d.dest[2], d.dest[3]);
         return kOk;
     }
     if (verb == "step") {

@@ -40,13 +40,21 @@ public:
     virtual void set_mute(bool audio_off) = 0;
     virtual void set_video(bool on) = 0;
     virtual void set_speed(int32_t milli) = 0;  // 1000 = normal
+    // The movie window, where the backend shows one: state, place, full screen.
+    virtual void window_state(const std::string&) {}
+    virtual void place_window(int32_t, int32_t, int32_t, int32_t) {}
+    virtual void set_fullscreen(bool) {}
+};
+// How a device is opened: a parent window (an X11 window id) to hold the movie, or 0.
+struct OpenOptions {
+    int64_t parent = 0;
 };
 class Backend {
 public:
     virtual ~Backend() = default;
     virtual const char* name() const = 0;
     // Opens a file; nullptr with error 275 (not found) or 296 (not playable).
-    virtual std::unique_ptr<Session> open(const std::string& path, uint32_t& error) = 0;
+    virtual std::unique_ptr<Session> open(const std::string& path, const OpenOptions& options, uint32_t& error) = 0;
 };
 
 // The backend new devices use: the real one when this build has it, unless tests chose the simulation.
