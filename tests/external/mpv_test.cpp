@@ -144,11 +144,14 @@ TEST(Mpv, MovieWindowsOwnAndInsideAParent) {
     ASSERT_NE(at, std::string::npos) << tree;  // a window of its own, named by the file
     const std::string line = tree.substr(tree.rfind('\n', at) + 1);
     const Long parent = static_cast<Long>(std::stol(line.substr(line.find("0x")), nullptr, 16));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the window is mapped and drawn before a child joins it
     // a second movie inside that window (under another alias: the first one still holds movie)
     std::string open = "open \"" + clip + "\" type mpegvideo alias inner parent " + std::to_string(parent) + " style child ";
     ASSERT_EQ(mci::mciSendStringA(open.c_str(), nullptr, 0, 0), 0u);
     tree = output_of("xwininfo -children -id " + std::to_string(parent) + " -display " + display);
     EXPECT_NE(tree.find("1 child"), std::string::npos) << tree;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    mci::mciSendStringA("close inner", nullptr, 0, 0);  // the child first, then its parent
     mci::mciSendStringA("close all", nullptr, 0, 0);
     mci::use_simulation(true);
     if (saved.empty()) unsetenv("DISPLAY"); else setenv("DISPLAY", saved.c_str(), 1);
