@@ -75,7 +75,8 @@ private:
         return text;
     }
     void open_with(const String& tail);
-    Variant split_size(const String& reply, Long& wWidth, Long& wHeight);
+    using SizeQuery = HRESULT (STDMETHODCALLTYPE _MovieModule::*)(BSTR*);
+    Variant split_size(SizeQuery query, Long& wWidth, Long& wHeight);
 
     Long m_lError = 0;
     String m_sFilename;
@@ -207,8 +208,15 @@ String Movie::getFormatLength() {
 }
 String Movie::getFormatPosition() { return time_text(position_ms()); }
 
-// Width and height from an answer "left top width height"; each step goes on past a failing one.
-Variant Movie::split_size(const String& r, Long& wWidth, Long& wHeight) {
+// Width and height from an answer "left top width height" of the size query given;
+// each step goes on past a failing one.
+Variant Movie::split_size(SizeQuery query, Long& wWidth, Long& wHeight) {
+    String r;
+    resume_next([&] {
+        Bstr b;
+        check((self()->*query)(b.out()));
+        r = b.str();
+    });
     size_t p1 = 0, p2 = 0, p3 = 0;
     String t;
     resume_next([&] { p1 = r.find(u' ') + 1; });  // positions from 1; 0 when there is none
@@ -230,22 +238,10 @@ Variant Movie::split_size(const String& r, Long& wWidth, Long& wHeight) {
 }
 
 Variant Movie::extractCurrentMovieSize(Long&, Long&, Long& wWidth, Long& wHeight) {
-    String r;
-    resume_next([&] {
-        Bstr b;
-        check(self()->getCurrentSize(b.out()));
-        r = b.str();
-    });
-    return split_size(r, wWidth, wHeight);
+    return split_size(&_MovieModule::getCurrentSize, wWidth, wHeight);
 }
 Variant Movie::extractDefaultMovieSize(Long& wWidth, Long& wHeight) {
-    String r;
-    resume_next([&] {
-        Bstr b;
-        check(self()->getDefaultSize(b.out()));
-        r = b.str();
-    });
-    return split_size(r, wWidth, wHeight);
+    return split_size(&_MovieModule::getDefaultSize, wWidth, wHeight);
 }
 
 String Movie::checkError() {

@@ -12,11 +12,14 @@ using namespace t2;
 
 namespace {
 
-std::string make_tone() {
-    std::string path = testing::TempDir() + "/t2-tone.mp3";
-    std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=3 -ac 2 " + path + " 2>/dev/null";
+// Media made with ffmpeg for the test: the path, or empty without ffmpeg.
+std::string make_media(const std::string& name, const std::string& arguments) {
+    std::string path = testing::TempDir() + "/" + name;
+    std::string cmd = "ffmpeg -loglevel error -y -f lavfi " + arguments + " " + path + " 2>/dev/null";
     return std::system(cmd.c_str()) == 0 ? path : std::string();
 }
+std::string make_tone() { return make_media("t2-tone.mp3", "-i sine=frequency=440:duration=3 -ac 2"); }
+std::string make_clip() { return make_media("t2-clip.mpg", "-i testsrc=size=352x240:rate=25:duration=3 -c:v mpeg1video"); }
 
 TEST(Mpv, PlaysPausesSeeksAndCloses) {
     if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
@@ -52,13 +55,6 @@ TEST(Mpv, PlaysPausesSeeksAndCloses) {
 }  // namespace
 
 namespace {
-
-std::string make_clip() {
-    std::string path = testing::TempDir() + "/t2-clip.mpg";
-    std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i testsrc=size=352x240:rate=25:duration=3 -c:v mpeg1video " +
-                      path + " 2>/dev/null";
-    return std::system(cmd.c_str()) == 0 ? path : std::string();
-}
 
 TEST(Mpv, MovieLengthsRatesSizeAndMoves) {
     if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
