@@ -3,7 +3,7 @@
 #include "barcode/code128.hpp"
 #include "barcode/code39.hpp"
 #include "frame/com.hpp"
-#include "platform/msgbox.hpp"
+#include "frame/msgbox.hpp"
 
 namespace t2 {
 namespace {
@@ -40,7 +40,7 @@ void Barcode::put_InputString(String text) {
     if (m_sLastCharacter.empty()) check(me->put_LastCharacter(Bstr(u" ").get()));
     const Integer A = AnsiCode(m_sFirstCharacter), B = AnsiCode(m_sLastCharacter);
     if (number_text(B).size() > 3 || number_text(A).size() > 3 || text.size() > kMaxModelText) {
-        platform::MsgBox(u"Invalid string or characters entered are not allowed, it may be some special characters, "
+        t2::MsgBox(u"Invalid string or characters entered are not allowed, it may be some special characters, "
                          u"please try again with different characters.",
                          platform::vbCritical | platform::vbOKOnly, u"Invalid Characters...");
         check(me->ClearAll());
@@ -132,7 +132,7 @@ Variant Barcode::Barcode128Draw(String& sBarCodeString, Object& oBarCodePic, Str
     p.CheckChar = 1;
     const Long hdc = oBarCodePic.get(u"hDc").to_long();
     const Long r = barcode::DrawBarcode(p, hdc);
-    if (r != 0) platform::MsgBox(barcode::BarcodeErrorText(r), platform::vbOKOnly, u"");
+    if (r != 0) t2::MsgBox(barcode::BarcodeErrorText(r), platform::vbOKOnly, u"");
     return {};
 }
 

@@ -11,7 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "errors.hpp"
+#include "frame/errors.hpp"
+#include "base/codepage.hpp"
 
 namespace t2 {
 
@@ -120,12 +121,6 @@ String format_zero_padded(double x, int digits);
 // The code of the first character in the 8-bit code page (Windows-1252): 0-255,
 // 63 for a character the code page cannot hold; error 5 for an empty text.
 Integer AnsiCode(std::u16string_view text);
-// Windows-1252 byte of one UTF-16 character (63 when unmappable), and back.
-uint8_t to_cp1252(char16_t c);
-char16_t from_cp1252(uint8_t b);
-// Whole texts to and from the 8-bit code page.
-std::string to_code_page(std::u16string_view s);
-String from_code_page(const char* p, size_t n);
 
 // ---- arrays ----
 

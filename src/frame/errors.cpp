@@ -7,8 +7,8 @@
 
 #include "convert.hpp"
 #include "guids.hpp"
-#include "platform/msgbox.hpp"
-#include "strings.hpp"
+#include "frame/msgbox.hpp"
+#include "base/strings.hpp"
 
 namespace t2 {
 
@@ -192,7 +192,7 @@ bool report_error(const String& title, const std::function<void()>& statement) {
         statement();
         return true;
     } catch (const Error& e) {
-        platform::MsgBox(number_text(e.number()) + u", " + e.description(), platform::vbCritical | platform::vbOKOnly,
+        t2::MsgBox(number_text(e.number()) + u", " + e.description(), platform::vbCritical | platform::vbOKOnly,
                          title);
         return false;
     }

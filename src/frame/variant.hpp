@@ -2,7 +2,7 @@
 #pragma once
 
 #include "convert.hpp"
-#include "strings.hpp"
+#include "base/strings.hpp"
 #include "tavolin2/abi.h"
 
 namespace t2 {

@@ -8,11 +8,11 @@
 #include <random>
 
 #include "frame/com.hpp"
-#include "frame/strings.hpp"
+#include "base/strings.hpp"
 #include "platform/errtext.hpp"
 #include "platform/files.hpp"
 #include "platform/gdi/gdi.hpp"
-#include "platform/msgbox.hpp"
+#include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
 
 namespace t2 {
@@ -132,7 +132,7 @@ bool DibSection::CopyToClipboard(bool bAsDIB) {
     Long mem = CreateCompatibleDC(display);
     if (mem != 0) {
         if (bAsDIB) {
-            platform::MsgBox(u"I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!",
+            t2::MsgBox(u"I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!",
                              platform::vbOKOnly, u"");
         } else {
             Long w = 0, h = 0;

@@ -8,7 +8,7 @@
 #include "frame/com.hpp"
 #include "platform/files.hpp"
 #include "platform/gdi/gdi.hpp"
-#include "platform/msgbox.hpp"
+#include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
 
 namespace t2 {
@@ -321,7 +321,7 @@ void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
             insert(r, g, b);
             while (m_lLeafCount > PalSize) {
                 if (fold()) continue;
-                if (platform::MsgBox(u"Error in reducing nodes", platform::vbYesNo, u"") == platform::vbNo) {
+                if (t2::MsgBox(u"Error in reducing nodes", platform::vbYesNo, u"") == platform::vbNo) {
                     platform::EndProgram();
                     throw StatusError(E_ABORT);  // the host kept the program running: the build does not go on
                 }

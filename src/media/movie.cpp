@@ -7,7 +7,7 @@
 
 #include "frame/com.hpp"
 #include "platform/mci/mci.hpp"
-#include "platform/msgbox.hpp"
+#include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
 
 namespace t2 {
@@ -69,7 +69,7 @@ private:
         try {
             text = MovieTimeText(ms);
         } catch (const Error& e) {
-            platform::MsgBox(e.description(), platform::vbOKOnly, u" Error");
+            t2::MsgBox(e.description(), platform::vbOKOnly, u" Error");
             return {};
         }
         return text;

@@ -42,8 +42,7 @@ int default_button(int style) {
     }
 }
 
-int MsgBox(const String& prompt, int style, const String& title) {
-    std::string text = to_utf8(prompt), head = to_utf8(title);
+int MsgBox(const std::string& text, int style, const std::string& head) {
     if (g_handlers.box) {
         int answer = g_handlers.box(g_handlers.box_ctx, text.c_str(), head.c_str(), style);
         return answer ? answer : default_button(style);

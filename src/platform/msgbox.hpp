@@ -3,7 +3,7 @@
 // default button is the answer.
 #pragma once
 
-#include "frame/strings.hpp"
+#include <string>
 
 namespace t2::platform {
 
@@ -23,8 +23,8 @@ inline constexpr int vbCancel = 2;
 inline constexpr int vbYes = 6;
 inline constexpr int vbNo = 7;
 
-// Shows a modal message box and returns the button chosen.
-int MsgBox(const String& prompt, int style, const String& title);
+// Shows a modal message box (texts in UTF-8) and returns the button chosen.
+int MsgBox(const std::string& prompt, int style, const std::string& title);
 
 // The button a box answers when nobody is there to choose.
 int default_button(int style);

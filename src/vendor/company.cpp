@@ -1,7 +1,6 @@
 // clsQELCompany: the vendor's texts by their string-table numbers.
 #include "frame/com.hpp"
-#include "platform/msgbox.hpp"
-#include "platform/resources.hpp"
+#include "vendor/resources.hpp"
 
 namespace t2 {
 namespace {
@@ -16,7 +15,7 @@ public:
 Variant Company::GetQELCompanyInformation(Long& lResConst) {
     Variant result;
     report_error(u"Error In Tavolin2.clsQELCompany.GetQELCompanyInfo",
-                 [&] { result = Variant(platform::LoadResString(lResConst)); });
+                 [&] { result = Variant(vendor::LoadResString(lResConst)); });
     return result;
 }
 

@@ -1,7 +1,7 @@
 // The library's string table (language 0x0409): the vendor's texts, entries 900-921.
-#include "platform/resources.hpp"
+#include "vendor/resources.hpp"
 
-namespace t2::platform {
+namespace t2::vendor {
 
 const ResourceString kStringTable[] = {
     {900, u"Laborare est orare: may the work of our hands be good."},
@@ -29,4 +29,4 @@ const ResourceString kStringTable[] = {
 };
 const int kStringTableSize = sizeof kStringTable / sizeof kStringTable[0];
 
-}  // namespace t2::platform
+}  // namespace t2::vendor

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "frame/convert.hpp"
-#include "frame/strings.hpp"
+#include "base/strings.hpp"
 
 using namespace t2;
 

@@ -13,8 +13,8 @@
 #include <map>
 #include <vector>
 
-#include "frame/convert.hpp"
-#include "frame/strings.hpp"
+#include "base/codepage.hpp"
+#include "base/strings.hpp"
 
 namespace t2::gdi {
 

@@ -1,11 +1,11 @@
-// The library's string-table resource and its loader.
+// The library's string-table resource and its loader (error 326 for a missing entry).
 #pragma once
 
 #include <optional>
 
-#include "frame/strings.hpp"
+#include "base/strings.hpp"
 
-namespace t2::platform {
+namespace t2::vendor {
 
 struct ResourceString {
     int id;
@@ -20,4 +20,4 @@ extern const int kStringTableSize;
 // ("Resource with identifier 'N' not found").
 String LoadResString(int32_t id);
 
-}  // namespace t2::platform
+}  // namespace t2::vendor

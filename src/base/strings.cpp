@@ -1,5 +1,5 @@
 // BSTR allocation (exported) and UTF-8/UTF-16 conversion.
-#include "strings.hpp"
+#include "base/strings.hpp"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,5 @@
-// Text helpers: UTF-16 String, BSTR allocation and UTF-8 conversion.
+// Text: the UTF-16 String, the BSTR runtime and UTF-8 conversion; below both
+// the platform and the frame, so either can use them.
 #pragma once
 
 #include <string>

@@ -1,9 +1,9 @@
 // Resource-string loader over the compiled-in table.
-#include "platform/resources.hpp"
+#include "vendor/resources.hpp"
 
 #include "frame/convert.hpp"
 
-namespace t2::platform {
+namespace t2::vendor {
 
 String LoadResString(int32_t id) {
     for (int i = 0; i < kStringTableSize; ++i)
@@ -11,4 +11,4 @@ String LoadResString(int32_t id) {
     raise(err::ResourceNotFound, u"Resource with identifier '" + number_text(id) + u"' not found");
 }
 
-}  // namespace t2::platform
+}  // namespace t2::vendor
