@@ -27,15 +27,15 @@ constexpr size_t kMaxFaceName = 30;
 
 Long validate(const BarcodeProps& p) {
     Long code = 0;
-    if (p.ModuleWidth <= 0) code = 54541;
-    else if (p.BarHeight <= 0) code = 54542;
-    else if (p.Align < 1 || p.Align > 4) code = 54546;
-    else if (p.FontSize <= 0) code = 54544;
-    else if (p.FontName.empty() || p.Style < 0 || p.Style > 15 || p.Orientation < 0 || p.Orientation > 3) code = 54544;
-    else if (p.Symbology != kSymbologyCode128) code = 54543;
-    else if (p.TextDisplay != 1 && p.TextDisplay != 2) code = 54547;
+    if (p.ModuleWidth <= 0) code = codes::InvalidWidth;
+    else if (p.BarHeight <= 0) code = codes::InvalidHeight;
+    else if (p.Align < 1 || p.Align > 4) code = codes::InvalidAlign;
+    else if (p.FontSize <= 0) code = codes::FontFailed;
+    else if (p.FontName.empty() || p.Style < 0 || p.Style > 15 || p.Orientation < 0 || p.Orientation > 3) code = codes::FontFailed;
+    else if (p.Symbology != kSymbologyCode128) code = codes::UnknownSymbology;
+    else if (p.TextDisplay != 1 && p.TextDisplay != 2) code = codes::InvalidTextDisplay;
     // an illegal character replaces whatever came before
-    if (!p.Text.empty() && CheckCode128Text(p.Text) == 54548) code = 54548;
+    if (!p.Text.empty() && CheckCode128Text(p.Text) == codes::IllegalCharacter) code = codes::IllegalCharacter;
     return code;
 }
 

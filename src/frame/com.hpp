@@ -99,6 +99,14 @@ private:
     ConnectionPoint* events_ = nullptr;
 };
 
+// A typed raiser per event row, expanded inside the class that raises them:
+// T2_EVENTS__GIF(T2_EVENT_RAISER) gives raise_Progress(Integer Percents).
+#define T2_EVENT_ARG(type, name, mode, def) ::t2::Variant(name)
+#define T2_EVENT_RAISER(name, id, n, params)                       \
+    void raise_##name(T2_LIST(n, T2_NPARAM, params)) const {         \
+        raise_event(static_cast<DISPID>(id), {T2_LIST(n, T2_EVENT_ARG, params)}); \
+    }
+
 template <class I>
 class ImplOf : public ImplBase {
 public:
