@@ -39,14 +39,14 @@ Long validate(const BarcodeProps& p) {
     return code;
 }
 
-// What the engine made and selected: put back and deleted however the call ends.
+// What the engine made and selected: put back and deleted however the call
+// ends, in one order (the old font, the stock brush and pen, then the objects).
 struct Made {
     HGDI dc;
     HGDI font = 0, old_font = 0, back_brush = 0, bar_brush = 0, bar_pen = 0;
-    bool done = false;
+    bool font_selected = false;
     ~Made() {
-        if (done) return;
-        if (old_font) SelectObject(dc, old_font);
+        if (font_selected) SelectObject(dc, old_font);
         SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
         SelectObject(dc, GetStockObject(BLACK_PEN));
         for (HGDI h : {back_brush, bar_brush, font, bar_pen})
@@ -83,6 +83,7 @@ Long DrawBarcode(const BarcodeProps& props, Long hdc) {
     std::memcpy(lf.lfFaceName, face.c_str(), face.size() + 1);
     made.font = CreateFontIndirectA(&lf);
     made.old_font = SelectObject(hdc, made.font);
+    made.font_selected = true;
     TEXTMETRICA tm{};
     GetTextMetricsA(hdc, &tm);
 
@@ -165,14 +166,7 @@ Long DrawBarcode(const BarcodeProps& props, Long hdc) {
         }
     }
 
-    // H. clean-up
-    SelectObject(hdc, made.old_font);
-    SelectObject(hdc, GetStockObject(HOLLOW_BRUSH));
-    SelectObject(hdc, GetStockObject(BLACK_PEN));
-    DeleteObject(made.bar_brush);
-    DeleteObject(made.font);
-    DeleteObject(made.bar_pen);
-    made.done = true;
+    // H. clean-up: `made` puts back and deletes what the engine made
     return 0;
 }
 
