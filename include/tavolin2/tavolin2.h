@@ -15,6 +15,7 @@
 #include "abi.h"
 #include "interfaces.h"
 #include "errors.h"
+#include "typeinfo.h"
 
 /* The implicit instance of an application object, created on the calling
  * thread's first use and kept until that thread ends. */
