@@ -12,7 +12,8 @@ VARTYPE vartype_of(Type t) {
     switch (t) {
         case Type::Boolean: return VT_BOOL;
         case Type::Integer: return VT_I2;
-        case Type::Long: case Type::Enum: case Type::Rop: case Type::Color: return VT_I4;
+        case Type::Long: case Type::Enum: case Type::Rop: return VT_I4;
+        case Type::Color: return VT_UI4;  // OLE_COLOR is unsigned: 0x8000000F and 0xFFFFFFFF are colours
         case Type::Byte: return VT_UI1;
         case Type::String: return VT_BSTR;
         case Type::Variant: return VT_VARIANT;
@@ -92,6 +93,15 @@ HRESULT set_default(const ParamSpec& p, VARIANT& out) {
 HRESULT convert_arg(const VARIANT& src, const ParamSpec& p, VARIANT& out) {
     HRESULT hr = coerce(src, vartype_of(p.type), out);
     if (FAILED(hr)) return hr;
+    if (p.type == Type::Picture && out.pdispVal) {
+        // a Picture parameter takes only the platform's picture objects
+        IUnknown* pic = nullptr;
+        if (FAILED(out.pdispVal->QueryInterface(IID_IPictureDisp, reinterpret_cast<void**>(&pic))) || !pic) {
+            VariantClear(&out);
+            return DISP_E_TYPEMISMATCH;
+        }
+        pic->Release();
+    }
     if (p.type == Type::DIB && out.pdispVal) {
         IDispatch* dib = nullptr;
         if (FAILED(out.pdispVal->QueryInterface(IID__cDIBSection, reinterpret_cast<void**>(&dib))) || !dib) {
@@ -196,6 +206,19 @@ void argument_error(const InterfaceSpec& table, const MemberSpec& m, size_t inde
     }
 }
 
+// Whether a by-ref parameter's storage still holds what went in.
+bool same_value(const VARIANT& now, const VARIANT& before) {
+    if (now.vt != before.vt) return false;
+    switch (now.vt) {
+        case VT_BOOL: return (now.boolVal != 0) == (before.boolVal != 0);
+        case VT_I2: return now.iVal == before.iVal;
+        case VT_UI1: return now.bVal == before.bVal;
+        case VT_BSTR: return bstr_view(now.bstrVal) == bstr_view(before.bstrVal);
+        case VT_DISPATCH: return now.pdispVal == before.pdispVal;
+        default: return now.lVal == before.lVal;
+    }
+}
+
 struct Prepared {
     std::vector<VARIANT> conv;
     ~Prepared() {
@@ -291,9 +314,12 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
     prep.conv.resize(n);
     for (auto& v : prep.conv) VariantInit(&v);
     std::vector<void*> ptrs(n, nullptr);
+    // A by-ref argument of another type than the parameter's is converted in;
+    // it goes back to the caller's variable only when the member changed it.
     struct WriteBack {
         size_t index;
         VARIANT* target;
+        Variant before;
     };
     std::vector<WriteBack> writebacks;
 
@@ -330,6 +356,7 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
             argument_error(table, *m, i, *v, hr);
             return hr;
         }
+        if (!writebacks.empty() && writebacks.back().index == i) writebacks.back().before = Variant(prep.conv[i]);
         ptrs[i] = storage(prep.conv[i], p.type);
     }
 
@@ -348,14 +375,16 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
         const ParamSpec& p = params[w.index];
         VARIANT value = prep.conv[w.index];
         value.vt = vartype_of(p.type);
+        if (same_value(value, w.before.raw())) continue;
         try {
             Variant target;
             target.raw() = *w.target;  // a reference: clearing it frees nothing
             target.assign(Variant(value));
-        } catch (const Error&) {
+        } catch (const Error& e) {
+            // the member's own effects stay; the caller learns its variable could not take the value
             VariantClear(&res);
             if (arg_err) *arg_err = where[w.index];
-            return DISP_E_TYPEMISMATCH;
+            return e.number() == err::Overflow ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
         }
     }
     if (result)

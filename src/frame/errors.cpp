@@ -5,6 +5,7 @@
 #include <atomic>
 #include <new>
 
+#include "com.hpp"
 #include "convert.hpp"
 #include "guids.hpp"
 #include "frame/msgbox.hpp"
@@ -55,10 +56,23 @@ int32_t error_number_of(HRESULT hr) {
 // ---- error info object ----
 namespace {
 
+// Answered only by the library's own error-info objects.
+constexpr IID kOwnErrorInfo = {0x5A3C0E11, 0x7B2D, 0x4E8F, {0x9C, 0x61, 0x2B, 0x44, 0xD0, 0x17, 0xA3, 0x5E}};
+
+// An error-info object counts as a live object of the library (DllCanUnloadNow)
+// while a client holds it; the reference of a thread's slot is the library's own.
 class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
 public:
+    ErrorInfo() { object_created(); }
+    ~ErrorInfo() { object_destroyed(); }
+    ErrorInfo(const ErrorInfo&) = delete;
+    ErrorInfo& operator=(const ErrorInfo&) = delete;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
+        if (riid == kOwnErrorInfo) {
+            *ppv = this;  // no reference: only the slot asks, to know what it holds
+            return S_OK;
+        }
         if (riid == IID_IUnknown || riid == IID_IErrorInfo)
             *ppv = static_cast<IErrorInfo*>(this);
         else if (riid == IID_ICreateErrorInfo)
@@ -115,11 +129,32 @@ private:
     DWORD context_ = 0;
 };
 
+bool is_own(IErrorInfo* info) {
+    void* p = nullptr;
+    return info && info->QueryInterface(kOwnErrorInfo, &p) == S_OK;
+}
+
 // One slot per thread, holding one reference.
 struct ThreadSlot {
     IErrorInfo* info = nullptr;
+    bool own = false;  // the library's object: its slot reference is not counted as live
+    IErrorInfo* take() {
+        IErrorInfo* out = info;
+        if (own) object_created();
+        info = nullptr;
+        own = false;
+        return out;
+    }
+    void put(IErrorInfo* in) {
+        IErrorInfo* old = take();
+        if (in) in->AddRef();
+        info = in;
+        own = is_own(in);
+        if (own) object_destroyed();
+        if (old) old->Release();
+    }
     ~ThreadSlot() {
-        if (info) info->Release();
+        if (IErrorInfo* old = take()) old->Release();
     }
 };
 thread_local ThreadSlot t_error;
@@ -168,17 +203,13 @@ bool report_error(const String& title, const std::function<void()>& statement) {
 }  // namespace t2
 
 T2_API HRESULT SetErrorInfo(ULONG, IErrorInfo* info) {
-    if (info) info->AddRef();
-    IErrorInfo* old = t2::t_error.info;
-    t2::t_error.info = info;
-    if (old) old->Release();
+    t2::t_error.put(info);
     return S_OK;
 }
 
 T2_API HRESULT GetErrorInfo(ULONG, IErrorInfo** out) {
     if (!out) return E_INVALIDARG;
-    *out = t2::t_error.info;  // the slot's reference passes to the caller
-    t2::t_error.info = nullptr;
+    *out = t2::t_error.take();  // the slot's reference passes to the caller
     return *out ? S_OK : S_FALSE;
 }
 

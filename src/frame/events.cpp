@@ -15,9 +15,11 @@ class Enumerator final : public IEnum {
 public:
     Enumerator(const IID& iid, std::vector<Elem> items, Copy copy) : iid_(iid), items_(std::move(items)), copy_(copy) {
         for (auto& e : items_) copy_.add(e);
+        object_created();  // handed to a client: it keeps the library loaded
     }
     ~Enumerator() {
         for (auto& e : items_) copy_.release(e);
+        object_destroyed();
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;

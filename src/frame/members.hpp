@@ -149,7 +149,10 @@ template <>
 class Ref<bool, VARIANT_BOOL*> {
 public:
     explicit Ref(VARIANT_BOOL* p) : p_(p) { require(p); v_ = *p != 0; }
-    ~Ref() { *p_ = v_ ? VARIANT_TRUE : VARIANT_FALSE; }
+    // the caller's variable changes only when the member changed the truth value
+    ~Ref() {
+        if (v_ != (*p_ != 0)) *p_ = v_ ? VARIANT_TRUE : VARIANT_FALSE;
+    }
     operator bool&() { return v_; }
 
 private:

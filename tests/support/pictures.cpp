@@ -7,7 +7,7 @@ namespace t2test {
 using namespace t2::gdi;
 
 HRESULT HandlePicture::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IPictureDisp) {
         *ppv = this;
         AddRef();
         return S_OK;
