@@ -203,6 +203,10 @@ void DibSection::ClearUp() {
 }
 
 DibRef DibSection::Resample(Long lNewHeight, Long lNewWidth) {
+    // A zero or negative size is a failed creation: Nothing, without error.  (Create
+    // itself takes a negative height as a top-down section, as the platform does;
+    // a resampled picture is always bottom-up.)
+    if (lNewWidth <= 0 || lNewHeight <= 0) return {};
     auto target = ComPtr<IUnknown>::adopt(create_cDIBSection()).query<_cDIBSection>(IID__cDIBSection);
     VARIANT_BOOL made = VARIANT_FALSE;
     check(target->Create(lNewWidth, lNewHeight, &made));

@@ -155,6 +155,9 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
         check(m_cDib->get_Height(&dib_h));
         check(m_cDib->ClearUp());  // its pixels have given their palette; the 8-bit copy comes next
     } else {
+        // the 24-bit copy this path skips fails with error 6 when its size leaves a Long;
+        // the save fails the same way without making it
+        checked::mul<Long>(m_lHeight, checked::add<Long>(checked::mul<Long>(3, m_lWidth), 3) & ~3);
         check(palette->CreateWebSafe());
     }
     check(palette->get_Count(&count));

@@ -215,6 +215,31 @@ TEST(GifWriter, ReplacesFilesAndRefusesOversizeAndNonFiles) {
     gdi::DeleteObject(wide);
 }
 
+// Regression: the fixed-table save skipped the 24-bit copy and with it the
+// overflow (error 6) that the copy raises for a picture of more than 2^31 bytes.
+TEST(GifWriter, TheFixedTableSaveOverflowsWhereTheCopyWould) {
+    auto gif = new_gif();
+    // 24-bit rows of 98304 bytes times 21846 rows leave a Long; the 8-bit picture
+    // itself is never touched, so its pages cost nothing
+    gdi::BITMAPINFO info{};
+    info.bmiHeader = {40, 32767, 21846, 1, 8, gdi::BI_RGB, 0, 0, 0, 0, 0};
+    int32_t bits = 0;
+    gdi::HGDI big = gdi::CreateDIBSection(0, &info, gdi::DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!big) GTEST_SKIP() << "no room for a 700 MB section here";
+    std::string path = testing::TempDir() + "/t2-overflow.gif";
+    std::remove(path.c_str());
+    for (bool best : {false, true}) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BOOL;
+        v.boolVal = best ? VARIANT_TRUE : VARIANT_FALSE;
+        gif->put_BestQuality(v);
+        EXPECT_EQ(save_gif(gif.get(), big, path).hr, static_cast<HRESULT>(T2_ERROR_STATUS(6))) << best;
+        EXPECT_NE(access(path.c_str(), F_OK), 0);
+    }
+    gdi::DeleteObject(big);
+}
+
 // A write that fails part-way (here: the file size limit) ends the save with
 // the error and leaves no incomplete file behind.
 int save_past_the_size_limit() {
