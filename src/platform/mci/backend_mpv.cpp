@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 
 namespace t2::mci {
@@ -137,14 +138,14 @@ public:
     std::unique_ptr<Session> open(const std::string& path, const OpenOptions& options, uint32_t& error) override {
         FILE* f = std::fopen(path.c_str(), "rb");
         if (!f) {
-            error = 275;
+            error = kFileNotFound;
             return nullptr;
         }
         std::fclose(f);
         std::setlocale(LC_NUMERIC, "C");  // the player refuses to start otherwise
         mpv_handle* h = mpv_create();
         if (!h) {
-            error = 277;
+            error = kInternal;
             return nullptr;
         }
         static const char* kOptions[][2] = {
@@ -162,14 +163,14 @@ public:
         }
         if (mpv_initialize(h) < 0) {
             mpv_terminate_destroy(h);
-            error = 277;
+            error = kInternal;
             return nullptr;
         }
         const char* cmd[] = {"loadfile", path.c_str(), nullptr};
         int end_error = 0;
         if (mpv_command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error)) {
             mpv_terminate_destroy(h);
-            error = 296;
+            error = kInvalidFile;
             return nullptr;
         }
         MediaInfo info;
@@ -184,11 +185,12 @@ public:
         double start = get_double(h, "time-pos", 0);
         if (info.length_ms <= 0) {
             mpv_terminate_destroy(h);
-            error = 296;
+            error = kInvalidFile;
             return nullptr;
         }
         return std::make_unique<MpvSession>(h, info, start);
     }
+    uint32_t move_door(bool open) override { return move_drive_door(open); }
 };
 
 }  // namespace
