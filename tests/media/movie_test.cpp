@@ -188,6 +188,21 @@ TEST_F(MovieTest, PositionsAndRelativeMoves) {
     EXPECT_EQ(sent.front(), "set movie time format frames");
 }
 
+TEST_F(MovieTest, RelativeMovesReadThePositionBeforeTheyOverflow) {
+    m.call(u"openMovie");
+    const std::pair<const char16_t*, Long> moves[] = {
+        {u"forwardBySeconds", 3000000}, {u"rewindBySeconds", 3000000}, {u"forwardByMS", 2147483647}};
+    for (auto& [member, amount] : moves) {
+        take();
+        Variant v(amount);
+        if (String(member) == u"forwardByMS") mci::mciSendStringA("seek movie to 10", nullptr, 0, 0);
+        take();
+        EXPECT_THROW(m.call(member, {Variant::by_ref(&v.raw())}), Error);
+        EXPECT_EQ(take(), (std::vector<std::string>{"set movie time format ms", "set movie time format ms",
+                                                    "status movie position wait"}));
+    }
+}
+
 TEST_F(MovieTest, CloseMovieClosesTheSoundFilesToo) {
     mci::MediaInfo song;
     song.length_ms = 10000;

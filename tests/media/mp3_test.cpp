@@ -2,6 +2,9 @@
 // member, and the readings of the replies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "platform/mci/mci.hpp"
 #include "support/recorder.hpp"
 
@@ -166,6 +169,77 @@ TEST_F(Mp3, PlayingIsAPrefixTest) {
     mci::advance_clock(2000);  // played to its end
     EXPECT_FALSE(o.call(u"MP3Playing").to_bool());
     EXPECT_EQ(o.call(u"MP3PositionInMS").to_double(), 1000);
+}
+
+
+TEST_F(Mp3, ChangePositionMultipliesEveryNumericType) {
+    o.put(u"MP3File", Variant(u"song.mp3"));
+    o.call(u"MP3Play");
+    o.call(u"MP3Pause");
+    struct Case { VARTYPE vt; int64_t value; VARTYPE product; };
+    const Case cases[] = {
+        {VT_I1, 12, VT_I4}, {VT_UI2, 12, VT_I4}, {VT_UI4, 12, VT_I4}, {VT_INT, 12, VT_I4},
+        {VT_UINT, 12, VT_I4}, {VT_I8, 12, VT_I4}, {VT_UI8, 12, VT_I4}, {VT_I8, 3000000, VT_R8},
+    };
+    for (const Case& c : cases) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = c.vt;
+        v.llVal = c.value;  // the low bytes hold the smaller types
+        take();
+        o.call(u"MP3ChangePositionTo", {Variant::by_ref(&v)});
+        EXPECT_EQ(v.vt, c.product) << c.vt;
+        EXPECT_EQ(Variant(v).to_double(), c.value * 1000.0) << c.vt;
+        if (c.value == 12) {
+            EXPECT_EQ(take().back(), "seek \"song.mp3\" to 12000") << c.vt;
+        }
+    }
+    VARIANT cy;
+    VariantInit(&cy);
+    cy.vt = VT_CY;
+    cy.cyVal.int64 = 125000;  // 12.5
+    o.call(u"MP3ChangePositionTo", {Variant::by_ref(&cy)});
+    EXPECT_EQ(cy.vt, VT_CY);
+    EXPECT_EQ(cy.cyVal.int64, 125000000);
+    VARIANT date;
+    VariantInit(&date);
+    date.vt = VT_DATE;
+    date.date = 0.5;
+    o.call(u"MP3ChangePositionTo", {Variant::by_ref(&date)});
+    EXPECT_EQ(date.vt, VT_R8);
+    EXPECT_EQ(date.dblVal, 500);
+}
+
+TEST_F(Mp3, ChangePositionBeforeTheStartMovesNothing) {
+    o.put(u"MP3File", Variant(u"song.mp3"));
+    o.call(u"MP3Play");
+    Variant at(Long{7});
+    o.call(u"MP3ChangePositionTo", {Variant::by_ref(&at.raw())});
+    Variant before(-0.001);
+    o.call(u"MP3ChangePositionTo", {Variant::by_ref(&before.raw())});
+    const auto sent = take();
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "play \"song.mp3\" from -1"), sent.end());
+    EXPECT_EQ(o.call(u"MP3PositionInMS").to_double(), 7000);  // refused: still where it was
+}
+
+TEST_F(Mp3, OpenPlayListOnAFolderOrAMissingFileGoesOnSilently) {
+    // the read fails before the list is touched, so no list is needed to see it
+    for (const char16_t* name : {u"/", u"/no/such/list.m3u"}) {
+        Variant r = o.call(u"MP3OpenPlayList", {Variant(String(name)), Variant()});
+        EXPECT_TRUE(r.is_empty());
+    }
+}
+
+TEST_F(Mp3, FileNamesOutsideAsciiOpen) {
+    const std::string path = testing::TempDir() + "/caf\xc3\xa9.mp3";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    o.put(u"MP3File", Variant(from_utf8(path)));
+    o.call(u"MP3Play");
+    EXPECT_TRUE(o.call(u"MP3Playing").to_bool());
+    o.call(u"MP3Stop");
+    std::remove(path.c_str());
 }
 
 }  // namespace

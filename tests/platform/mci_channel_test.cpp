@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -117,6 +118,86 @@ TEST_F(Channel, TheDiscDoorMovesOnlyTheSimulatedDrive) {
     EXPECT_FALSE(mci::simulated_door_open());
     EXPECT_EQ(mci::mciSendStringA("set cdaudio door ajar", nullptr, 0, 0), 259u);
     EXPECT_EQ(mci::mciSendStringA("play cdaudio", nullptr, 0, 0), 276u);
+}
+
+
+// An answer of open: a device number.
+bool opened(const std::string& answer) { return !answer.empty() && answer.find_first_not_of("0123456789") == std::string::npos; }
+
+// Answers of one command, or "error N".
+std::string ask(const std::string& cmd) {
+    char reply[64] = {};
+    const uint32_t r = mci::mciSendStringA(cmd.c_str(), reply, sizeof reply, 0);
+    return r ? "error " + std::to_string(r) : std::string(reply);
+}
+
+TEST_F(Channel, NegativeTargetsAreRefusedAndAbsentOnesAreNoValue) {
+    mci::MediaInfo m;
+    m.length_ms = 10000;
+    mci::simulate_media("a.mp3", m);
+    ASSERT_TRUE(opened(ask("open \"a.mp3\" alias a")));
+    ASSERT_EQ(ask("seek a to 4000"), "");
+    for (const char* cmd : {"play a from -1", "play a from -2", "play a to -1", "play a from 0 to -1", "seek a to -1"})
+        EXPECT_EQ(ask(cmd), "error 282") << cmd;
+    EXPECT_EQ(ask("status a position"), "4000");  // nothing moved
+    EXPECT_EQ(ask("status a mode"), "stopped");
+    EXPECT_EQ(ask("play a"), "");  // no from: from where it stands
+    EXPECT_EQ(ask("status a position"), "4000");
+}
+
+TEST_F(Channel, FramePositionsSurviveTheTripToMillisecondsAndBack) {
+    for (int32_t fps : {25000, 29970, 23976}) {
+        mci::close_all();
+        mci::MediaInfo m;
+        m.length_ms = 600000;
+        m.fps_milli = fps;
+        m.video = true;
+        mci::simulate_media("f.mpg", m);
+        ASSERT_TRUE(opened(ask("open \"f.mpg\" alias f")));
+        ASSERT_EQ(ask("set f time format frames"), "");
+        int lost = 0;
+        for (int frame = 0; frame < 3000; frame += 7) {
+            ask("seek f to " + std::to_string(frame));
+            lost += ask("status f position") != std::to_string(frame);
+        }
+        EXPECT_EQ(lost, 0) << fps;
+        ask("seek f to 100");
+        ask("step f by 3");
+        EXPECT_EQ(ask("status f position"), "103") << fps;
+        ask("step f reverse by 2");
+        EXPECT_EQ(ask("status f position"), "101") << fps;
+        EXPECT_EQ(ask("step f reverse by 102"), "error 282") << fps;
+    }
+}
+
+TEST_F(Channel, FileNamesMatchExactlyAliasesInAnyCase) {
+    mci::MediaInfo lower, upper;
+    lower.length_ms = 1000;
+    upper.length_ms = 2000;
+    mci::simulate_media("tone.mp3", lower);
+    mci::simulate_media("Tone.mp3", upper);
+    EXPECT_TRUE(opened(ask("open \"tone.mp3\"")));
+    EXPECT_TRUE(opened(ask("open \"Tone.mp3\"")));  // another file, another device
+    EXPECT_EQ(ask("status \"tone.mp3\" length"), "1000");
+    EXPECT_EQ(ask("STATUS \"Tone.mp3\" LENGTH"), "2000");
+    EXPECT_EQ(ask("status \"TONE.mp3\" length"), "error 263");
+    EXPECT_EQ(ask("open \"tone.mp3\""), "error 265");
+    EXPECT_TRUE(opened(ask("open \"tone.mp3\" alias Song")));
+    EXPECT_EQ(ask("status SONG length"), "1000");
+    EXPECT_EQ(ask("open \"Tone.mp3\" alias song"), "error 289");
+}
+
+TEST_F(Channel, FileNamesInTheCodePageReachTheFileSystemInUtf8) {
+    const std::string dir = testing::TempDir();
+    const std::string utf8 = dir + "/caf\xc3\xa9.mp3";  // café.mp3 as the file system names it
+    std::FILE* f = std::fopen(utf8.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const std::string cp1252 = dir + "/caf\xe9.mp3";  // as a command names it
+    EXPECT_TRUE(opened(ask("open \"" + cp1252 + "\" alias cafe")));
+    EXPECT_EQ(ask("status cafe mode"), "stopped");
+    EXPECT_EQ(ask("open \"" + utf8 + "\" alias raw"), "error 275");  // those bytes read as two letters of the code page
+    std::remove(utf8.c_str());
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ uint32_t run(Context& c) {
     if (!verb->run) return verb_open(c);
     if (!t[1].quoted && t[1].key == "all") return run_all(c, *verb);
     if (!t[1].quoted && t[1].key == "cdaudio") return run_cdaudio(c, *verb);
-    Device* d = c.ch.find(t[1].key);
+    Device* d = c.ch.find(t[1]);
     if (!d) return kInvalidDeviceName;
     return verb->run(c, *d);
 }

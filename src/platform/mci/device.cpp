@@ -11,15 +11,16 @@ int32_t Device::fps_milli() const {
     return fps > 0 ? fps : kDefaultFpsMilli;
 }
 
-int64_t Device::to_units(int64_t ms) const {
-    if (format == Format::Ms) return ms;
-    return ms * fps_milli() / 1000000;
+int64_t Device::frame_of(int64_t ms) const { return ms * fps_milli() / 1000000; }
+
+int64_t Device::frame_start(int64_t frame) const {
+    const int64_t fps = fps_milli();
+    return (frame * 1000000 + fps - 1) / fps;  // rounded up: the millisecond lies inside the frame
 }
 
-int64_t Device::from_units(int64_t v) const {
-    if (format == Format::Ms) return v;
-    return v * 1000000 / fps_milli();
-}
+int64_t Device::to_units(int64_t ms) const { return format == Format::Ms ? ms : frame_of(ms); }
+
+int64_t Device::from_units(int64_t v) const { return format == Format::Ms ? v : frame_start(v); }
 
 void Device::refresh() {
     if (!session || mode != Mode::Playing) return;
@@ -55,9 +56,9 @@ std::string type_of_extension(const std::string& path) {
     return {};
 }
 
-Device* Channel::find(const std::string& key) {
+Device* Channel::find(const Token& name) {
     for (auto& d : devices)
-        if (lower(d->name) == key) return d.get();
+        if (d->aliased ? lower(d->name) == name.key : d->name == name.text) return d.get();
     return nullptr;
 }
 

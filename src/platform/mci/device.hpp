@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/mci/mci.hpp"
+#include "platform/mci/tokenizer.hpp"
 
 namespace t2::mci {
 
@@ -25,6 +26,7 @@ enum class Mode { Stopped, Playing, Paused };
 
 struct Device {
     std::string name;  // what commands use: alias, else the path
+    bool aliased = false;  // aliases match in any case, paths exactly
     std::string path;
     std::string type;  // mpegvideo, ...
     uint32_t id = 0;
@@ -39,6 +41,10 @@ struct Device {
     int32_t fps_milli() const;
     int64_t to_units(int64_t ms) const;    // ms to the device's time format
     int64_t from_units(int64_t v) const;   // the device's time format to ms
+    // The frame shown at `ms`, and the first whole millisecond of a frame: a
+    // position in frames survives the trip to milliseconds and back.
+    int64_t frame_of(int64_t ms) const;
+    int64_t frame_start(int64_t frame) const;
     int64_t length_ms() const { return session->info().length_ms; }
     // Brings the mode up to date with the medium: at the end, or at a `to` point, it stops.
     void refresh();
@@ -61,7 +67,7 @@ struct Channel {
     std::vector<std::string>* log = nullptr;
 
     Backend& backend() { return simulation ? *simulated : *real; }
-    Device* find(const std::string& key);  // by lower-cased name
+    Device* find(const Token& name);  // an alias in any case, a path exactly
     Device* find(uint32_t id);
     void remove(const Device& d);
 };

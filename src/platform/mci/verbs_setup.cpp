@@ -1,4 +1,6 @@
 // open, close, set, setaudio, window, put: making and shaping devices.
+#include "base/codepage.hpp"
+#include "base/strings.hpp"
 #include "platform/mci/verbs.hpp"
 
 namespace t2::mci {
@@ -101,13 +103,18 @@ uint32_t verb_open(Context& c) {
     if (type.empty()) return kExtensionNotFound;
     if (!playable_type(type)) return kUnsupportedFunction;
     const std::string name = w.had_alias ? w.alias : target.text;
-    if (c.ch.find(lower(name))) return w.had_alias ? kDuplicateAlias : kDeviceOpen;
+    for (const auto& other : c.ch.devices)  // an alias is taken in any case by an alias, a path only exactly
+        if (other->name == name || ((w.had_alias || other->aliased) && lower(other->name) == lower(name)))
+            return w.had_alias ? kDuplicateAlias : kDeviceOpen;
+    // the command is in the 8-bit code page; the file system names files in UTF-8
+    const std::string file = to_utf8(from_code_page(target.text.data(), target.text.size()));
     uint32_t error = kOk;
-    auto session = c.ch.backend().open(target.text, w.options, error);
+    auto session = c.ch.backend().open(file, w.options, error);
     if (!session) return error ? error : kInvalidFile;
     auto d = std::make_unique<Device>();
     d->name = name;
-    d->path = target.text;
+    d->aliased = w.had_alias;
+    d->path = file;
     d->type = type;
     d->id = c.ch.next_id++;
     d->session = std::move(session);
@@ -173,6 +180,7 @@ uint32_t verb_put(Context& c, Device& d) {
         d.dest[0] = d.dest[1] = 0;
         d.dest[2] = info.width;
         d.dest[3] = info.height;
+        d.session->place_window(0, 0, info.width, info.height);
         return kOk;
     }
     if (t[3].key != "at" || t.size() < 8) return kMissingParameter;

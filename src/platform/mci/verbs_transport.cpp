@@ -1,5 +1,6 @@
 // play, stop, pause, resume, seek, step: moving through a medium.
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "platform/mci/verbs.hpp"
@@ -33,7 +34,7 @@ void wait_while_playing(Context& c, uint32_t id) {
 
 uint32_t verb_play(Context& c, Device& d) {
     const auto& t = c.t;
-    int64_t from = -1, to = -1;
+    std::optional<int64_t> from, to;  // absent: from the current place, to the end
     bool wait = false;
     for (size_t i = 2; i < t.size(); ++i) {
         const std::string& k = t[i].key;
@@ -47,6 +48,7 @@ uint32_t verb_play(Context& c, Device& d) {
             int64_t v;
             if (i + 1 >= t.size()) return kMissingParameter;
             if (!parse_int(t[i + 1].text, v)) return kBadInteger;
+            if (v < 0) return kOutOfRange;
             ((k == "from") ? from : to) = d.from_units(v);
             ++i;
         } else {
@@ -54,10 +56,10 @@ uint32_t verb_play(Context& c, Device& d) {
         }
     }
     const int64_t length = d.length_ms();
-    if (from > length || from < -1 || to > length || to < -1) return kOutOfRange;
-    if (from >= 0) d.session->seek_ms(from);
+    if ((from && *from > length) || (to && *to > length)) return kOutOfRange;
+    if (from) d.session->seek_ms(*from);
     else if (d.position_ms() >= length) d.session->seek_ms(0);  // at the end a play starts over
-    d.play_to = to;
+    d.play_to = to.value_or(-1);
     d.session->play();
     d.mode = Mode::Playing;
     if (wait) wait_while_playing(c, d.id);
@@ -123,7 +125,8 @@ uint32_t verb_step(Context& c, Device& d) {
         if (i + 1 >= t.size()) return kMissingParameter;
         if (!parse_int(t[i + 1].text, n)) return kBadInteger;
     }
-    const int64_t target = d.position_ms() + (reverse ? -n : n) * 1000000 / d.fps_milli();
+    const int64_t frame = d.frame_of(d.position_ms()) + (reverse ? -n : n);
+    const int64_t target = frame < 0 ? -1 : d.frame_start(frame);
     if (target < 0 || target > d.length_ms()) return kOutOfRange;
     d.session->pause();
     d.session->seek_ms(target);
