@@ -280,7 +280,7 @@ bool DibSection::SavePicture(String sFileName) {
     if (file == platform::INVALID_HANDLE_VALUE) {
         Bstr message;
         check(self()->ApiError(static_cast<Long>(last_error), message.out()));
-        throw Error(17, message.str(), kSaveErrorSource);
+        throw Error(err::CantPerform, message.str(), kSaveErrorSource);
     }
     uint8_t file_header[14] = {'B', 'M'};
     std::memcpy(file_header + 2, &bfSize, 4);

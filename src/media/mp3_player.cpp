@@ -73,7 +73,7 @@ std::string read_whole_file(const std::string& path) {
     while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
-    if (failed) raise(57);  // device I/O error
+    if (failed) raise(err::DeviceIO);
     return bytes;
 }
 
@@ -292,7 +292,7 @@ Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
     std::ofstream out;
     bool open = false;
     resume_next([&] {
-        if (TheFile.empty()) raise(52);  // bad file name
+        if (TheFile.empty()) raise(err::BadFileName);
         out.open(to_utf8(TheFile), std::ios::binary | std::ios::trunc);
         if (!out) raise(err::PathFileAccess);
         open = true;

@@ -1,5 +1,6 @@
 // status, info, where: the answers.
 #include "platform/mci/verbs.hpp"
+#include "tavolin2/version.h"
 
 namespace t2::mci {
 
@@ -7,7 +8,6 @@ namespace {
 
 // Bits per pixel of every video the channel shows.
 constexpr const char* kBitsPerPel = "24";
-constexpr const char* kVersion = "2.0.0.61";
 
 struct StatusItem {
     const char* name;
@@ -101,7 +101,7 @@ uint32_t verb_info(Context& c, Device&) {
     if (c.t.size() < 3) return kMissingParameter;
     const std::string& what = c.t[2].key;
     if (what == "product") c.reply = c.ch.real && !c.ch.simulation ? "tavolin2 media channel (libmpv)" : "tavolin2 media channel (simulated)";
-    else if (what == "version") c.reply = kVersion;
+    else if (what == "version") c.reply = T2_VERSION_STRING;
     else return kBadConstant;
     return kOk;
 }
