@@ -97,7 +97,9 @@ void expect_row(ITypeInfo* info, UINT index, const CLSID& clsid, bool entry_view
         VariantClear(&param.default_value);
     }
     EXPECT_EQ(f->cParamsOpt, optional);
-    if (retval) EXPECT_EQ(f->lprgelemdescParam[row.param_count].paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
+    if (retval) {
+        EXPECT_EQ(f->lprgelemdescParam[row.param_count].paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
+    }
     info->ReleaseFuncDesc(f);
 
     // names: the member, then its parameters
