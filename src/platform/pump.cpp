@@ -9,6 +9,7 @@
 
 namespace {
 T2Hook g_pump = nullptr;
+double (*g_timer)() = nullptr;
 void* g_pump_ctx = nullptr;
 }  // namespace
 
@@ -37,7 +38,10 @@ uint32_t timeGetTime() {
     return static_cast<uint32_t>(ms);
 }
 
+void set_timer_source(double (*seconds_since_midnight)()) { g_timer = seconds_since_midnight; }
+
 double Timer() {
+    if (g_timer) return g_timer();
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     std::tm local{};

@@ -19,6 +19,8 @@ uint32_t timeGetTime();
 
 // Seconds since local midnight, with fractions (the runtime's Timer).
 double Timer();
+// Tests put a clock of their own behind Timer (nullptr restores the real one).
+void set_timer_source(double (*seconds_since_midnight)());
 
 // A seed from the time of day for the runtime's random generator.
 uint32_t time_seed();
