@@ -50,7 +50,8 @@ class EventHub;
 
 class ConnectionPoint final : public IConnectionPoint {
 public:
-    ConnectionPoint(IConnectionPointContainer* owner, const IID* iid) : owner_(owner), iid_(iid) {}
+    ConnectionPoint(IConnectionPointContainer* owner, const IID* iid)
+        : owner_(owner), iid_(iid), thread_(std::this_thread::get_id()) {}
     ~ConnectionPoint();
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
@@ -73,6 +74,7 @@ private:
     };
     IConnectionPointContainer* owner_;
     const IID* iid_;
+    std::thread::id thread_;  // the owner object's thread
     std::vector<Sink> sinks_;
     DWORD next_cookie_ = 1;
 };
@@ -191,6 +193,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** e) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
+        if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
         if (!cp) return E_POINTER;
         *cp = nullptr;
         if (!events_ || riid != events_->iid()) return CONNECT_E_NOCONNECTION;

@@ -123,6 +123,7 @@ HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer**
 }
 
 HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (std::this_thread::get_id() != thread_) return RPC_E_WRONG_THREAD;  // the sink list is the owner's
     if (!cookie) return E_POINTER;
     *cookie = 0;
     if (!sink) return E_POINTER;
@@ -141,6 +142,7 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
 }
 
 HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
+    if (std::this_thread::get_id() != thread_) return RPC_E_WRONG_THREAD;
     auto it = std::find_if(sinks_.begin(), sinks_.end(), [&](const Sink& s) { return s.cookie == cookie; });
     if (it == sinks_.end()) return CONNECT_E_NOCONNECTION;
     IDispatch* s = it->sink;
@@ -150,6 +152,7 @@ HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
 }
 
 HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
+    if (std::this_thread::get_id() != thread_) return RPC_E_WRONG_THREAD;
     if (!e) return E_POINTER;
     std::vector<CONNECTDATA> items;
     for (auto& s : sinks_) items.push_back({s.sink, s.cookie});

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/apartment.hpp"
 #include "platform/hooks.hpp"
 
 namespace {
@@ -21,6 +22,7 @@ T2_API void T2SetDoEventsHook(T2Hook hook, void* context) {
 namespace t2::platform {
 
 void DoEvents() {
+    run_pending_calls();  // calls other apartments carried to this thread
     if (g_pump)
         g_pump(g_pump_ctx);
     else

@@ -5,7 +5,8 @@
 
 namespace t2::platform {
 
-// One turn of the thread's pending work: runs the host's hook (without one,
+// One turn of the thread's pending work: runs the calls other apartments
+// carried to this thread, then the host's hook (without one,
 // gives up the rest of the time slice).  It never sleeps: a writer that turns
 // the loop every ten rows must not wait each time.
 void DoEvents();
