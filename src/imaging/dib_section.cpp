@@ -29,9 +29,12 @@ public:
     void Class_Terminate() { ClearUp(); }  // the object is ending: no calls through its interface now
 
 private:
-    // The pixel grid over the memory at m_lBitsAddr: byte within the row, row from the bottom.
+    // The pixel grid over the section's memory: byte within the row, row from the bottom.
     // An object without pixel memory gets an empty grid, so no access reaches memory.
     Grid<uint8_t> pixel_grid();
+    // The section's own memory of `bytes` bytes, reached through its handle (never
+    // through the published address, which is 0 for memory above the 32-bit window).
+    uint8_t* section_memory(size_t bytes) const { return m_hSection ? bitmap_bits(m_hSection, bytes) : nullptr; }
     void ResampleInto(DibRef& target);
     static bool WriteFailed(Long result, Long requested, Long written) {
         return result == 0 || written != requested;
@@ -46,8 +49,8 @@ private:
 
 Grid<uint8_t> DibSection::pixel_grid() {
     Long bpsl = get_BytesPerScanLine();
-    if (m_lBitsAddr == 0 || bpsl <= 0 || m_tHeader.biHeight <= 0) return {};
-    uint8_t* base = address_of(m_lBitsAddr, static_cast<size_t>(bpsl) * static_cast<size_t>(m_tHeader.biHeight));
+    if (m_hSection == 0 || bpsl <= 0 || m_tHeader.biHeight <= 0) return {};
+    uint8_t* base = section_memory(static_cast<size_t>(bpsl) * static_cast<size_t>(m_tHeader.biHeight));
     if (!base) return {};
     return Grid<uint8_t>(base, bpsl, m_tHeader.biHeight, bpsl);
 }
@@ -223,12 +226,12 @@ DibRef DibSection::Resample(Long lNewHeight, Long lNewWidth) {
 void DibSection::ResampleInto(DibRef& target) {
     Grid<uint8_t> src = pixel_grid();
     if (src.rows() == 0) raise(err::ObjectNotSet);  // no pixel memory to read
-    Long dW = 0, dH = 0, dBits = 0, dBpsl = 0;
+    Long dW = 0, dH = 0, dSection = 0, dBpsl = 0;
     check(target->get_Width(&dW));
     check(target->get_Height(&dH));
-    check(target->get_DIBSectionBitsPtr(&dBits));
+    check(target->get_hDib(&dSection));
     check(target->get_BytesPerScanLine(&dBpsl));
-    uint8_t* dbase = address_of(dBits, static_cast<size_t>(dBpsl) * static_cast<size_t>(dH));
+    uint8_t* dbase = bitmap_bits(dSection, static_cast<size_t>(dBpsl) * static_cast<size_t>(dH));
     if (!dbase) raise(err::ObjectNotSet);
     Grid<uint8_t> dst(dbase, dBpsl, dH, dBpsl);
 
@@ -272,7 +275,7 @@ void DibSection::ResampleInto(DibRef& target) {
 bool DibSection::SavePicture(String sFileName) {
     const Long bfSize = checked::add<Long>(static_cast<Long>(m_tHeader.biSizeImage), 54);
     // Without pixel memory there is nothing to write: refused before the file is touched.
-    const uint8_t* pixels = m_lBitsAddr ? address_of(m_lBitsAddr, m_tHeader.biSizeImage) : nullptr;
+    const uint8_t* pixels = section_memory(m_tHeader.biSizeImage);
     if (!pixels) return false;
     const int32_t file = platform::CreateFileA(to_utf8(sFileName), platform::GENERIC_READ | platform::GENERIC_WRITE,
                                                0, nullptr, platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL, 0);

@@ -293,10 +293,10 @@ bool Palette::fold() {
 
 void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
     if (!cdib) raise(err::ObjectNotSet);
-    Long height = 0, bpsl = 0, bits = 0, width = 0;
+    Long height = 0, bpsl = 0, section = 0, width = 0;
     check(cdib->get_Height(&height));
     check(cdib->get_BytesPerScanLine(&bpsl));
-    check(cdib->get_DIBSectionBitsPtr(&bits));
+    check(cdib->get_hDib(&section));  // the memory is reached through the section, not its published address
     check(cdib->get_Width(&width));
     m_bLevels = narrow<Byte>(nLevels);
     const uint32_t start = platform::timeGetTime();
@@ -310,8 +310,8 @@ void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
     raise_event(1, {Variant(checked::add<Long>(checked::sub<Long>(height, 1), PalSize))});
 
     // the pixel grid over the section's memory: byte within the row, row from the bottom
-    uint8_t* base = (bits && bpsl > 0 && height > 0)
-                        ? gdi::address_of(bits, static_cast<size_t>(bpsl) * static_cast<size_t>(height))
+    uint8_t* base = (section && bpsl > 0 && height > 0)
+                        ? gdi::bitmap_bits(section, static_cast<size_t>(bpsl) * static_cast<size_t>(height))
                         : nullptr;
     Grid<uint8_t> grid = base ? Grid<uint8_t>(base, bpsl, height, bpsl) : Grid<uint8_t>();
     for (Long y = 0; y < height; ++y) {

@@ -28,9 +28,9 @@ bool save(_cDIBSection* d, const std::string& path, HRESULT* status = nullptr) {
 
 TEST(BmpWriter, OnePixelFileByteForByte) {
     auto d = make_section(1, 1, [](int, int) { return 0x001E140Au; });  // blue 10, green 20, red 30
-    LONG bits = 0;
-    d->get_DIBSectionBitsPtr(&bits);
-    gdi::address_of(bits, 4)[3] = 0x5A;  // the padding byte goes out as it is in memory
+    LONG dib = 0;
+    d->get_hDib(&dib);
+    gdi::bitmap_bits(dib, 4)[3] = 0x5A;  // the padding byte goes out as it is in memory
     std::string path = testing::TempDir() + "/t2-one.bmp";
     ASSERT_TRUE(save(d.get(), path));
     const std::vector<uint8_t> expected = {
