@@ -94,6 +94,12 @@ bool decode_jpeg(const std::vector<uint8_t>& data, Image& img, std::string& erro
     return true;
 }
 
+// giflib's text for an error code; some failures (a zero-size image) come without one.
+std::string gif_error(int code) {
+    const char* text = code ? GifErrorString(code) : nullptr;
+    return text ? text : "malformed GIF file";
+}
+
 bool decode_gif(const std::vector<uint8_t>& data, Image& img, std::string& error) {
     struct Reader {
         const std::vector<uint8_t>* d;
@@ -108,11 +114,11 @@ bool decode_gif(const std::vector<uint8_t>& data, Image& img, std::string& error
         return static_cast<int>(take);
     }, &code);
     if (!gif) {
-        error = GifErrorString(code);
+        error = gif_error(code);
         return false;
     }
-    if (DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1) {
-        error = GifErrorString(gif->Error);
+    if (DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1 || !gif->SavedImages[0].RasterBits) {
+        error = gif->ImageCount < 1 && gif->Error == 0 ? "a GIF file without an image" : gif_error(gif->Error);
         DGifCloseFile(gif, &code);
         return false;
     }
