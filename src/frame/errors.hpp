@@ -22,6 +22,7 @@ inline constexpr int32_t OutOfMemory = 7;
 inline constexpr int32_t Subscript = 9;
 inline constexpr int32_t DivisionByZero = 11;
 inline constexpr int32_t TypeMismatch = 13;
+inline constexpr int32_t BadFileName = 52;
 inline constexpr int32_t FileNotFound = 53;
 inline constexpr int32_t PathFileAccess = 75;
 inline constexpr int32_t ObjectNotSet = 91;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/picture.hpp"
+#include "platform/files.hpp"
 
 namespace host {
 
@@ -276,27 +277,33 @@ bool save_surface(HGDI h, const std::string& path, std::string& error) {
         for (int y = 0; y < s.height; ++y)
             std::memcpy(&out[54 + stride * static_cast<size_t>(s.height - 1 - y)], &bgr[static_cast<size_t>(y) * s.width * 3],
                         static_cast<size_t>(s.width) * 3);
-        std::ofstream f(path, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-        f.close();
-        if (!f) {
-            error = "cannot write " + path;
-            std::remove(path.c_str());
-            return false;
-        }
-        return true;
+        return write_whole_file(path, out.data(), out.size(), error);
     }
     png_image p{};
     p.version = PNG_IMAGE_VERSION;
     p.width = static_cast<png_uint_32>(s.width);
     p.height = static_cast<png_uint_32>(s.height);
     p.format = PNG_FORMAT_BGR;
-    if (!png_image_write_to_file(&p, path.c_str(), 0, bgr.data(), 0, nullptr)) {
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&p, nullptr, &size, 0, bgr.data(), 0, nullptr)) {
         error = "cannot write " + path + ": " + p.message;
-        std::remove(path.c_str());
         return false;
     }
-    return true;
+    std::vector<uint8_t> png(size);
+    if (!png_image_write_to_memory(&p, png.data(), &size, 0, bgr.data(), 0, nullptr)) {
+        error = "cannot write " + path + ": " + p.message;
+        return false;
+    }
+    return write_whole_file(path, png.data(), size, error);
+}
+
+bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error) {
+    // beside the target first; the target is replaced only by a complete file, and
+    // anything that is not an ordinary file we may write is left alone
+    t2::platform::ReplacingFile file;
+    if (file.open(path) && file.write(data, bytes) && file.commit()) return true;
+    error = "cannot write " + file.message() + " (error " + std::to_string(file.os_error()) + ")";
+    return false;
 }
 
 }  // namespace host

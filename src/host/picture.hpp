@@ -34,5 +34,8 @@ t2::gdi::HGDI load_image(const std::string& path, std::string& error);
 Picture* load_picture(const std::string& path, std::string& error);
 // Saves the surface of a bitmap or device context as PNG, or as BMP when the name ends in .bmp.
 bool save_surface(t2::gdi::HGDI dc_or_bitmap, const std::string& path, std::string& error);
+// Writes a file whole or not at all (a failure leaves the old file as it was); the
+// message names the file, the system's reason and its error number.
+bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error);
 
 }  // namespace host

@@ -14,6 +14,7 @@
 #include "platform/gdi/gdi.hpp"
 #include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
+#include "imaging/file_name.hpp"
 
 namespace t2 {
 namespace {
@@ -277,31 +278,26 @@ bool DibSection::SavePicture(String sFileName) {
     // Without pixel memory there is nothing to write: refused before the file is touched.
     const uint8_t* pixels = section_memory(m_tHeader.biSizeImage);
     if (!pixels) return false;
-    const int32_t file = platform::CreateFileA(to_utf8(sFileName), platform::GENERIC_READ | platform::GENERIC_WRITE,
-                                               0, nullptr, platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL, 0);
-    const uint32_t last_error = platform::GetLastError();
-    if (file == platform::INVALID_HANDLE_VALUE) {
+    // The file is written beside the target and replaces it only when complete: a failed
+    // save leaves what was there before, and a folder, device or read-only file is refused.
+    platform::ReplacingFile file;
+    if (!file.open(file_name(sFileName))) {
         Bstr message;
-        check(self()->ApiError(static_cast<Long>(last_error), message.out()));
+        check(self()->ApiError(static_cast<Long>(file.error()), message.out()));
         throw Error(17, message.str(), kSaveErrorSource);
     }
     uint8_t file_header[14] = {'B', 'M'};
     std::memcpy(file_header + 2, &bfSize, 4);
     const uint32_t offset = 54;
     std::memcpy(file_header + 10, &offset, 4);
-    bool complete = false;
-    uint32_t written = 0;
-    int ok = platform::WriteFile(file, file_header, 14, &written, nullptr);
-    if (!WriteFailed(ok, 14, static_cast<Long>(written))) {
-        ok = platform::WriteFile(file, &m_tHeader, 40, &written, nullptr);
-        if (!WriteFailed(ok, 40, static_cast<Long>(written))) {
-            ok = platform::WriteFile(file, pixels, m_tHeader.biSizeImage, &written, nullptr);
-            complete = !WriteFailed(ok, static_cast<Long>(m_tHeader.biSizeImage), static_cast<Long>(written));
-        }
-    }
-    // data that did not reach the file shows at close: then the file is not complete either
-    if (!platform::CloseHandle(file)) complete = false;
-    return complete;
+    // each write is judged as the platform's call would report it: all the bytes, or none counted
+    auto put = [&](const void* data, uint32_t bytes) {
+        const bool ok = file.write(data, bytes);
+        return !WriteFailed(ok ? 1 : 0, static_cast<Long>(bytes), ok ? static_cast<Long>(bytes) : 0);
+    };
+    const bool complete = put(file_header, 14) && put(&m_tHeader, 40) && put(pixels, m_tHeader.biSizeImage);
+    // data that did not reach the disk shows at commit: then the save is not complete either
+    return complete && file.commit();
 }
 
 String DibSection::ApiError(Long e) {

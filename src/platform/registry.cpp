@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/files.hpp"
+
 namespace t2::platform {
 
 std::string registry_path() {
@@ -103,27 +105,11 @@ bool registry_update(const std::vector<RegistryKey>& add, const std::vector<std:
         out << '\n';
     }
     const std::string text = out.str();
-    const std::string tmp = path + ".tmp";
-    int fd = open(tmp.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
-    if (fd < 0) return fail("cannot write");
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t w = write(fd, text.data() + done, text.size() - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            close(fd);
-            unlink(tmp.c_str());
-            return fail("cannot write");
-        }
-        done += static_cast<size_t>(w);
-    }
-    if (fsync(fd) != 0 || close(fd) != 0) {
-        unlink(tmp.c_str());
-        return fail("cannot write");
-    }
-    if (rename(tmp.c_str(), path.c_str()) != 0) {
-        unlink(tmp.c_str());
-        return fail("cannot replace");
+    // written beside the file and renamed over it when complete, keeping the file's mode
+    ReplacingFile file;
+    if (!file.open(path) || !file.write(text.data(), text.size()) || !file.commit()) {
+        if (error) *error = "cannot write " + file.message();
+        return false;
     }
     return true;
 }
