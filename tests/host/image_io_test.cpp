@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "host/picture.hpp"
 
 namespace {
@@ -43,6 +45,70 @@ TEST(ImageIo, TwentyThreeByteGifCrashedTheLoader) {
     EXPECT_EQ(host::load_image(path, error), 0);
     EXPECT_NE(error.find("zero.gif"), std::string::npos) << error;
     std::remove(path.c_str());
+    rmdir(dir.c_str());
+}
+
+// A PNG file declaring w x h, with an empty image data chunk (CRCs right, so the header is believed).
+std::vector<uint8_t> png_header(uint32_t w, uint32_t h) {
+    std::vector<uint8_t> f = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    auto be32 = [](std::vector<uint8_t>& out, uint32_t v) {
+        for (int k = 3; k >= 0; --k) out.push_back(static_cast<uint8_t>(v >> (8 * k)));
+    };
+    auto chunk = [&](const char* type, const std::vector<uint8_t>& body) {
+        std::vector<uint8_t> c(type, type + 4);
+        for (uint8_t b : body) c.push_back(b);
+        be32(f, static_cast<uint32_t>(body.size()));
+        for (uint8_t b : c) f.push_back(b);
+        be32(f, static_cast<uint32_t>(crc32(0, c.data(), static_cast<uInt>(c.size()))));
+    };
+    std::vector<uint8_t> ihdr;
+    be32(ihdr, w);
+    be32(ihdr, h);
+    for (uint8_t b : {8, 2, 0, 0, 0}) ihdr.push_back(b);  // 8-bit RGB
+    chunk("IHDR", ihdr);
+    chunk("IDAT", {});
+    chunk("IEND", {});
+    return f;
+}
+
+// Pictures past the size cap, folders, pipes and devices are refused with a message
+// before anything is allocated or waited on.
+TEST(ImageIo, SizesPastTheCapAndNonFilesAreRefused) {
+    const std::string dir = temp_dir();
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> bytes;
+        const char* message;
+    };
+    const Case cases[] = {
+        // a 35-byte GIF declaring a 65535 x 65535 screen and image
+        {"huge.gif",
+         {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0,
+          8, 2, 0x4C, 0x01, 0, 0x3B, 0, 0, 0, 0, 0, 0},
+         "larger than"},
+        // a small screen with a 60000 x 60000 image in it
+        {"image.gif",
+         {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0x60, 0xEA, 0x60, 0xEA, 0, 8, 2, 0x4C,
+          0x01, 0, 0x3B},
+         "larger than"},
+        {"huge.png", png_header(65500, 65500), "larger than"},
+        {"wide.png", png_header(100000, 1), "larger than"},
+        {"empty.gif", {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0x3B}, "no size"},
+    };
+    for (const auto& c : cases) {
+        write_bytes(dir + "/" + c.name, c.bytes);
+        std::string error;
+        EXPECT_EQ(host::load_image(dir + "/" + c.name, error), 0) << c.name;
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.name << ": " << error;
+        std::remove((dir + "/" + c.name).c_str());
+    }
+    mkfifo((dir + "/pipe").c_str(), 0644);
+    for (const std::string& name : {dir, dir + "/pipe", std::string("/dev/zero")}) {
+        std::string error;
+        EXPECT_EQ(host::load_image(name, error), 0) << name;
+        EXPECT_NE(error.find("not an ordinary file"), std::string::npos) << name << ": " << error;
+    }
+    std::remove((dir + "/pipe").c_str());
     rmdir(dir.c_str());
 }
 
