@@ -311,9 +311,7 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
 
 namespace {
 
-HGDI load_image_file(const std::string& path, std::string& error) {
-    std::vector<uint8_t> data;
-    if (!read_file(path, data, error)) return 0;
+HGDI decode_bytes(const std::vector<uint8_t>& data, const std::string& path, std::string& error) {
     Image img;
     bool ok;
     if (data.size() >= 8 && std::memcmp(data.data(), "\x89PNG", 4) == 0) ok = decode_png(data, img, error);
@@ -346,9 +344,20 @@ HGDI load_image_file(const std::string& path, std::string& error) {
 
 HGDI load_image(const std::string& path, std::string& error) {
     try {
-        return load_image_file(path, error);
+        std::vector<uint8_t> data;
+        if (!read_file(path, data, error)) return 0;
+        return decode_bytes(data, path, error);
     } catch (const std::bad_alloc&) {
         error = path + ": out of memory (error 7)";
+        return 0;
+    }
+}
+
+HGDI decode_image(const std::vector<uint8_t>& data, const std::string& name, std::string& error) {
+    try {
+        return decode_bytes(data, name, error);
+    } catch (const std::bad_alloc&) {
+        error = name + ": out of memory (error 7)";
         return 0;
     }
 }
