@@ -219,7 +219,7 @@ T2_API const IID IID_IPictureDisp;
 
 #ifdef __cplusplus
 /* ---- C++ form: the vtable of each struct is the entry table ---- */
-struct ITypeInfo; /* not provided: GetTypeInfoCount reports 0 */
+struct ITypeInfo; /* typeinfo.h */
 struct IConnectionPoint;
 struct IConnectionPointContainer;
 struct IUnknown {

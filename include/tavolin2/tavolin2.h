@@ -2,6 +2,7 @@
  *
  *  - abi.h:        COM-shaped types, BSTR/VARIANT/error-info functions, the entry points
  *  - interfaces.h: the nine default interfaces (C++ structs or C vtables), ids, the enumeration
+ *  - errors.h:     the runtime error numbers and their texts
  *  - below:        helpers and the host hooks of the platform layer
  *
  * Create an object: DllGetClassObject(CLSID_x, IID_IClassFactory, &f), then
@@ -13,6 +14,8 @@
 
 #include "abi.h"
 #include "interfaces.h"
+#include "errors.h"
+#include "typeinfo.h"
 
 /* The implicit instance of an application object, created on the calling
  * thread's first use and kept until that thread ends. */

@@ -10,6 +10,7 @@
 #include "errors.hpp"
 #include "guids.hpp"
 #include "members.hpp"
+#include "typeinfo.hpp"
 
 namespace t2 {
 
@@ -99,6 +100,14 @@ private:
     ConnectionPoint* events_ = nullptr;
 };
 
+// A typed raiser per event row, expanded inside the class that raises them:
+// T2_EVENTS__GIF(T2_EVENT_RAISER) gives raise_Progress(Integer Percents).
+#define T2_EVENT_ARG(type, name, mode, def) ::t2::Variant(name)
+#define T2_EVENT_RAISER(name, id, n, params)                       \
+    void raise_##name(T2_LIST(n, T2_NPARAM, params)) const {         \
+        raise_event(static_cast<DISPID>(id), {T2_LIST(n, T2_EVENT_ARG, params)}); \
+    }
+
 template <class I>
 class ImplOf : public ImplBase {
 public:
@@ -153,12 +162,14 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         if (!n) return E_POINTER;
-        *n = 0;  // no type information object; the member tables answer by name
+        *n = 1;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** p) override {
-        if (p) *p = nullptr;
-        return DISP_E_BADINDEX;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** p) override {
+        if (!p) return E_POINTER;
+        *p = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        return type_info_of(*info_->iid, p);
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "com.hpp"
+#include "convert.hpp"
 
 namespace t2 {
 
@@ -134,6 +135,65 @@ const MemberSpec* pick_member(const InterfaceSpec& table, DISPID id, WORD flags)
         fallback = &m;
     }
     return fallback;
+}
+
+// The class of an interface: _cPalette -> cPalette.
+String class_name(const InterfaceSpec& table) {
+    std::u16string_view n = table.name;
+    if (!n.empty() && n.front() == u'_') n.remove_prefix(1);
+    return String(n);
+}
+
+// What a caller gave, for the error text: `String "x"`, `Integer 300`, `Nothing`.
+String given_text(const VARIANT& arg) {
+    VARIANT v = deref(arg);
+    switch (v.vt & VT_TYPEMASK) {
+        case VT_EMPTY: return u"Empty";
+        case VT_NULL: return u"Null";
+        case VT_DISPATCH: case VT_UNKNOWN: return v.pdispVal ? u"Object" : u"Nothing";
+        case VT_ERROR: return u"Error";
+        case VT_BSTR: {
+            std::u16string_view t = bstr_view(v.bstrVal);
+            constexpr size_t kShown = 40;  // enough to recognise the value, short enough for one line
+            String quoted = u"String \"" + String(t.substr(0, kShown)) + (t.size() > kShown ? u"...\"" : u"\"");
+            return quoted;
+        }
+        default: break;
+    }
+    const char16_t* type = u"Variant";
+    switch (v.vt & VT_TYPEMASK) {
+        case VT_I2: type = u"Integer"; break;
+        case VT_I4: type = u"Long"; break;
+        case VT_UI1: type = u"Byte"; break;
+        case VT_R4: type = u"Single"; break;
+        case VT_R8: type = u"Double"; break;
+        case VT_BOOL: type = u"Boolean"; break;
+        case VT_CY: type = u"Currency"; break;
+        case VT_DATE: type = u"Date"; break;
+        default: break;
+    }
+    try {
+        return String(type) + u" " + Variant(v).to_string();
+    } catch (const Error&) {
+        return String(type);
+    }
+}
+
+// A conversion that failed before the member ran: the status stays the
+// dispatch one (with puArgErr), and the thread's error info says which member
+// and argument, what was given and what was expected.
+void argument_error(const InterfaceSpec& table, const MemberSpec& m, size_t index, const VARIANT& given,
+                    HRESULT hr) {
+    try {
+        const ParamSpec& p = m.params[index];
+        String who = class_name(table) + u"." + m.name;
+        String text = who + u": argument " + number_text(static_cast<double>(index + 1)) + u" (" + p.name +
+                      u" As " + type_name(p.type) + u"): got " + given_text(given);
+        if (hr == DISP_E_OVERFLOW) text += u", out of range";
+        set_thread_error(u"TAVOLIN2." + who, text);
+    } catch (...) {
+        clear_thread_error();  // the status alone still tells the caller what failed
+    }
 }
 
 struct Prepared {
@@ -267,6 +327,7 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
         HRESULT hr = convert_arg(*v, p, prep.conv[i]);
         if (FAILED(hr)) {
             if (arg_err) *arg_err = where[i];
+            argument_error(table, *m, i, *v, hr);
             return hr;
         }
         ptrs[i] = storage(prep.conv[i], p.type);

@@ -14,43 +14,10 @@ namespace t2 {
 
 String error_description(int32_t n) {
     switch (n) {
-        case 3: return u"Return without GoSub";
-        case 5: return u"Invalid procedure call or argument";
-        case 6: return u"Overflow";
-        case 7: return u"Out of memory";
-        case 9: return u"Subscript out of range";
-        case 10: return u"This array is fixed or temporarily locked";
-        case 11: return u"Division by zero";
-        case 13: return u"Type mismatch";
-        case 17: return u"Can't perform requested operation";
-        case 28: return u"Out of stack space";
-        case 48: return u"Error in loading DLL";
-        case 52: return u"Bad file name or number";
-        case 53: return u"File not found";
-        case 54: return u"Bad file mode";
-        case 55: return u"File already open";
-        case 57: return u"Device I/O error";
-        case 58: return u"File already exists";
-        case 61: return u"Disk full";
-        case 62: return u"Input past end of file";
-        case 63: return u"Bad record number";
-        case 67: return u"Too many files";
-        case 68: return u"Device unavailable";
-        case 70: return u"Permission denied";
-        case 71: return u"Disk not ready";
-        case 75: return u"Path/File access error";
-        case 76: return u"Path not found";
-        case 91: return u"Object variable or With block variable not set";
-        case 94: return u"Invalid use of Null";
-        case 326: return u"Resource not found";
-        case 424: return u"Object required";
-        case 429: return u"Object can't be created";
-        case 438: return u"Object doesn't support this property or method";
-        case 445: return u"Object doesn't support this action";
-        case 448: return u"Named argument not found";
-        case 449: return u"Argument not optional";
-        case 450: return u"Wrong number of arguments or invalid property assignment";
-        case 451: return u"Property let procedure not defined and property get procedure did not return an object";
+#define T2_ERROR_TEXT(name, number, text) \
+    case number: return u"" text;
+        T2_RUNTIME_ERRORS(T2_ERROR_TEXT)
+#undef T2_ERROR_TEXT
         default: return u"Application-defined or object-defined error";
     }
 }

@@ -284,7 +284,7 @@ bool DibSection::SavePicture(String sFileName) {
     if (!file.open(file_name(sFileName))) {
         Bstr message;
         check(self()->ApiError(static_cast<Long>(file.error()), message.out()));
-        throw Error(17, message.str(), kSaveErrorSource);
+        throw Error(err::CantPerform, message.str(), kSaveErrorSource);
     }
     uint8_t file_header[14] = {'B', 'M'};
     std::memcpy(file_header + 2, &bfSize, 4);

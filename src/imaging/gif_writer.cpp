@@ -56,6 +56,7 @@ public:
     T2_MEMBERS__GIF(T2_NATURAL_DECL)
 
 private:
+    T2_EVENTS__GIF(T2_EVENT_RAISER)
     bool m_bBestQuality = false;
     bool m_bBusy = false;
     DibRef m_cDib;
@@ -73,8 +74,8 @@ struct Busy {
 
 // The runtime's error for a failed file write: 61 for a full disk, 57 otherwise.
 [[noreturn]] void raise_write_error(uint32_t platform_error) {
-    if (platform_error == 112) raise(61);
-    raise(57);
+    if (platform_error == 112) raise(err::DiskFull);
+    raise(err::DeviceIO);
 }
 
 bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans, Long TransColor) {
@@ -220,7 +221,7 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
             if (m_lWidth > 0) lzw.encode_row(row.data(), m_lWidth);
         });
         if (i % 10 == 0) {
-            resume_next([&] { raise_event(1, {Variant(round_to<Integer>(i * 100.0 / m_lHeight))}); });
+            resume_next([&] { raise_Progress(round_to<Integer>(i * 100.0 / m_lHeight)); });
             platform::DoEvents();
         }
     }

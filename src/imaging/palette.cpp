@@ -59,6 +59,7 @@ public:
     T2_MEMBERS__cPalette(T2_NATURAL_DECL)
 
 private:
+    T2_EVENTS__cPalette(T2_EVENT_RAISER)
     Byte& component(Variant& index, int which);
     Long take_node();
     void release_node(Long n);
@@ -303,7 +304,7 @@ void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
     m_lLeafCount = 0;
     for (Long k = 0; k <= 7; ++k) m_lLevelList(k) = 0;
 
-    raise_event(1, {Variant(checked::add<Long>(checked::sub<Long>(height, 1), PalSize))});
+    raise_InitProgress(checked::add<Long>(checked::sub<Long>(height, 1), PalSize));
 
     // the pixel grid over the section's memory: byte within the row, row from the bottom
     uint8_t* base = (section && bpsl > 0 && height > 0)
@@ -324,7 +325,7 @@ void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
                 break;
             }
         }
-        raise_event(2, {Variant(y)});
+        raise_Progress(y);
     }
 
     check(self()->Clear());
@@ -334,9 +335,9 @@ void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
         if (!node.leaf) continue;
         const double n = node.count;
         check(self()->Add(round_to<Byte>(node.red / n), round_to<Byte>(node.green / n), round_to<Byte>(node.blue / n)));
-        raise_event(2, {Variant(j)});
+        raise_Progress(j);
     }
-    raise_event(3, {Variant(static_cast<Long>(platform::timeGetTime() - start))});
+    raise_Complete(static_cast<Long>(platform::timeGetTime() - start));
 }
 
 void Palette::EraseNodes() {

@@ -243,7 +243,7 @@ Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
         std::ifstream f(to_utf8(TheFile), std::ios::binary);
         if (!f) raise(err::FileNotFound);
         bytes.assign(std::istreambuf_iterator<char>(f), {});
-        if (f.bad()) raise(57);
+        if (f.bad()) raise(err::DeviceIO);
         open = true;
     });
     if (!open) return {};
@@ -264,7 +264,7 @@ Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
     std::ofstream out;
     bool open = false;
     resume_next([&] {
-        if (TheFile.empty()) raise(52);  // bad file name
+        if (TheFile.empty()) raise(err::BadFileName);
         out.open(to_utf8(TheFile), std::ios::binary | std::ios::trunc);
         if (!out) raise(err::PathFileAccess);
         open = true;

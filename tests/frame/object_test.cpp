@@ -206,6 +206,34 @@ TEST_F(ObjectTest, ConversionFailuresStopBeforeTheMemberRuns) {
               DISP_E_TYPEMISMATCH);
     EXPECT_EQ(arg_err, 1u);
     VariantClear(&text);
+    // the thread's error info names the member and argument, what was given and expected
+    struct Told {
+        std::vector<VARIANT> args;
+        HRESULT status;
+        const char16_t* description;
+    };
+    VARIANT x;
+    VariantInit(&x);
+    x.vt = VT_BSTR;
+    x.bstrVal = SysAllocString(u"x");
+    const Told told[] = {
+        {{x, i4(0), i4(0)}, DISP_E_TYPEMISMATCH, u"cPalette.Add: argument 1 (Red As Byte): got String \"x\""},
+        {{i4(0), i4(0), i4(256)}, DISP_E_OVERFLOW, u"cPalette.Add: argument 3 (Blue As Byte): got Long 256, out of range"},
+    };
+    for (const Told& t : told) {
+        EXPECT_EQ(call(pal, u"Add", t.args, nullptr, DISPATCH_METHOD), t.status);
+        IErrorInfo* info = nullptr;
+        ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+        BSTR description = nullptr, source = nullptr;
+        info->GetDescription(&description);
+        info->GetSource(&source);
+        EXPECT_EQ(from_bstr(description), t.description);
+        EXPECT_EQ(from_bstr(source), u"TAVOLIN2.cPalette.Add");
+        SysFreeString(description);
+        SysFreeString(source);
+        info->Release();
+    }
+    VariantClear(&x);
     EXPECT_EQ(call(pal, u"Add", {i4(1), i4(2)}), DISP_E_PARAMNOTOPTIONAL);
     EXPECT_EQ(call(pal, u"Add", {i4(1), i4(2), i4(3), i4(4)}), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(log.palette_adds, 0);

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/mci/mci.hpp"
+#include "tavolin2/version.h"
 
 namespace t2::mci {
 
@@ -462,7 +463,7 @@ uint32_t run_device(Channel& ch, Device& d, const std::vector<Token>& t, Reply& 
     if (verb == "info") {
         if (t.size() < 3) return kMissingParameter;
         if (t[2].key == "product") reply = ch.real && !ch.simulation ? "tavolin2 media channel (libmpv)" : "tavolin2 media channel (simulated)";
-        else if (t[2].key == "version") reply = "2.0.0.61";
+        else if (t[2].key == "version") reply = T2_VERSION_STRING;
         else return kBadConstant;
         return kOk;
     }
