@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -21,7 +22,10 @@ inline const std::string& private_dir() {
         rlimit lim{1 << 20, 1 << 20};  // 1 MB a file
         setrlimit(RLIMIT_FSIZE, &lim);
         setenv("XDG_DATA_HOME", d.c_str(), 1);
-        std::atexit([] { std::system(("rm -rf '" + private_dir() + "'").c_str()); });
+        // at exit the folder's name may already be destroyed: the command is kept in a plain buffer
+        static char command[4200];
+        std::snprintf(command, sizeof command, "rm -rf '%s'", d.c_str());
+        std::atexit([] { std::system(command); });
         return d;
     }();
     return dir;
