@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool made = mkdir(path.substr(0, path.find_last_of('/')).c_str(), 0755) == 0;
     (void)made;
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
+        if (size) std::fwrite(data, 1, size, f);
         std::fclose(f);
     }
     std::vector<t2::platform::RegistryKey> keys;
