@@ -191,7 +191,7 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     if (!out.open(file_name(sFileName))) {
         const uint32_t e = out.open_error();
         // path not found, access, a full disk; otherwise the name is no good
-        raise(e == 3 ? 76 : e == 5 ? err::PathFileAccess : e == 112 ? 61 : err::BadFileName);
+        raise(e == 3 ? err::PathNotFound : e == 5 ? err::PathFileAccess : e == 112 ? err::DiskFull : err::BadFileName);
     }
 
     // 9. signature, screen, colour table, extension, image descriptor, code size
