@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -16,6 +17,7 @@
 
 #include "host/list_box.hpp"
 #include "host/verbs.hpp"
+#include "platform/files.hpp"
 #include "platform/mci/mci.hpp"
 
 namespace host {
@@ -66,6 +68,17 @@ int cmd_playlist(int argc, char** argv) {
         return 2;
     }
     const std::string verb = argv[0];
+    // a play list is a file of lines: a folder, a pipe or a device (/dev/zero) is refused
+    if (verb != "save" && !t2::platform::is_regular_file(argv[1])) {
+        std::fprintf(stderr, "tavolin2 playlist: %s: not an ordinary file\n", argv[1]);
+        return 1;
+    }
+    if (verb == "save")
+        for (int i = 2; i < argc; ++i)
+            if (std::strpbrk(argv[i], "\r\n")) {  // it would come back as two entries
+                std::fprintf(stderr, "tavolin2 playlist: entry %d holds a line break\n", i - 1);
+                return 2;
+            }
     _MP3Class* player = new_player();
     ListBox* list = ListBox::make();
     BSTR file = SysAllocStringUTF8(argv[1]);
@@ -80,8 +93,20 @@ int cmd_playlist(int argc, char** argv) {
         ListBox* filled = ListBox::make(entries);
         box.pdispVal = filled;
         hr = player->MP3SavePlayList(&file, &box, &r);
-        std::printf("%zu entries written to %s\n", entries.size(), argv[1]);
         filled->Release();
+        // the member goes on silently past a failed write: what reached the file says it
+        std::ifstream back(argv[1], std::ios::binary);
+        size_t lines = 0;
+        for (std::string line; std::getline(back, line);) ++lines;
+        if (SUCCEEDED(hr) && (!back.eof() || lines != entries.size())) {
+            std::fprintf(stderr, "tavolin2 playlist: %s: %zu of %zu entries written\n", argv[1], lines,
+                         entries.size());
+            SysFreeString(file);
+            list->Release();
+            player->Release();
+            return 1;
+        }
+        if (SUCCEEDED(hr)) std::printf("%zu entries written to %s\n", entries.size(), argv[1]);
     } else {
         hr = player->MP3OpenPlayList(&file, &box, &r);
         if (verb == "titles") {
