@@ -83,8 +83,10 @@ protected:
     std::vector<std::string> draw(Long* result = nullptr) {
         std::vector<std::string> log;
         gdi::trace_calls(&log);
+        struct Untrace {  // also when the engine raises: the log is about to go
+            ~Untrace() { gdi::trace_calls(nullptr); }
+        } untrace;
         Long r = DrawBarcode(props, dc);
-        gdi::trace_calls(nullptr);
         if (result) *result = r;
         return log;
     }

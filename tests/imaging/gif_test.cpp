@@ -7,6 +7,7 @@
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "imaging/lzw.hpp"
 #include "support/pictures.hpp"
@@ -17,56 +18,208 @@ using namespace t2test;
 
 namespace {
 
-std::vector<uint8_t> encode(const std::vector<std::vector<uint8_t>>& rows, uint16_t counter = 0) {
-    std::vector<uint8_t> out;
-    auto lzw = std::make_unique<GifLzw>([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
-    lzw->end_counter = counter;
-    lzw->start();
-    for (auto& r : rows) lzw->encode_row(r.data(), static_cast<int32_t>(r.size()));
-    lzw->finish();
+using Bytes = std::vector<uint8_t>;
+
+// One save's image data from an encoder that may have made earlier saves.
+Bytes encode_with(GifLzw& lzw, Bytes& out, const std::vector<Bytes>& rows) {
+    out.clear();
+    lzw.start();
+    for (auto& r : rows) lzw.encode_row(r.data(), static_cast<int32_t>(r.size()));
+    lzw.finish();
     return out;
+}
+Bytes encode(const std::vector<Bytes>& rows) {
+    Bytes out;
+    auto lzw = std::make_unique<GifLzw>([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
+    return encode_with(*lzw, out, rows);
+}
+
+// The 9-bit codes of image data: sub-blocks joined, then read low bits first.
+std::vector<int> codes_of(const Bytes& data) {
+    Bytes joined;
+    for (size_t at = 0; at < data.size() && data[at] != 0; at += 1 + data[at])
+        joined.insert(joined.end(), data.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                      data.begin() + static_cast<std::ptrdiff_t>(at) + 1 + data[at]);
+    std::vector<int> codes;
+    for (size_t bit = 0; bit + 9 <= joined.size() * 8; bit += 9) {
+        int c = 0;
+        for (int k = 0; k < 9; ++k) c |= ((joined[(bit + k) / 8] >> ((bit + k) % 8)) & 1) << k;
+        codes.push_back(c);
+    }
+    return codes;
+}
+
+uint64_t fnv1a(const Bytes& bytes) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (uint8_t b : bytes) h = (h ^ b) * 0x100000001b3ull;
+    return h;
+}
+
+TEST(SubBlocks, FullBlocksGoOutOnlyWhenMoreFollows) {
+    struct Case {
+        size_t bytes;
+        std::vector<size_t> lengths;  // the length bytes seen, the terminator last
+    } cases[] = {
+        {1, {1, 0}}, {254, {254, 0}}, {255, {255, 0}}, {256, {255, 1, 0}}, {510, {255, 255, 0}}, {0, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        Bytes out;
+        SubBlocks blocks([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
+        blocks.start();
+        Bytes data(c.bytes);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 1);
+        // in uneven pieces, as the bit writer hands them on
+        for (size_t at = 0; at < data.size(); at += 100) blocks.write(&data[at], std::min<size_t>(100, data.size() - at));
+        blocks.close();
+        std::vector<size_t> lengths;
+        Bytes joined;
+        for (size_t at = 0; at < out.size(); at += 1 + out[at]) {
+            lengths.push_back(out[at]);
+            joined.insert(joined.end(), out.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                          out.begin() + static_cast<std::ptrdiff_t>(at) + 1 + out[at]);
+        }
+        EXPECT_EQ(lengths, c.lengths) << c.bytes << " bytes";
+        EXPECT_EQ(joined, data) << c.bytes << " bytes";
+    }
+}
+
+TEST(BitWriter, NineBitCodesLowBitsFirst) {
+    struct Case {
+        std::vector<uint32_t> codes;
+        Bytes bytes;
+    } cases[] = {
+        {{256, 0, 257}, {0x00, 0x01, 0x04, 0x04}},         // clear, 0, end
+        {{256, 1, 1, 259, 257}, {0x00, 0x03, 0x04, 0x18, 0x18, 0x10}},
+        {{511}, {0xFF, 0x01}},                              // the last byte partly filled, zeros above
+        {{}, {}},
+    };
+    for (const Case& c : cases) {
+        Bytes out;
+        SubBlocks blocks([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
+        BitWriter bits(blocks);
+        blocks.start();
+        bits.start();
+        for (uint32_t code : c.codes) bits.put(code);
+        bits.flush();
+        blocks.close();
+        Bytes expect{static_cast<uint8_t>(c.bytes.size())};
+        expect.insert(expect.end(), c.bytes.begin(), c.bytes.end());
+        expect.push_back(0);
+        EXPECT_EQ(out, expect);
+    }
+    // a long run crosses the staging buffer and many sub-blocks without losing a bit
+    Bytes out;
+    SubBlocks blocks([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
+    BitWriter bits(blocks);
+    blocks.start();
+    bits.start();
+    std::vector<int> codes;
+    for (int i = 0; i < 20000; ++i) codes.push_back((i * 37) % 512);
+    for (int c : codes) bits.put(static_cast<uint32_t>(c));
+    bits.flush();
+    blocks.close();
+    EXPECT_EQ(codes_of(out), codes);
+}
+
+TEST(StringTable, FindsWhatWasAddedUntilTheRestart) {
+    StringTable t;
+    t.restart();
+    EXPECT_EQ(t.find(7, 12), -1);
+    t.add_unmatchable();
+    t.add(7, 12);
+    t.add(259, 12);
+    t.add(12, 7);
+    EXPECT_EQ(t.size(), 4);
+    EXPECT_EQ(t.find(7, 12), 259);
+    EXPECT_EQ(t.find(259, 12), 260);
+    EXPECT_EQ(t.find(12, 7), 261);
+    EXPECT_EQ(t.find(12, 12), -1);
+    // keys that share a hash slot are told apart
+    t.add(0, 8);
+    t.add(1, 0);
+    EXPECT_EQ(t.find(0, 8), 262);
+    EXPECT_EQ(t.find(1, 0), 263);
+    // fills to 253 and empties on a restart, across the wrap of the generations
+    for (int round = 0; round < 300; ++round) {
+        t.restart();
+        EXPECT_EQ(t.find(7, 12), -1) << round;
+        for (int n = 0; n < StringTable::kMaxEntries; ++n) t.add(static_cast<uint32_t>((n * 5 + round) % 511), static_cast<uint8_t>(n));
+        EXPECT_TRUE(t.full());
+        for (int n = 0; n < StringTable::kMaxEntries; n += 31)
+            EXPECT_EQ(t.find(static_cast<uint32_t>((n * 5 + round) % 511), static_cast<uint8_t>(n)), 258 + n) << round;
+    }
 }
 
 TEST(Lzw, PublishedVectors) {
-    EXPECT_EQ(encode({{0}}), (std::vector<uint8_t>{0x04, 0x00, 0x01, 0x04, 0x04, 0x00}));
-    EXPECT_EQ(encode({{1, 1, 1, 1}}), (std::vector<uint8_t>{0x06, 0x00, 0x03, 0x04, 0x18, 0x18, 0x10, 0x00}));
-    EXPECT_EQ(encode({{0, 1}, {1, 0}}), (std::vector<uint8_t>{0x08, 0x00, 0x01, 0x04, 0x00, 0x18, 0x00, 0x40, 0x40, 0x00}));
+    EXPECT_EQ(encode({{0}}), (Bytes{0x04, 0x00, 0x01, 0x04, 0x04, 0x00}));
+    EXPECT_EQ(encode({{1, 1, 1, 1}}), (Bytes{0x06, 0x00, 0x03, 0x04, 0x18, 0x18, 0x10, 0x00}));
+    EXPECT_EQ(encode({{0, 1}, {1, 0}}), (Bytes{0x08, 0x00, 0x01, 0x04, 0x00, 0x18, 0x00, 0x40, 0x40, 0x00}));
     // a row of one pixel: the clear code and the index only
-    auto one = encode({{7}, {7}});
-    EXPECT_EQ(one.size(), 1u + 6 + 1);  // clear, 7, clear, 7, end: 45 bits in 6 bytes
+    EXPECT_EQ(codes_of(encode({{7}, {7}})), (std::vector<int>{256, 7, 256, 7, 257}));
 }
 
 TEST(Lzw, AStreamEndingOnExactly255DataBytes) {
     // clear + 224 codes (no pair repeats) + end = 226 codes = 2034 bits = 255 bytes
-    std::vector<uint8_t> row(224);
+    Bytes row(224);
     for (size_t j = 0; j < row.size(); ++j) row[j] = static_cast<uint8_t>(j);
     auto out = encode({row});
     ASSERT_EQ(out.size(), 257u);
     EXPECT_EQ(out[0], 255);
     EXPECT_EQ(out[256], 0);  // the terminator, no empty sub-block before it
-    auto longer = encode({std::vector<uint8_t>(row.begin(), row.end()), {9}});
+    auto longer = encode({Bytes(row.begin(), row.end()), {9}});
     EXPECT_EQ(longer[0], 255);
     EXPECT_EQ(longer[256], longer.size() - 258);  // a second, short sub-block
 }
 
 TEST(Lzw, EveryFiveHundredTwelfthSaveClearsBeforeTheEnd) {
-    auto normal = encode({{0}}, 510);
-    auto extra = encode({{0}}, 511);  // this finish takes the counter past 511
-    EXPECT_EQ(normal, (std::vector<uint8_t>{0x04, 0x00, 0x01, 0x04, 0x04, 0x00}));
-    // clear, 0, clear, end: 36 bits in 5 bytes
-    EXPECT_EQ(extra, (std::vector<uint8_t>{0x05, 0x00, 0x01, 0x00, 0x0C, 0x08, 0x00}));
+    Bytes out;
+    auto lzw = std::make_unique<GifLzw>([&](const uint8_t* b, size_t n) { out.insert(out.end(), b, b + n); });
+    const Bytes normal{0x04, 0x00, 0x01, 0x04, 0x04, 0x00};
+    const Bytes extra{0x05, 0x00, 0x01, 0x00, 0x0C, 0x08, 0x00};  // clear, 0, clear, end: 36 bits in 5 bytes
+    for (int save = 1; save <= 1100; ++save) {
+        // the counter passes 511 at save 512, starts again at 258, and passes 511 again 254 saves later
+        const bool clears = save == 512 || save == 766 || save == 1020;
+        ASSERT_EQ(encode_with(*lzw, out, {{0}}), clears ? extra : normal) << "save " << save;
+    }
 }
 
 TEST(Lzw, TheTableRestartsAtTwoHundredFiftyThreeEntries) {
-    // 300 distinct pairs: the table fills, restarts with a clear code, and goes on
-    std::vector<uint8_t> row;
+    // 320 distinct pairs, none repeated: every candidate is a new entry
+    Bytes row;
     for (int a = 0; a < 20; ++a)
         for (int b = 0; b < 16; ++b) {
             row.push_back(static_cast<uint8_t>(a));
             row.push_back(static_cast<uint8_t>(100 + b));
         }
     auto out = encode({row});
-    EXPECT_GT(out.size(), 8u);  // decoded by peers in tests/external
+    // entries 258 (the first candidate) to 510 are made at pixels 1 to 253; the miss at
+    // pixel 254 writes its prefix and the clear code, and the table starts again (253
+    // entries later, at pixel 508, once more)
+    std::vector<int> expect{256};
+    for (size_t j = 0; j < row.size(); ++j) {
+        expect.push_back(row[j]);
+        if (j == 253 || j == 507) expect.push_back(256);
+    }
+    expect.push_back(257);
+    auto codes = codes_of(out);
+    codes.resize(expect.size());  // the zero bits filling the last byte
+    EXPECT_EQ(codes, expect);
+    EXPECT_EQ(out.size(), 729u);
+    EXPECT_EQ(fnv1a(out), 0xe8a17fa818c7c5efull);
+}
+
+TEST(Lzw, RowsOfManySizesKeepTheirBytes) {
+    std::mt19937 rng(7);
+    std::vector<Bytes> rows;
+    for (int r = 0; r < 300; ++r) {
+        const int w = 1 + static_cast<int>(rng() % 3000), k = 1 + static_cast<int>(rng() % 256);
+        Bytes v(static_cast<size_t>(w));
+        for (auto& x : v) x = static_cast<uint8_t>(rng() % static_cast<unsigned>(k));
+        rows.push_back(std::move(v));
+    }
+    auto out = encode(rows);
+    EXPECT_EQ(out.size(), 508358u);
+    EXPECT_EQ(fnv1a(out), 0xec38572031026870ull);
 }
 
 std::vector<uint8_t> read_all(const std::string& path) {

@@ -1,8 +1,11 @@
 // Bit-block transfers: the 256 ternary raster operations over pattern (the
 // selected brush), source and destination, with clipping to both surfaces and
 // colour conversion between 24-bit and 8-bit surfaces; scan-line reads.
+// The pixels of a transfer are worked on without the graphics lock, the
+// surfaces held by their shared owners.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/gdi/internal.hpp"
@@ -26,64 +29,72 @@ inline bool uses_source(uint8_t i) { return ((i >> 2) ^ i) & 0x33; }
 inline bool uses_pattern(uint8_t i) { return ((i >> 4) ^ i) & 0x0F; }
 inline bool uses_dest(uint8_t i) { return ((i >> 1) ^ i) & 0x55; }
 
-// One source row converted to the destination's format.
-void convert_row(BitmapObj* dst, BitmapObj* src, const uint8_t* in, int32_t w, uint8_t* out) {
-    if (dst->bpp == 24 && src->bpp == 24) {
-        std::memcpy(out, in, static_cast<size_t>(w) * 3);
-    } else if (dst->bpp == 24) {  // 8 -> 24
-        for (int32_t i = 0; i < w; ++i) {
-            const RGBQUAD& q = src->colors[in[i]];
-            out[i * 3] = q.rgbBlue;
-            out[i * 3 + 1] = q.rgbGreen;
-            out[i * 3 + 2] = q.rgbRed;
-        }
-    } else if (src->bpp == 24) {  // 24 -> 8: nearest colour of the destination's table
-        ColorMatcher& m = dst->match();
-        uint32_t last = 0xFFFFFFFFu;
-        uint8_t last_index = 0;
-        for (int32_t i = 0; i < w; ++i) {
-            const uint8_t* px = in + i * 3;
-            uint32_t key = px[0] | (px[1] << 8) | (px[2] << 16);
-            if (key != last) {
-                last = key;
-                last_index = m.nearest(px[2], px[1], px[0]);
+// How the source's rows become rows of the destination's format, worked out
+// once per transfer.
+struct RowConverter {
+    enum { Direct, FromBgr, ToBgr, Table } how = Direct;
+    uint8_t table[256] = {};  // 8 to 8 bits with another colour table: index to index
+    RowConverter(BitmapObj* dst, BitmapObj* src) {
+        if (src->bpp == dst->bpp) {
+            if (src->bpp == 24 || src == dst ||
+                (std::memcmp(dst->colors.data(), src->colors.data(), sizeof(RGBQUAD) * 256) == 0 &&
+                 dst->ncolors == src->ncolors))
+                return;
+            how = Table;  // through the colours: each of the 256 indices is matched once
+            ColorMatcher& m = dst->match();
+            for (int i = 0; i < 256; ++i) {
+                const RGBQUAD& q = src->colors[static_cast<size_t>(i)];
+                table[i] = m.nearest(q.rgbRed, q.rgbGreen, q.rgbBlue);
             }
-            out[i] = last_index;
-        }
-    } else if (std::memcmp(dst->colors.data(), src->colors.data(), sizeof(RGBQUAD) * 256) == 0 &&
-               dst->ncolors == src->ncolors) {
-        std::memcpy(out, in, static_cast<size_t>(w));
-    } else {  // 8 -> 8 with another table: through the colours
-        ColorMatcher& m = dst->match();
-        for (int32_t i = 0; i < w; ++i) {
-            const RGBQUAD& q = src->colors[in[i]];
-            out[i] = m.nearest(q.rgbRed, q.rgbGreen, q.rgbBlue);
+        } else if (src->bpp == 24) {
+            how = FromBgr;
+            dst->match();  // made now, under the graphics lock
+        } else {
+            how = ToBgr;
         }
     }
-}
+    // Returns the converted row: `in` itself, or `out` filled.
+    const uint8_t* operator()(BitmapObj* dst, BitmapObj* src, const uint8_t* in, int32_t w, uint8_t* out) const {
+        switch (how) {
+            case Direct: return in;
+            case FromBgr: dst->format->from_bgr(*dst, in, w, out); return out;
+            case ToBgr: src->format->to_bgr(*src, in, w, out); return out;
+            case Table:
+                for (int32_t i = 0; i < w; ++i) out[i] = table[in[i]];
+                return out;
+        }
+        return in;
+    }
+};
 
 // The pattern as bytes of the destination's format (a solid brush).
 void pattern_bytes(BitmapObj* dst, DCObj* dc, uint8_t pat[3]) {
     COLORREF c = 0;
     if (Object* b = find(dc->brush); b && b->kind == Kind::Brush && !b->brush->hollow) c = b->brush->color;
-    if (dst->bpp == 24) {
-        pat[0] = blue(c);
-        pat[1] = green(c);
-        pat[2] = red(c);
-    } else {
-        pat[0] = pat[1] = pat[2] = dst->match().nearest(red(c), green(c), blue(c));
-    }
+    dst->format->encode(*dst, c, pat);
 }
 
-int blit(HGDI hdst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI hsrc, int32_t sx, int32_t sy, uint32_t rop) {
+// The bitmap selected into a device context, held so that it outlives a transfer that runs unlocked.
+std::shared_ptr<BitmapObj> held_bitmap(DCObj* dc) {
+    if (!dc) return nullptr;
+    Object* o = find(dc->display ? table().screen : dc->bitmap);
+    return o && o->kind == Kind::Bitmap ? o->bitmap : nullptr;
+}
+
+// Called with the graphics lock held in `lock`; the pixels are worked on with it released,
+// so that transfers between other surfaces on other threads go on at the same time.
+int blit(std::unique_lock<std::recursive_mutex>& lock, HGDI hdst, int32_t x, int32_t y, int32_t cx, int32_t cy,
+         HGDI hsrc, int32_t sx, int32_t sy, uint32_t rop) {
     DCObj* ddc = find_dc(hdst);
-    BitmapObj* dst = dc_bitmap(ddc);
+    std::shared_ptr<BitmapObj> dst_hold = held_bitmap(ddc), src_hold;
+    BitmapObj* dst = dst_hold.get();
     if (!dst) return 0;
     const uint8_t op = static_cast<uint8_t>(rop >> 16);
     const bool need_src = uses_source(op);
     BitmapObj* src = nullptr;
     if (need_src) {
-        src = dc_bitmap(find_dc(hsrc));
+        src_hold = held_bitmap(find_dc(hsrc));
+        src = src_hold.get();
         if (!src) return 0;
     }
     if (cx <= 0 || cy <= 0) return 1;
@@ -104,32 +115,33 @@ int blit(HGDI hdst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI hsrc, int
     }
     if (cx <= 0 || cy <= 0) return 1;
 
-    const int bpp = dst->bpp / 8;
+    const int bpp = dst->format->bytes;
     const size_t row_bytes = static_cast<size_t>(cx) * bpp;
+    uint8_t pat[3] = {0, 0, 0};
+    if (uses_pattern(op)) pattern_bytes(dst, ddc, pat);
+    std::optional<RowConverter> convert;
+    if (need_src) convert.emplace(dst, src);
+    lock.unlock();
+
+    const int sbpp = need_src ? src->format->bytes : 0;
     // a transfer within one surface reads its source before writing
     std::vector<uint8_t> snapshot;
     if (src == dst) {
-        snapshot.resize(static_cast<size_t>(cx) * (src->bpp / 8) * cy);
+        snapshot.resize(static_cast<size_t>(cx) * sbpp * cy);
         for (int32_t r = 0; r < cy; ++r)
-            std::memcpy(&snapshot[r * static_cast<size_t>(cx) * (src->bpp / 8)], src->row(sy + r) + sx * (src->bpp / 8),
-                        static_cast<size_t>(cx) * (src->bpp / 8));
+            std::memcpy(&snapshot[r * static_cast<size_t>(cx) * sbpp], src->row(sy + r) + sx * sbpp,
+                        static_cast<size_t>(cx) * sbpp);
     }
     std::vector<uint8_t> converted(need_src ? row_bytes : 0);
-    uint8_t pat[3] = {0, 0, 0};
-    if (uses_pattern(op)) pattern_bytes(dst, ddc, pat);
-
     for (int32_t r = 0; r < cy; ++r) {
         uint8_t* d = dst->row(y + r) + static_cast<size_t>(x) * bpp;
         const uint8_t* s = nullptr;
         if (need_src) {
-            const uint8_t* in = src == dst ? &snapshot[r * static_cast<size_t>(cx) * (src->bpp / 8)]
-                                           : src->row(sy + r) + static_cast<size_t>(sx) * (src->bpp / 8);
-            if (src->bpp == dst->bpp && (src->bpp == 24 || src == dst)) {
-                s = in;
-            } else {
-                convert_row(dst, src, in, cx, converted.data());
-                s = converted.data();
-            }
+            const uint8_t* in = src == dst ? &snapshot[r * static_cast<size_t>(cx) * sbpp]
+                                           : src->row(sy + r) + static_cast<size_t>(sx) * sbpp;
+            // a plain copy converts straight into the destination
+            s = (*convert)(dst, src, in, cx, op == 0xCC ? d : converted.data());
+            if (op == 0xCC && s == d) continue;
         }
         switch (op) {  // the common operations directly; every other through the truth table
             case 0xCC: std::memcpy(d, s, row_bytes); break;
@@ -178,16 +190,14 @@ std::shared_ptr<ColorMatcher> shared_matcher(const RGBQUAD* colors, int count) {
 }
 
 int BitBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI src, int32_t x1, int32_t y1, uint32_t rop) {
-    auto& t = table();
-    Lock lock(t.lock);
-    return blit(dst, x, y, cx, cy, src, x1, y1, rop);
+    std::unique_lock<std::recursive_mutex> lock(table().lock);
+    return blit(lock, dst, x, y, cx, cy, src, x1, y1, rop);
 }
 
 int PatBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, uint32_t rop) {
-    auto& t = table();
-    Lock lock(t.lock);
+    std::unique_lock<std::recursive_mutex> lock(table().lock);
     if (uses_source(static_cast<uint8_t>(rop >> 16))) return 0;
-    return blit(dst, x, y, cx, cy, 0, 0, 0, rop);
+    return blit(lock, dst, x, y, cx, cy, 0, 0, 0, rop);
 }
 
 int nearest_color_index(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uint8_t b) {
@@ -224,20 +234,12 @@ int GetDIBits(HGDI hdc, HGDI hbm, uint32_t start, uint32_t lines, void* bits, BI
         int32_t y = out_top_down ? static_cast<int32_t>(scan) : bm->height - 1 - static_cast<int32_t>(scan);
         const uint8_t* in = bm->row(y);
         uint8_t* out = static_cast<uint8_t*>(bits) + k * out_stride;
-        if (h.biBitCount == 24 && bm->bpp == 24) {
-            std::memcpy(out, in, static_cast<size_t>(w) * 3);
-        } else if (h.biBitCount == 24) {
-            for (int32_t i = 0; i < w; ++i) {
-                const RGBQUAD& q = bm->colors[in[i]];
-                out[i * 3] = q.rgbBlue;
-                out[i * 3 + 1] = q.rgbGreen;
-                out[i * 3 + 2] = q.rgbRed;
-            }
+        if (h.biBitCount == 24) {
+            bm->format->to_bgr(*bm, in, w, out);
         } else if (bm->bpp == 8) {
             std::memcpy(out, in, static_cast<size_t>(w));
-        } else {
-            ColorMatcher& m = matcher_for(bmi->bmiColors);
-            for (int32_t i = 0; i < w; ++i) out[i] = m.nearest(in[i * 3 + 2], in[i * 3 + 1], in[i * 3]);
+        } else {  // the caller's colour table, not the bitmap's
+            matcher_for(bmi->bmiColors).row(in, w, out);
         }
     }
     return static_cast<int>(lines);
@@ -259,26 +261,16 @@ int SetDIBits(HGDI hdc, HGDI hbm, uint32_t start, uint32_t lines, const void* bi
         uint32_t scan = start + k;
         int32_t y = h.biHeight < 0 ? static_cast<int32_t>(scan) : bm->height - 1 - static_cast<int32_t>(scan);
         const uint8_t* in = static_cast<const uint8_t*>(bits) + k * in_stride;
-        uint8_t* out = bm->row(y);
-        if (bm->bpp == 24) {
-            std::memcpy(out, in, static_cast<size_t>(w) * 3);
-        } else {
-            for (int32_t i = 0; i < w; ++i) out[i] = bm->match().nearest(in[i * 3 + 2], in[i * 3 + 1], in[i * 3]);
-        }
+        bm->format->from_bgr(*bm, in, w, bm->row(y));
     }
     return static_cast<int>(lines);
 }
 
 void put_pixel(BitmapObj* bm, int32_t x, int32_t y, COLORREF c) {
     if (!bm || x < 0 || y < 0 || x >= bm->width || y >= bm->height) return;
-    uint8_t* p = bm->row(y);
-    if (bm->bpp == 24) {
-        p[x * 3] = blue(c);
-        p[x * 3 + 1] = green(c);
-        p[x * 3 + 2] = red(c);
-    } else {
-        p[x] = bm->match().nearest(red(c), green(c), blue(c));
-    }
+    uint8_t px[3];
+    bm->format->encode(*bm, c, px);
+    std::memcpy(bm->row(y) + static_cast<size_t>(x) * bm->format->bytes, px, static_cast<size_t>(bm->format->bytes));
 }
 
 void fill_rect(BitmapObj* bm, int32_t x0, int32_t y0, int32_t x1, int32_t y1, COLORREF c) {
@@ -288,18 +280,16 @@ void fill_rect(BitmapObj* bm, int32_t x0, int32_t y0, int32_t x1, int32_t y1, CO
     x1 = std::min(x1, bm->width);
     y1 = std::min(y1, bm->height);
     if (x0 >= x1 || y0 >= y1) return;
-    if (bm->bpp == 8) {
-        uint8_t idx = bm->match().nearest(red(c), green(c), blue(c));
-        for (int32_t y = y0; y < y1; ++y) std::memset(bm->row(y) + x0, idx, static_cast<size_t>(x1 - x0));
-        return;
-    }
+    uint8_t px[3];
+    bm->format->encode(*bm, c, px);
+    const int n = bm->format->bytes;
     for (int32_t y = y0; y < y1; ++y) {
-        uint8_t* p = bm->row(y) + x0 * 3;
-        for (int32_t x = x0; x < x1; ++x, p += 3) {
-            p[0] = blue(c);
-            p[1] = green(c);
-            p[2] = red(c);
+        uint8_t* p = bm->row(y) + static_cast<size_t>(x0) * n;
+        if (n == 1) {
+            std::memset(p, px[0], static_cast<size_t>(x1 - x0));
+            continue;
         }
+        for (int32_t x = x0; x < x1; ++x, p += n) std::memcpy(p, px, 3);
     }
 }
 

@@ -9,10 +9,21 @@
 // entry.  They are found among the same kind of list kept for the 16x16x16
 // block around the cell (an entry nearest somewhere in the cell is nearest
 // somewhere in the block), which is made from the whole table once per block.
+//
+// Most cells have one answer for all 64 colours (one candidate is left, or the
+// 64 answers agree); such a cell keeps its answer in its two-byte cell word
+// and its 64 bytes of the big table are never touched, so the colours of a
+// picture cost two bytes of cache per cell instead of a cache line.
+//
+// Lookups may run on many threads at once: a cell word is published with
+// release order after its answers are written, and cells are filled under the
+// matcher's own lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace t2::gdi {
@@ -25,11 +36,14 @@ public:
     uint8_t nearest(uint8_t r, uint8_t g, uint8_t b) {
         // Cells are stored in Morton order (the bits of r, g and b interleaved), so colours near one
         // another in every channel are near in memory, and the colours of a picture stay in cache.
-        uint32_t slot = (kSpread[r] << 2) | (kSpread[g] << 1) | kSpread[b];
-        uint32_t cell = slot >> 6;
-        if (!ready_[cell]) fill(r, g, b);
-        return map_[slot];
+        const uint32_t slot = (kSpread[r] << 2) | (kSpread[g] << 1) | kSpread[b];
+        uint16_t word = cells_[slot >> 6].load(std::memory_order_acquire);
+        if (word == kUnfilled) [[unlikely]]
+            word = fill(r, g, b);
+        return word & kUniform ? static_cast<uint8_t>(word) : map_[slot];
     }
+    // A row of w pixels of blue-green-red bytes to indices: the one 24-to-8-bit loop.
+    void row(const uint8_t* bgr, int32_t w, uint8_t* out);
     // Straight search over the whole table (the definition the cells must agree with).
     static int brute_force(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uint8_t b);
 
@@ -40,7 +54,11 @@ private:
     };
     // The entries of `from` that can be nearest inside the box [r0, r0+side) x ..., ordered by least distance.
     void candidates(const Candidate* from, size_t n, int r0, int g0, int b0, int side, std::vector<Candidate>& out) const;
-    void fill(uint8_t r, uint8_t g, uint8_t b);
+    // Works out the cell of (r, g, b) and returns its word.
+    uint16_t fill(uint8_t r, uint8_t g, uint8_t b);
+    // A cell word: 0 not worked out yet; kUniform | index: every colour of the
+    // cell has that index; kMixed: the answers are in the big table.
+    static constexpr uint16_t kUnfilled = 0, kUniform = 0x100, kMixed = 0x200;
     // spreads the 8 bits of a channel to every third bit: bit k goes to bit 3k
     static constexpr auto kSpread = [] {
         struct Table {
@@ -57,9 +75,11 @@ private:
 
     std::vector<Candidate> entries_;                 // the whole table
     std::vector<std::vector<Candidate>> blocks_;     // per 16x16x16 block, made on first use
-    std::vector<uint8_t> block_ready_, ready_;
-    std::unique_ptr<uint8_t[]> map_;                 // 2^24 answers, cell by cell; pages are touched as cells fill
+    std::vector<uint8_t> block_ready_;
+    std::unique_ptr<std::atomic<uint16_t>[]> cells_;  // 2^18 cell words
+    std::unique_ptr<uint8_t[]> map_;                 // 2^24 answers, cell by cell; pages are touched as mixed cells fill
     std::vector<Candidate> scratch_;
+    std::mutex fill_lock_;                           // over fill() and everything it changes
 };
 
 }  // namespace t2::gdi

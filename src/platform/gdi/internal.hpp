@@ -21,9 +21,28 @@ enum class Kind : uint8_t { Pen = 1, Brush = 2, DC = 3, Font = 6, Bitmap = 7, Me
 // its colours worked out already).  A few recent tables are kept.
 std::shared_ptr<ColorMatcher> shared_matcher(const RGBQUAD* colors, int count);
 
+struct BitmapObj;
+
+// What differs between the two pixel formats, chosen once when a bitmap is
+// made: 24-bit (blue, green, red) or 8-bit (an index of the colour table).
+struct PixelFormat {
+    int bytes;  // per pixel
+    // The bytes of one pixel of colour c (an 8-bit surface takes the nearest index).
+    void (*encode)(BitmapObj& bm, COLORREF c, uint8_t out[3]);
+    COLORREF (*decode)(const BitmapObj& bm, const uint8_t* px);
+    // A row of w pixels from blue-green-red bytes into this format, and back.
+    void (*from_bgr)(BitmapObj& bm, const uint8_t* in, int32_t w, uint8_t* out);
+    void (*to_bgr)(const BitmapObj& bm, const uint8_t* in, int32_t w, uint8_t* out);
+};
+const PixelFormat& pixel_format(int bpp);  // 24 or 8
+
+// Indices of a colour table to blue-green-red bytes: the one 8-to-24-bit loop.
+void indices_to_bgr(const RGBQUAD* colors, const uint8_t* in, int32_t w, uint8_t* out);
+
 struct BitmapObj {
     int32_t width = 0, height = 0;  // height > 0
     int bpp = 24;                   // 24 or 8
+    const PixelFormat* format = &pixel_format(24);
     bool top_down = false;
     int32_t stride = 0;
     uint8_t* bits = nullptr;
@@ -76,7 +95,7 @@ struct Object {
     Kind kind;
     bool stock = false;
     bool clipboard = false;  // owned by the clipboard
-    std::unique_ptr<BitmapObj> bitmap;
+    std::shared_ptr<BitmapObj> bitmap;  // shared: a transfer holds its surfaces while it runs unlocked
     std::unique_ptr<BrushObj> brush;
     std::unique_ptr<PenObj> pen;
     std::unique_ptr<FontObj> font;

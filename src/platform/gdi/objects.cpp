@@ -50,6 +50,7 @@ HGDI make_bitmap_in(Table& t, int32_t w, int32_t h, int bpp, bool top_down, cons
     bm->width = w;
     bm->height = h;
     bm->bpp = bpp;
+    bm->format = &pixel_format(bpp);
     bm->top_down = top_down;
     bm->stride = static_cast<int32_t>(stride);
     bm->bytes = static_cast<size_t>(bytes);

@@ -62,12 +62,7 @@ COLORREF GetPixel(HGDI hdc, int32_t x, int32_t y) {
     Lock lock(t.lock);
     BitmapObj* bm = dc_bitmap(find_dc(hdc));
     if (!bm || x < 0 || y < 0 || x >= bm->width || y >= bm->height) return 0xFFFFFFFF;
-    const uint8_t* p = bm->row(y);
-    if (bm->bpp == 8) {
-        const RGBQUAD& q = bm->colors[p[x]];
-        return q.rgbRed | (q.rgbGreen << 8) | (q.rgbBlue << 16);
-    }
-    return p[x * 3 + 2] | (p[x * 3 + 1] << 8) | (static_cast<uint32_t>(p[x * 3]) << 16);
+    return bm->format->decode(*bm, bm->row(y) + static_cast<size_t>(x) * bm->format->bytes);
 }
 
 int SetRect(RECT* rect, int32_t left, int32_t top, int32_t right, int32_t bottom) {
