@@ -348,7 +348,7 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
                 ptrs[i] = caller->byref;  // the caller's own variable
                 continue;
             }
-            writebacks.push_back({i, caller});
+            writebacks.push_back({i, caller, Variant()});
         }
         HRESULT hr = convert_arg(*v, p, prep.conv[i]);
         if (FAILED(hr)) {
