@@ -1,12 +1,18 @@
 // Fuzz target: late-bound Invoke on every class with arbitrary member ids,
 // flags, argument counts, named arguments and tagged values (numbers, texts,
-// Booleans, Null, Empty, the omitted marker, objects, references).
+// Booleans, Null, Empty, the omitted marker, objects, references).  Members
+// write their files inside a private folder with a size cap; numbers are
+// mostly small (sizes and offsets stay within reach) with the extremes mixed
+// in; an object argument is another object, never the one called (a cycle
+// would keep both alive).
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "frame/com.hpp"
+#include "fuzz_dir.hpp"
+#include "platform/mci/mci.hpp"
 
 namespace {
 
@@ -22,6 +28,14 @@ struct Reader {
         uint32_t v = 0;
         for (int i = 0; i < 4; ++i) v = (v << 8) | byte();
         return v;
+    }
+    // a Long: mostly small, sometimes one of the edges conversions and sizes care about
+    int32_t number() {
+        static constexpr int32_t kEdges[] = {INT32_MIN, INT32_MAX, -32769, -32768, 32767, 32768, 65535, 65536, 4097,
+                                             4098, -1, 0, 1, 255, 256, 236, 6};
+        uint8_t k = byte();
+        if (k < 200) return static_cast<int32_t>(u32() % 601) - 300;
+        return kEdges[k % (sizeof kEdges / sizeof kEdges[0])];
     }
     double dbl() {
         uint64_t bits = (static_cast<uint64_t>(u32()) << 32) | u32();
@@ -42,7 +56,13 @@ int quiet_box(void*, const char*, const char*, int) { return 1; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    T2SetMessageBoxHandler(&quiet_box, nullptr);
+    static const bool ready = [] {
+        T2SetMessageBoxHandler(&quiet_box, nullptr);
+        t2::mci::use_simulation(true);
+        fuzz::private_dir();
+        return true;
+    }();
+    (void)ready;
     Reader r{data, size};
     size_t count = 0;
     const t2::ClassInfo* const* classes = t2::all_classes(count);
@@ -75,15 +95,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         switch (r.byte() % 14) {
             case 0: break;  // Empty
             case 1: v.vt = VT_NULL; break;
-            case 2: v.vt = VT_I2; v.iVal = static_cast<SHORT>(r.u32()); break;
-            case 3: v.vt = VT_I4; v.lVal = static_cast<LONG>(r.u32()); break;
+            case 2: v.vt = VT_I2; v.iVal = static_cast<SHORT>(r.number()); break;
+            case 3: v.vt = VT_I4; v.lVal = r.number(); break;
             case 4: v.vt = VT_R8; v.dblVal = r.dbl(); break;
             case 5: v.vt = VT_BOOL; v.boolVal = r.byte() & 1 ? VARIANT_TRUE : VARIANT_FALSE; break;
             case 6: { auto s = r.text(); v.vt = VT_BSTR; v.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size())); break; }
             case 7: v.vt = VT_ERROR; v.scode = DISP_E_PARAMNOTFOUND; break;
-            case 8: v.vt = VT_DISPATCH; v.pdispVal = (r.byte() & 1) ? d : nullptr; if (v.pdispVal) d->AddRef(); break;
-            case 9: v.vt = VT_BYREF | VT_I4; longs[i] = static_cast<LONG>(r.u32()); v.plVal = &longs[i]; break;
-            case 10: v.vt = VT_BYREF | VT_I2; shorts[i] = static_cast<SHORT>(r.u32()); v.piVal = &shorts[i]; break;
+            case 8: {
+                v.vt = VT_DISPATCH;
+                v.pdispVal = nullptr;
+                if (r.byte() & 1) {
+                    IUnknown* other = classes[r.byte() % count]->create();
+                    other->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&v.pdispVal));
+                    other->Release();
+                }
+                break;
+            }
+            case 9: v.vt = VT_BYREF | VT_I4; longs[i] = r.number(); v.plVal = &longs[i]; break;
+            case 10: v.vt = VT_BYREF | VT_I2; shorts[i] = static_cast<SHORT>(r.number()); v.piVal = &shorts[i]; break;
             case 11: {
                 auto s = r.text();
                 texts[i] = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
@@ -91,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 v.pbstrVal = &texts[i];
                 break;
             }
-            case 12: targets[i].vt = VT_I4; targets[i].lVal = static_cast<LONG>(r.u32()); v.vt = VT_BYREF | VT_VARIANT; v.pvarVal = &targets[i]; break;
+            case 12: targets[i].vt = VT_I4; targets[i].lVal = r.number(); v.vt = VT_BYREF | VT_VARIANT; v.pvarVal = &targets[i]; break;
             case 13: v.vt = VT_UI1; v.bVal = r.byte(); break;
         }
     }
@@ -126,5 +155,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     d->Release();
     IErrorInfo* info = nullptr;
     if (GetErrorInfo(0, &info) == S_OK) info->Release();
+    fuzz::empty_private_dir();
     return 0;
 }

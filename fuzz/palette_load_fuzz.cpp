@@ -7,9 +7,10 @@
 #include <string>
 
 #include "frame/com.hpp"
+#include "fuzz_dir.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/t2-fuzz-palette-" + std::to_string(getpid()) + ".pal";
+    static const std::string path = fuzz::private_dir() + "/records.pal";
     LONG position = 0;
     if (size >= 2) {  // the first two bytes choose the offset (-8 .. 1015)
         position = static_cast<LONG>((data[0] | (data[1] << 8)) % 1024) - 8;

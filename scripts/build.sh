@@ -8,6 +8,8 @@ if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
   flags=(-DCMAKE_BUILD_TYPE=Debug -DTAVOLIN2_SANITIZE=ON -DTAVOLIN2_BENCH=OFF)
 fi
+# CI sets TAVOLIN2_WERROR=ON: a warning fails its build.
+flags+=(-DTAVOLIN2_WERROR="${TAVOLIN2_WERROR:-OFF}")
 generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 if [ ! -f "$dir/CMakeCache.txt" ]; then

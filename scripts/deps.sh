@@ -9,7 +9,8 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libjpeg-dev libgif-dev
   python3-pil zbar-tools
-  libmpv-dev ffmpeg xvfb x11-utils
+  libmpv-dev libx11-dev ffmpeg xvfb x11-utils x11-apps
+  pulseaudio pulseaudio-utils sox tmux locales
 )
 
 missing=()

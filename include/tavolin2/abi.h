@@ -104,6 +104,7 @@ typedef const GUID* REFGUID;
 #define SELFREG_E_TYPELIB ((HRESULT)0x80040200)
 #define SELFREG_E_CLASS ((HRESULT)0x80040201)
 #define RPC_E_WRONG_THREAD ((HRESULT)0x8001010E)
+#define RPC_E_DISCONNECTED ((HRESULT)0x80010108)
 #define DISP_E_UNKNOWNINTERFACE ((HRESULT)0x80020001)
 #define DISP_E_MEMBERNOTFOUND ((HRESULT)0x80020003)
 #define DISP_E_PARAMNOTFOUND ((HRESULT)0x80020004)
@@ -219,7 +220,7 @@ T2_API const IID IID_IPictureDisp;
 
 #ifdef __cplusplus
 /* ---- C++ form: the vtable of each struct is the entry table ---- */
-struct ITypeInfo; /* not provided: GetTypeInfoCount reports 0 */
+struct ITypeInfo; /* typeinfo.h */
 struct IConnectionPoint;
 struct IConnectionPointContainer;
 struct IUnknown {

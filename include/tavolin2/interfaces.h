@@ -19,29 +19,35 @@ T2_API const IID DIID___GIF;
 T2_API const IID DIID___cPalette;
 T2_API const GUID GUID_QELCompanyInformationTypeConstants;
 
+/* The enumeration's constants: X(name, value). */
+#define T2_ENUM_QELCompanyInformationTypeConstants(X) \
+    X(qelCompanyShrine, 900) \
+    X(qelCompanyName1, 901) \
+    X(qelCompanyName2, 902) \
+    X(qelCompanyName3, 903) \
+    X(qelCompanyName4, 904) \
+    X(qelCompanyName5, 905) \
+    X(qelCompanyContact1, 906) \
+    X(qelCompanyContact2, 907) \
+    X(qelCompanyContact3, 908) \
+    X(qelCompanyContact4, 909) \
+    X(qelCompanyContact5, 910) \
+    X(qelCompanyCommunication1, 911) \
+    X(qelCompanyCommunication2, 912) \
+    X(qelCompanyCommunication3, 913) \
+    X(qelCompanyCommunication4, 914) \
+    X(qelCompanyCommunication5, 915) \
+    X(qelCompanyWebInfo1, 916) \
+    X(qelCompanyWebInfo2, 917) \
+    X(qelCompanyWebInfo3, 918) \
+    X(qelCompanyWebInfo4, 919) \
+    X(qelCompanyWebInfo5, 920)
+
+#define T2_ENUM_CONSTANT(name, value) name = value,
 typedef enum QELCompanyInformationTypeConstants {
-    qelCompanyShrine = 900,
-    qelCompanyName1 = 901,
-    qelCompanyName2 = 902,
-    qelCompanyName3 = 903,
-    qelCompanyName4 = 904,
-    qelCompanyName5 = 905,
-    qelCompanyContact1 = 906,
-    qelCompanyContact2 = 907,
-    qelCompanyContact3 = 908,
-    qelCompanyContact4 = 909,
-    qelCompanyContact5 = 910,
-    qelCompanyCommunication1 = 911,
-    qelCompanyCommunication2 = 912,
-    qelCompanyCommunication3 = 913,
-    qelCompanyCommunication4 = 914,
-    qelCompanyCommunication5 = 915,
-    qelCompanyWebInfo1 = 916,
-    qelCompanyWebInfo2 = 917,
-    qelCompanyWebInfo3 = 918,
-    qelCompanyWebInfo4 = 919,
-    qelCompanyWebInfo5 = 920
+    T2_ENUM_QELCompanyInformationTypeConstants(T2_ENUM_CONSTANT)
 } QELCompanyInformationTypeConstants;
+#undef T2_ENUM_CONSTANT
 
 #ifdef __cplusplus
 #define T2_CXX_SLOT(kind, name, id, res, n, params) \

@@ -2,6 +2,7 @@
  *
  *  - abi.h:        COM-shaped types, BSTR/VARIANT/error-info functions, the entry points
  *  - interfaces.h: the nine default interfaces (C++ structs or C vtables), ids, the enumeration
+ *  - errors.h:     the runtime error numbers and their texts
  *  - below:        helpers and the host hooks of the platform layer
  *
  * Create an object: DllGetClassObject(CLSID_x, IID_IClassFactory, &f), then
@@ -13,6 +14,8 @@
 
 #include "abi.h"
 #include "interfaces.h"
+#include "errors.h"
+#include "typeinfo.h"
 
 /* The implicit instance of an application object, created on the calling
  * thread's first use and kept until that thread ends. */
@@ -58,6 +61,26 @@ T2_API UINT T2GetMemberCount(REFCLSID rclsid);
 T2_API HRESULT T2GetMemberInfo(REFCLSID rclsid, UINT index, T2MemberInfo* info);
 T2_API HRESULT T2GetParamInfo(REFCLSID rclsid, UINT member, UINT param, T2ParamInfo* info);
 T2_API const char* T2TypeName(int type);
+
+/* Calls across apartments.  An object answers only on the thread that made it;
+ * to use it from another thread, hand it over through a stream or the global
+ * table and get it back there: the other thread receives a proxy, and each call
+ * through it runs on the owner's thread when that thread turns its message
+ * loop (DoEvents, the waits inside members, T2PumpMessages, T2RunMessageLoop).
+ * Results, by-reference values, the status and the error info come back to the
+ * caller; objects passed by value travel as proxies both ways, so events reach
+ * a sink that lives on another thread.  A call to a thread that has ended
+ * fails with RPC_E_DISCONNECTED.  The caller waits, running calls for its own
+ * thread meanwhile.  The stream is released by T2GetInterfaceAndReleaseStream. */
+T2_API HRESULT T2MarshalInterThreadInterfaceInStream(REFIID riid, struct IUnknown* obj, struct IUnknown** stream);
+T2_API HRESULT T2GetInterfaceAndReleaseStream(struct IUnknown* stream, REFIID riid, void** ppv);
+T2_API HRESULT T2RegisterInterfaceInGlobal(struct IUnknown* obj, REFIID riid, DWORD* cookie);
+T2_API HRESULT T2GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** ppv);
+T2_API HRESULT T2RevokeInterfaceFromGlobal(DWORD cookie);
+/* Runs the calls other threads carried to this one; returns how many ran. */
+T2_API int T2PumpMessages(void);
+/* Runs them until *stop becomes non-zero (checked at least every 10 ms). */
+T2_API void T2RunMessageLoop(const volatile LONG* stop);
 
 /* Message boxes are shown by the host.  The handler returns the button chosen
  * (1 OK, 2 Cancel, 6 Yes, 7 No), or 0 for the box's default button; texts are

@@ -27,7 +27,7 @@ std::vector<Long> Code128ValueOf(char16_t c) {
 
 Long CheckCode128Text(const String& text) {
     for (char16_t c : text)
-        if (Code128ValueOf(c).empty()) return 54548;
+        if (Code128ValueOf(c).empty()) return codes::IllegalCharacter;
     return 0;
 }
 
@@ -53,17 +53,13 @@ Long code128_modules(const std::vector<Long>& row) {
     return modules;
 }
 
+// "Error(54541):Invalid Width specified."; empty for a code that is not the engine's.
 String BarcodeErrorText(Long code) {
     switch (code) {
-        case 54540: return u"Error(54540):Invalid Device Context specified.";
-        case 54541: return u"Error(54541):Invalid Width specified.";
-        case 54542: return u"Error(54542):Invalid Height specified.";
-        case 54543: return u"Error(54543):Unknown Symbology encountered.";
-        case 54544: return u"Error(54544):An Error occured while creating Font.";
-        case 54545: return u"Error(54545):Out Of Memory.";
-        case 54546: return u"Error(54546):Invalid Caption alignment specified";
-        case 54547: return u"Error(54547):Invalid Caption display position specified.";
-        case 54548: return u"Error(54548):Illegal character for this symbology specified.";
+#define T2_BARCODE_CODE_TEXT(name, number, text) \
+    case number: return u"Error(" #number "):" text;
+        T2_BARCODE_CODES(T2_BARCODE_CODE_TEXT)
+#undef T2_BARCODE_CODE_TEXT
         default: return {};
     }
 }

@@ -9,6 +9,24 @@ namespace t2::barcode {
 
 inline constexpr Long kSymbologyCode128 = 16;
 
+// The engine's result codes: name, number, the text its message box shows.
+#define T2_BARCODE_CODES(X)                                                               \
+    X(InvalidDC, 54540, "Invalid Device Context specified.")                              \
+    X(InvalidWidth, 54541, "Invalid Width specified.")                                    \
+    X(InvalidHeight, 54542, "Invalid Height specified.")                                  \
+    X(UnknownSymbology, 54543, "Unknown Symbology encountered.")                          \
+    X(FontFailed, 54544, "An Error occured while creating Font.")                         \
+    X(OutOfMemory, 54545, "Out Of Memory.")                                               \
+    X(InvalidAlign, 54546, "Invalid Caption alignment specified")                         \
+    X(InvalidTextDisplay, 54547, "Invalid Caption display position specified.")           \
+    X(IllegalCharacter, 54548, "Illegal character for this symbology specified.")
+
+namespace codes {
+#define T2_BARCODE_CODE_CONSTANT(name, number, text) inline constexpr Long name = number;
+T2_BARCODE_CODES(T2_BARCODE_CODE_CONSTANT)
+#undef T2_BARCODE_CODE_CONSTANT
+}  // namespace codes
+
 // The barcode properties record: one per thread, filled by every drawing call.
 struct BarcodeProps {
     String Text, Caption, FontName;
@@ -18,7 +36,7 @@ struct BarcodeProps {
 };
 BarcodeProps& barcode_props();  // this thread's record
 
-// 0 when every character is in the encoder's alphabet, else 54548 (first illegal character wins).
+// 0 when every character is in the encoder's alphabet, else codes::IllegalCharacter (first illegal character wins).
 Long CheckCode128Text(const String& text);
 // The symbol value(s) of one accepted character; empty for any other.
 std::vector<Long> Code128ValueOf(char16_t c);

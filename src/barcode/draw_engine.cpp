@@ -27,26 +27,26 @@ constexpr size_t kMaxFaceName = 30;
 
 Long validate(const BarcodeProps& p) {
     Long code = 0;
-    if (p.ModuleWidth <= 0) code = 54541;
-    else if (p.BarHeight <= 0) code = 54542;
-    else if (p.Align < 1 || p.Align > 4) code = 54546;
-    else if (p.FontSize <= 0) code = 54544;
-    else if (p.FontName.empty() || p.Style < 0 || p.Style > 15 || p.Orientation < 0 || p.Orientation > 3) code = 54544;
-    else if (p.Symbology != kSymbologyCode128) code = 54543;
-    else if (p.TextDisplay != 1 && p.TextDisplay != 2) code = 54547;
+    if (p.ModuleWidth <= 0) code = codes::InvalidWidth;
+    else if (p.BarHeight <= 0) code = codes::InvalidHeight;
+    else if (p.Align < 1 || p.Align > 4) code = codes::InvalidAlign;
+    else if (p.FontSize <= 0) code = codes::FontFailed;
+    else if (p.FontName.empty() || p.Style < 0 || p.Style > 15 || p.Orientation < 0 || p.Orientation > 3) code = codes::FontFailed;
+    else if (p.Symbology != kSymbologyCode128) code = codes::UnknownSymbology;
+    else if (p.TextDisplay != 1 && p.TextDisplay != 2) code = codes::InvalidTextDisplay;
     // an illegal character replaces whatever came before
-    if (!p.Text.empty() && CheckCode128Text(p.Text) == 54548) code = 54548;
+    if (!p.Text.empty() && CheckCode128Text(p.Text) == codes::IllegalCharacter) code = codes::IllegalCharacter;
     return code;
 }
 
-// What the engine made and selected: put back and deleted however the call ends.
+// What the engine made and selected: put back and deleted however the call
+// ends, in one order (the old font, the stock brush and pen, then the objects).
 struct Made {
     HGDI dc;
     HGDI font = 0, old_font = 0, back_brush = 0, bar_brush = 0, bar_pen = 0;
-    bool done = false;
+    bool font_selected = false;
     ~Made() {
-        if (done) return;
-        if (old_font) SelectObject(dc, old_font);
+        if (font_selected) SelectObject(dc, old_font);
         SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
         SelectObject(dc, GetStockObject(BLACK_PEN));
         for (HGDI h : {back_brush, bar_brush, font, bar_pen})
@@ -83,6 +83,7 @@ Long DrawBarcode(const BarcodeProps& props, Long hdc) {
     std::memcpy(lf.lfFaceName, face.c_str(), face.size() + 1);
     made.font = CreateFontIndirectA(&lf);
     made.old_font = SelectObject(hdc, made.font);
+    made.font_selected = true;
     TEXTMETRICA tm{};
     GetTextMetricsA(hdc, &tm);
 
@@ -165,14 +166,7 @@ Long DrawBarcode(const BarcodeProps& props, Long hdc) {
         }
     }
 
-    // H. clean-up
-    SelectObject(hdc, made.old_font);
-    SelectObject(hdc, GetStockObject(HOLLOW_BRUSH));
-    SelectObject(hdc, GetStockObject(BLACK_PEN));
-    DeleteObject(made.bar_brush);
-    DeleteObject(made.font);
-    DeleteObject(made.bar_pen);
-    made.done = true;
+    // H. clean-up: `made` puts back and deletes what the engine made
     return 0;
 }
 

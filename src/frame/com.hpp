@@ -10,6 +10,7 @@
 #include "errors.hpp"
 #include "guids.hpp"
 #include "members.hpp"
+#include "typeinfo.hpp"
 
 namespace t2 {
 
@@ -49,7 +50,8 @@ class EventHub;
 
 class ConnectionPoint final : public IConnectionPoint {
 public:
-    ConnectionPoint(IConnectionPointContainer* owner, const IID* iid) : owner_(owner), iid_(iid) {}
+    ConnectionPoint(IConnectionPointContainer* owner, const IID* iid)
+        : owner_(owner), iid_(iid), thread_(std::this_thread::get_id()) {}
     ~ConnectionPoint();
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
@@ -72,6 +74,7 @@ private:
     };
     IConnectionPointContainer* owner_;
     const IID* iid_;
+    std::thread::id thread_;  // the owner object's thread
     std::vector<Sink> sinks_;
     DWORD next_cookie_ = 1;
 };
@@ -98,6 +101,14 @@ private:
     const ClassInfo* info_ = nullptr;
     ConnectionPoint* events_ = nullptr;
 };
+
+// A typed raiser per event row, expanded inside the class that raises them:
+// T2_EVENTS__GIF(T2_EVENT_RAISER) gives raise_Progress(Integer Percents).
+#define T2_EVENT_ARG(type, name, mode, def) ::t2::Variant(name)
+#define T2_EVENT_RAISER(name, id, n, params)                       \
+    void raise_##name(T2_LIST(n, T2_NPARAM, params)) const {         \
+        raise_event(static_cast<DISPID>(id), {T2_LIST(n, T2_EVENT_ARG, params)}); \
+    }
 
 template <class I>
 class ImplOf : public ImplBase {
@@ -153,12 +164,14 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         if (!n) return E_POINTER;
-        *n = 0;  // no type information object; the member tables answer by name
+        *n = 1;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** p) override {
-        if (p) *p = nullptr;
-        return DISP_E_BADINDEX;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** p) override {
+        if (!p) return E_POINTER;
+        *p = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        return type_info_of(*info_->iid, p);
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
@@ -180,6 +193,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** e) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {
+        if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
         if (!cp) return E_POINTER;
         *cp = nullptr;
         if (!events_ || riid != events_->iid()) return CONNECT_E_NOCONNECTION;

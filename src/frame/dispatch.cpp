@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "com.hpp"
+#include "convert.hpp"
 
 namespace t2 {
 
@@ -11,7 +12,8 @@ VARTYPE vartype_of(Type t) {
     switch (t) {
         case Type::Boolean: return VT_BOOL;
         case Type::Integer: return VT_I2;
-        case Type::Long: case Type::Enum: case Type::Rop: case Type::Color: return VT_I4;
+        case Type::Long: case Type::Enum: case Type::Rop: return VT_I4;
+        case Type::Color: return VT_UI4;  // OLE_COLOR is unsigned: 0x8000000F and 0xFFFFFFFF are colours
         case Type::Byte: return VT_UI1;
         case Type::String: return VT_BSTR;
         case Type::Variant: return VT_VARIANT;
@@ -91,6 +93,15 @@ HRESULT set_default(const ParamSpec& p, VARIANT& out) {
 HRESULT convert_arg(const VARIANT& src, const ParamSpec& p, VARIANT& out) {
     HRESULT hr = coerce(src, vartype_of(p.type), out);
     if (FAILED(hr)) return hr;
+    if (p.type == Type::Picture && out.pdispVal) {
+        // a Picture parameter takes only the platform's picture objects
+        IUnknown* pic = nullptr;
+        if (FAILED(out.pdispVal->QueryInterface(IID_IPictureDisp, reinterpret_cast<void**>(&pic))) || !pic) {
+            VariantClear(&out);
+            return DISP_E_TYPEMISMATCH;
+        }
+        pic->Release();
+    }
     if (p.type == Type::DIB && out.pdispVal) {
         IDispatch* dib = nullptr;
         if (FAILED(out.pdispVal->QueryInterface(IID__cDIBSection, reinterpret_cast<void**>(&dib))) || !dib) {
@@ -134,6 +145,78 @@ const MemberSpec* pick_member(const InterfaceSpec& table, DISPID id, WORD flags)
         fallback = &m;
     }
     return fallback;
+}
+
+// The class of an interface: _cPalette -> cPalette.
+String class_name(const InterfaceSpec& table) {
+    std::u16string_view n = table.name;
+    if (!n.empty() && n.front() == u'_') n.remove_prefix(1);
+    return String(n);
+}
+
+// What a caller gave, for the error text: `String "x"`, `Integer 300`, `Nothing`.
+String given_text(const VARIANT& arg) {
+    VARIANT v = deref(arg);
+    switch (v.vt & VT_TYPEMASK) {
+        case VT_EMPTY: return u"Empty";
+        case VT_NULL: return u"Null";
+        case VT_DISPATCH: case VT_UNKNOWN: return v.pdispVal ? u"Object" : u"Nothing";
+        case VT_ERROR: return u"Error";
+        case VT_BSTR: {
+            std::u16string_view t = bstr_view(v.bstrVal);
+            constexpr size_t kShown = 40;  // enough to recognise the value, short enough for one line
+            String quoted = u"String \"" + String(t.substr(0, kShown)) + (t.size() > kShown ? u"...\"" : u"\"");
+            return quoted;
+        }
+        default: break;
+    }
+    const char16_t* type = u"Variant";
+    switch (v.vt & VT_TYPEMASK) {
+        case VT_I2: type = u"Integer"; break;
+        case VT_I4: type = u"Long"; break;
+        case VT_UI1: type = u"Byte"; break;
+        case VT_R4: type = u"Single"; break;
+        case VT_R8: type = u"Double"; break;
+        case VT_BOOL: type = u"Boolean"; break;
+        case VT_CY: type = u"Currency"; break;
+        case VT_DATE: type = u"Date"; break;
+        default: break;
+    }
+    try {
+        return String(type) + u" " + Variant(v).to_string();
+    } catch (const Error&) {
+        return String(type);
+    }
+}
+
+// A conversion that failed before the member ran: the status stays the
+// dispatch one (with puArgErr), and the thread's error info says which member
+// and argument, what was given and what was expected.
+void argument_error(const InterfaceSpec& table, const MemberSpec& m, size_t index, const VARIANT& given,
+                    HRESULT hr) {
+    try {
+        const ParamSpec& p = m.params[index];
+        String who = class_name(table) + u"." + m.name;
+        String text = who + u": argument " + number_text(static_cast<double>(index + 1)) + u" (" + p.name +
+                      u" As " + type_name(p.type) + u"): got " + given_text(given);
+        if (hr == DISP_E_OVERFLOW) text += u", out of range";
+        set_thread_error(u"TAVOLIN2." + who, text);
+    } catch (...) {
+        clear_thread_error();  // the status alone still tells the caller what failed
+    }
+}
+
+// Whether a by-ref parameter's storage still holds what went in.
+bool same_value(const VARIANT& now, const VARIANT& before) {
+    if (now.vt != before.vt) return false;
+    switch (now.vt) {
+        case VT_BOOL: return (now.boolVal != 0) == (before.boolVal != 0);
+        case VT_I2: return now.iVal == before.iVal;
+        case VT_UI1: return now.bVal == before.bVal;
+        case VT_BSTR: return bstr_view(now.bstrVal) == bstr_view(before.bstrVal);
+        case VT_DISPATCH: return now.pdispVal == before.pdispVal;
+        default: return now.lVal == before.lVal;
+    }
 }
 
 struct Prepared {
@@ -231,9 +314,12 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
     prep.conv.resize(n);
     for (auto& v : prep.conv) VariantInit(&v);
     std::vector<void*> ptrs(n, nullptr);
+    // A by-ref argument of another type than the parameter's is converted in;
+    // it goes back to the caller's variable only when the member changed it.
     struct WriteBack {
         size_t index;
         VARIANT* target;
+        Variant before;
     };
     std::vector<WriteBack> writebacks;
 
@@ -267,8 +353,10 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
         HRESULT hr = convert_arg(*v, p, prep.conv[i]);
         if (FAILED(hr)) {
             if (arg_err) *arg_err = where[i];
+            argument_error(table, *m, i, *v, hr);
             return hr;
         }
+        if (!writebacks.empty() && writebacks.back().index == i) writebacks.back().before = Variant(prep.conv[i]);
         ptrs[i] = storage(prep.conv[i], p.type);
     }
 
@@ -287,14 +375,16 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
         const ParamSpec& p = params[w.index];
         VARIANT value = prep.conv[w.index];
         value.vt = vartype_of(p.type);
+        if (same_value(value, w.before.raw())) continue;
         try {
             Variant target;
             target.raw() = *w.target;  // a reference: clearing it frees nothing
             target.assign(Variant(value));
-        } catch (const Error&) {
+        } catch (const Error& e) {
+            // the member's own effects stay; the caller learns its variable could not take the value
             VariantClear(&res);
             if (arg_err) *arg_err = where[w.index];
-            return DISP_E_TYPEMISMATCH;
+            return e.number() == err::Overflow ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
         }
     }
     if (result)

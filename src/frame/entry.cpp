@@ -7,6 +7,7 @@
 #include "com.hpp"
 #include "frame/entry.hpp"
 #include "platform/registry.hpp"
+#include "tavolin2/version.h"
 
 namespace t2 {
 namespace {
@@ -102,7 +103,7 @@ std::vector<platform::RegistryKey> registration_keys() {
     keys.push_back({"Interface\\" + guid_text(DIID___GIF), {{"@", "__GIF"}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dispinterface"}}});
     keys.push_back({"Interface\\" + guid_text(DIID___cPalette), {{"@", "__cPalette"}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dispinterface"}}});
     keys.push_back({"TypeLib\\" + lib + "\\1.0",
-                    {{"@", "TAVOLIN2"}, {"LCID", "0409"}, {"Path", path}, {"Flags", "0"}, {"FileVersion", "2.0.0.61"}}});
+                    {{"@", "TAVOLIN2"}, {"LCID", "0409"}, {"Path", path}, {"Flags", "0"}, {"FileVersion", T2_VERSION_STRING}}});
     return keys;
 }
 

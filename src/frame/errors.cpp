@@ -5,6 +5,7 @@
 #include <atomic>
 #include <new>
 
+#include "com.hpp"
 #include "convert.hpp"
 #include "guids.hpp"
 #include "frame/msgbox.hpp"
@@ -14,43 +15,10 @@ namespace t2 {
 
 String error_description(int32_t n) {
     switch (n) {
-        case 3: return u"Return without GoSub";
-        case 5: return u"Invalid procedure call or argument";
-        case 6: return u"Overflow";
-        case 7: return u"Out of memory";
-        case 9: return u"Subscript out of range";
-        case 10: return u"This array is fixed or temporarily locked";
-        case 11: return u"Division by zero";
-        case 13: return u"Type mismatch";
-        case 17: return u"Can't perform requested operation";
-        case 28: return u"Out of stack space";
-        case 48: return u"Error in loading DLL";
-        case 52: return u"Bad file name or number";
-        case 53: return u"File not found";
-        case 54: return u"Bad file mode";
-        case 55: return u"File already open";
-        case 57: return u"Device I/O error";
-        case 58: return u"File already exists";
-        case 61: return u"Disk full";
-        case 62: return u"Input past end of file";
-        case 63: return u"Bad record number";
-        case 67: return u"Too many files";
-        case 68: return u"Device unavailable";
-        case 70: return u"Permission denied";
-        case 71: return u"Disk not ready";
-        case 75: return u"Path/File access error";
-        case 76: return u"Path not found";
-        case 91: return u"Object variable or With block variable not set";
-        case 94: return u"Invalid use of Null";
-        case 326: return u"Resource not found";
-        case 424: return u"Object required";
-        case 429: return u"Object can't be created";
-        case 438: return u"Object doesn't support this property or method";
-        case 445: return u"Object doesn't support this action";
-        case 448: return u"Named argument not found";
-        case 449: return u"Argument not optional";
-        case 450: return u"Wrong number of arguments or invalid property assignment";
-        case 451: return u"Property let procedure not defined and property get procedure did not return an object";
+#define T2_ERROR_TEXT(name, number, text) \
+    case number: return u"" text;
+        T2_RUNTIME_ERRORS(T2_ERROR_TEXT)
+#undef T2_ERROR_TEXT
         default: return u"Application-defined or object-defined error";
     }
 }
@@ -88,10 +56,23 @@ int32_t error_number_of(HRESULT hr) {
 // ---- error info object ----
 namespace {
 
+// Answered only by the library's own error-info objects.
+constexpr IID kOwnErrorInfo = {0x5A3C0E11, 0x7B2D, 0x4E8F, {0x9C, 0x61, 0x2B, 0x44, 0xD0, 0x17, 0xA3, 0x5E}};
+
+// An error-info object counts as a live object of the library (DllCanUnloadNow)
+// while a client holds it; the reference of a thread's slot is the library's own.
 class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
 public:
+    ErrorInfo() { object_created(); }
+    ~ErrorInfo() { object_destroyed(); }
+    ErrorInfo(const ErrorInfo&) = delete;
+    ErrorInfo& operator=(const ErrorInfo&) = delete;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
+        if (riid == kOwnErrorInfo) {
+            *ppv = this;  // no reference: only the slot asks, to know what it holds
+            return S_OK;
+        }
         if (riid == IID_IUnknown || riid == IID_IErrorInfo)
             *ppv = static_cast<IErrorInfo*>(this);
         else if (riid == IID_ICreateErrorInfo)
@@ -148,11 +129,32 @@ private:
     DWORD context_ = 0;
 };
 
+bool is_own(IErrorInfo* info) {
+    void* p = nullptr;
+    return info && info->QueryInterface(kOwnErrorInfo, &p) == S_OK;
+}
+
 // One slot per thread, holding one reference.
 struct ThreadSlot {
     IErrorInfo* info = nullptr;
+    bool own = false;  // the library's object: its slot reference is not counted as live
+    IErrorInfo* take() {
+        IErrorInfo* out = info;
+        if (own) object_created();
+        info = nullptr;
+        own = false;
+        return out;
+    }
+    void put(IErrorInfo* in) {
+        IErrorInfo* old = take();
+        if (in) in->AddRef();
+        info = in;
+        own = is_own(in);
+        if (own) object_destroyed();
+        if (old) old->Release();
+    }
     ~ThreadSlot() {
-        if (info) info->Release();
+        if (IErrorInfo* old = take()) old->Release();
     }
 };
 thread_local ThreadSlot t_error;
@@ -201,17 +203,13 @@ bool report_error(const String& title, const std::function<void()>& statement) {
 }  // namespace t2
 
 T2_API HRESULT SetErrorInfo(ULONG, IErrorInfo* info) {
-    if (info) info->AddRef();
-    IErrorInfo* old = t2::t_error.info;
-    t2::t_error.info = info;
-    if (old) old->Release();
+    t2::t_error.put(info);
     return S_OK;
 }
 
 T2_API HRESULT GetErrorInfo(ULONG, IErrorInfo** out) {
     if (!out) return E_INVALIDARG;
-    *out = t2::t_error.info;  // the slot's reference passes to the caller
-    t2::t_error.info = nullptr;
+    *out = t2::t_error.take();  // the slot's reference passes to the caller
     return *out ? S_OK : S_FALSE;
 }
 

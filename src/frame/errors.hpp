@@ -9,28 +9,18 @@
 #include <utility>
 
 #include "tavolin2/abi.h"
+#include "tavolin2/errors.h"
 
 namespace t2 {
 
 using String = std::u16string;
 
-// Runtime error numbers the library raises.
+// Runtime error numbers the library raises, one name per row of the table in
+// the public errors.h (err::Overflow is 6).
 namespace err {
-inline constexpr int32_t InvalidCall = 5;
-inline constexpr int32_t Overflow = 6;
-inline constexpr int32_t OutOfMemory = 7;
-inline constexpr int32_t Subscript = 9;
-inline constexpr int32_t DivisionByZero = 11;
-inline constexpr int32_t TypeMismatch = 13;
-inline constexpr int32_t FileNotFound = 53;
-inline constexpr int32_t PathFileAccess = 75;
-inline constexpr int32_t ObjectNotSet = 91;
-inline constexpr int32_t InvalidUseOfNull = 94;
-inline constexpr int32_t ResourceNotFound = 326;
-inline constexpr int32_t NoSuchMember = 438;
-inline constexpr int32_t NamedArgNotFound = 448;
-inline constexpr int32_t ArgNotOptional = 449;
-inline constexpr int32_t WrongArgCount = 450;
+#define T2_ERROR_CONSTANT(name, number, text) inline constexpr int32_t name = number;
+T2_RUNTIME_ERRORS(T2_ERROR_CONSTANT)
+#undef T2_ERROR_CONSTANT
 }  // namespace err
 
 // The standard description of a runtime error number ("Overflow", ...).

@@ -15,9 +15,11 @@ class Enumerator final : public IEnum {
 public:
     Enumerator(const IID& iid, std::vector<Elem> items, Copy copy) : iid_(iid), items_(std::move(items)), copy_(copy) {
         for (auto& e : items_) copy_.add(e);
+        object_created();  // handed to a client: it keeps the library loaded
     }
     ~Enumerator() {
         for (auto& e : items_) copy_.release(e);
+        object_destroyed();
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -121,6 +123,7 @@ HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer**
 }
 
 HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (std::this_thread::get_id() != thread_) return RPC_E_WRONG_THREAD;  // the sink list is the owner's
     if (!cookie) return E_POINTER;
     *cookie = 0;
     if (!sink) return E_POINTER;
@@ -139,6 +142,7 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
 }
 
 HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
+    if (std::this_thread::get_id() != thread_) return RPC_E_WRONG_THREAD;
     auto it = std::find_if(sinks_.begin(), sinks_.end(), [&](const Sink& s) { return s.cookie == cookie; });
     if (it == sinks_.end()) return CONNECT_E_NOCONNECTION;
     IDispatch* s = it->sink;
@@ -148,6 +152,7 @@ HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
 }
 
 HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
+    if (std::this_thread::get_id() != thread_) return RPC_E_WRONG_THREAD;
     if (!e) return E_POINTER;
     std::vector<CONNECTDATA> items;
     for (auto& s : sinks_) items.push_back({s.sink, s.cookie});

@@ -11,12 +11,29 @@
 #include "comptr.hpp"
 #include "object.hpp"
 #include "tavolin2/interfaces.h"
+#include "tavolin2/tavolin2.h"
 #include "variant.hpp"
 
 namespace t2 {
 
 enum class Kind : uint8_t { Method, Get, Let };
 enum class Type : uint8_t { None, Boolean, Integer, Long, Byte, String, Variant, Object, Picture, DIB, Enum, Rop, Color };
+// The public T2Type numbers the same types: T2GetParamInfo hands them out as they are.
+#define T2_TYPE_IN_STEP(t, pub) static_assert(static_cast<int>(Type::t) == (pub), "T2Type and Type differ at " #t);
+T2_TYPE_IN_STEP(None, T2_TYPE_NONE)
+T2_TYPE_IN_STEP(Boolean, T2_TYPE_BOOLEAN)
+T2_TYPE_IN_STEP(Integer, T2_TYPE_INTEGER)
+T2_TYPE_IN_STEP(Long, T2_TYPE_LONG)
+T2_TYPE_IN_STEP(Byte, T2_TYPE_BYTE)
+T2_TYPE_IN_STEP(String, T2_TYPE_STRING)
+T2_TYPE_IN_STEP(Variant, T2_TYPE_VARIANT)
+T2_TYPE_IN_STEP(Object, T2_TYPE_OBJECT)
+T2_TYPE_IN_STEP(Picture, T2_TYPE_PICTURE)
+T2_TYPE_IN_STEP(DIB, T2_TYPE_DIB)
+T2_TYPE_IN_STEP(Enum, T2_TYPE_ENUM)
+T2_TYPE_IN_STEP(Rop, T2_TYPE_ROP)
+T2_TYPE_IN_STEP(Color, T2_TYPE_COLOR)
+#undef T2_TYPE_IN_STEP
 enum class Default : uint8_t { Required, Zero, Value, Text };
 
 struct ParamSpec {
@@ -132,7 +149,10 @@ template <>
 class Ref<bool, VARIANT_BOOL*> {
 public:
     explicit Ref(VARIANT_BOOL* p) : p_(p) { require(p); v_ = *p != 0; }
-    ~Ref() { *p_ = v_ ? VARIANT_TRUE : VARIANT_FALSE; }
+    // the caller's variable changes only when the member changed the truth value
+    ~Ref() {
+        if (v_ != (*p_ != 0)) *p_ = v_ ? VARIANT_TRUE : VARIANT_FALSE;
+    }
     operator bool&() { return v_; }
 
 private:

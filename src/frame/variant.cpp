@@ -173,6 +173,12 @@ Variant convert(const VARIANT& src, VARTYPE vt) {
         case VT_I2: return Variant(to_int<Integer>(src, 0xFFFF));
         case VT_I4: return Variant(to_int<Long>(src, 0xFFFFFFFF));
         case VT_UI1: return Variant(to_int<Byte>(src, 0xFF));
+        case VT_UI4: {
+            Variant r;
+            r.raw().vt = VT_UI4;
+            r.raw().lVal = static_cast<LONG>(to_int<uint32_t>(src, 0xFFFFFFFF));
+            return r;
+        }
         case VT_R8: return Variant(to_dbl(src));
         case VT_R4: {
             double d = to_dbl(src);

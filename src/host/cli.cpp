@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fstream>
+#include <new>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -165,8 +167,9 @@ int cmd_register(bool add) {
 
 }  // namespace host
 
-int main(int argc, char** argv) {
-    T2SetMessageBoxHandler(&host::print_message_box, nullptr);
+namespace {
+
+int run_verb(int argc, char** argv) {
     if (argc < 2) return host::usage(stderr);
     std::string verb = argv[1];
     if (verb == "-h" || verb == "--help" || verb == "help") return host::usage(stdout);
@@ -190,4 +193,21 @@ int main(int argc, char** argv) {
     if (verb == "unregister") return host::cmd_register(false);
     std::fprintf(stderr, "tavolin2: unknown verb '%s'\n", verb.c_str());
     return host::usage(stderr);
+}
+
+}  // namespace
+
+// No exception ends the host unexplained: each is a message and a non-zero exit.
+int main(int argc, char** argv) {
+    T2SetMessageBoxHandler(&host::print_message_box, nullptr);
+    try {
+        return run_verb(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tavolin2: out of memory (error 7)\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tavolin2: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tavolin2: unexpected failure\n");
+    }
+    return 1;
 }

@@ -152,6 +152,7 @@ bool invoke(IDispatch* obj, const std::string& member, WORD flags, std::vector<A
     EXCEPINFO ei{};
     UINT arg_err = 0;
     VariantClear(&result.v);
+    SetErrorInfo(0, nullptr);  // what the thread's error info holds after the call is this call's
     hr = obj->Invoke(ids[0], IID_NULL, 0x0409, flags, &dp, put ? nullptr : &result.v, &ei, &arg_err);
     if (hr == DISP_E_EXCEPTION) {
         long n;
@@ -170,6 +171,14 @@ bool invoke(IDispatch* obj, const std::string& member, WORD flags, std::vector<A
             // puArgErr counts from the end of rgvarg: turn it into the caller's argument number
             UINT from_end = static_cast<UINT>(raw.size()) - 1 - arg_err;
             if (arg_err >= named_ids.size()) d += " (argument " + std::to_string(from_end + 1) + ")";
+            // the library's own account: member, argument, what was given and expected
+            IErrorInfo* info = nullptr;
+            if (GetErrorInfo(0, &info) == S_OK && info) {
+                BSTR text = nullptr;
+                if (SUCCEEDED(info->GetDescription(&text)) && text && SysStringLen(text)) d += ": " + utf8(text);
+                SysFreeString(text);
+                info->Release();
+            }
         }
         error = {n, d, hr};
         return false;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/picture.hpp"
 #include "host/verbs.hpp"
 
 namespace host {
@@ -100,11 +101,10 @@ int cmd_demo(int argc, char** argv) {
         return 1;
     report << more;
     const std::string path = dir + "/report.txt";
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << report.str();
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "tavolin2 demo: cannot write %s\n", path.c_str());
+    const std::string text = report.str();
+    std::string error;
+    if (!write_whole_file(path, text.data(), text.size(), error)) {
+        std::fprintf(stderr, "tavolin2 demo: %s\n", error.c_str());
         return 1;
     }
     std::printf("Report written to %s\n", path.c_str());

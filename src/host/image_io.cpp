@@ -1,5 +1,10 @@
 // Image files for the host: PNG (libpng), JPEG (libjpeg), GIF (giflib) and BMP
 // read into 24-bit sections; surfaces written as PNG or BMP.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 
@@ -8,12 +13,11 @@
 #include <png.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "host/picture.hpp"
+#include "platform/files.hpp"
 
 namespace host {
 
@@ -27,13 +31,58 @@ struct Image {
     std::vector<uint8_t> bgr;
 };
 
+// Pictures larger than this are refused before their pixels are allocated: each side
+// within the 16-bit fields of the formats the kit writes, and at most 128 Mpixels
+// (about 400 MB of 24-bit rows, twice: decoded and in the section).
+constexpr int kMaxSide = 65535;
+constexpr int64_t kMaxPixels = int64_t{1} << 27;
+// Picture files larger than this are not read at all.
+constexpr off_t kMaxFileBytes = off_t{1} << 28;
+
+bool fits(int64_t width, int64_t height, std::string& error) {
+    if (width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels)
+        return true;
+    error = width <= 0 || height <= 0 ? "a picture of no size"
+                                      : "a picture of " + std::to_string(width) + "x" + std::to_string(height) +
+                                            " pixels is larger than the " + std::to_string(kMaxPixels >> 20) +
+                                            " Mpixels this host loads";
+    return false;
+}
+
+// The bytes of an ordinary file: a folder, a pipe or a device is refused (and a pipe
+// with no writer is not waited on).
 bool read_file(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        error = "cannot open " + path;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    data.assign(std::istreambuf_iterator<char>(f), {});
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        error = path + ": not an ordinary file";
+        return false;
+    }
+    if (st.st_size > kMaxFileBytes) {
+        close(fd);
+        error = path + ": larger than the " + std::to_string(kMaxFileBytes >> 20) + " MB a picture file may have";
+        return false;
+    }
+    data.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t r = read(fd, data.data() + done, data.size() - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            error = "cannot read " + path + ": " + std::strerror(errno);
+            close(fd);
+            return false;
+        }
+        if (r == 0) break;
+        done += static_cast<size_t>(r);
+    }
+    data.resize(done);
+    close(fd);
     return true;
 }
 
@@ -42,6 +91,10 @@ bool decode_png(const std::vector<uint8_t>& data, Image& img, std::string& error
     p.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&p, data.data(), data.size())) {
         error = p.message;
+        return false;
+    }
+    if (!fits(p.width, p.height, error)) {
+        png_image_free(&p);
         return false;
     }
     p.format = PNG_FORMAT_BGR;
@@ -80,6 +133,10 @@ bool decode_jpeg(const std::vector<uint8_t>& data, Image& img, std::string& erro
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
     jpeg_read_header(&cinfo, TRUE);
+    if (!fits(cinfo.image_width, cinfo.image_height, error)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     cinfo.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);
     img.width = static_cast<int>(cinfo.output_width);
@@ -92,6 +149,12 @@ bool decode_jpeg(const std::vector<uint8_t>& data, Image& img, std::string& erro
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return true;
+}
+
+// giflib's text for an error code; some failures (a zero-size image) come without one.
+std::string gif_error(int code) {
+    const char* text = code ? GifErrorString(code) : nullptr;
+    return text ? text : "malformed GIF file";
 }
 
 bool decode_gif(const std::vector<uint8_t>& data, Image& img, std::string& error) {
@@ -108,32 +171,79 @@ bool decode_gif(const std::vector<uint8_t>& data, Image& img, std::string& error
         return static_cast<int>(take);
     }, &code);
     if (!gif) {
-        error = GifErrorString(code);
+        error = gif_error(code);
         return false;
     }
-    if (DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1) {
-        error = GifErrorString(gif->Error);
-        DGifCloseFile(gif, &code);
-        return false;
-    }
-    const SavedImage& frame = gif->SavedImages[0];
-    const ColorMapObject* map = frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : gif->SColorMap;
+    struct Close {
+        GifFileType* gif;
+        ~Close() {
+            int ignored = 0;
+            DGifCloseFile(gif, &ignored);
+        }
+    } close{gif};
     img.width = gif->SWidth;
     img.height = gif->SHeight;
+    if (!fits(img.width, img.height, error)) return false;
+    // The first image only, read record by record so that its size is checked before its
+    // rows are allocated (a whole-file read would allocate every image a file declares).
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif, &type) != GIF_OK) {
+            error = gif_error(gif->Error);
+            return false;
+        }
+        if (type == TERMINATE_RECORD_TYPE) {
+            error = "a GIF file without an image";
+            return false;
+        }
+        if (type == EXTENSION_RECORD_TYPE) {
+            int ext = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif, &ext, &block) != GIF_OK) {
+                error = gif_error(gif->Error);
+                return false;
+            }
+            while (block)
+                if (DGifGetExtensionNext(gif, &block) != GIF_OK) {
+                    error = gif_error(gif->Error);
+                    return false;
+                }
+            continue;
+        }
+        if (type != IMAGE_DESC_RECORD_TYPE) continue;
+        if (DGifGetImageDesc(gif) != GIF_OK) {
+            error = gif_error(gif->Error);
+            return false;
+        }
+        break;
+    }
+    const GifImageDesc& d = gif->Image;
+    if (d.Width <= 0 || d.Height <= 0) {
+        error = "a GIF image of no size";
+        return false;
+    }
+    if (!fits(d.Width, d.Height, error)) return false;
+    std::vector<GifPixelType> raster(static_cast<size_t>(d.Width) * static_cast<size_t>(d.Height));
+    static constexpr int kOffset[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};  // the four interlace passes
+    for (int pass = 0; pass < (d.Interlace ? 4 : 1); ++pass)
+        for (int y = d.Interlace ? kOffset[pass] : 0; y < d.Height; y += d.Interlace ? kStep[pass] : 1)
+            if (DGifGetLine(gif, &raster[static_cast<size_t>(y) * d.Width], d.Width) != GIF_OK) {
+                error = gif_error(gif->Error);
+                return false;
+            }
+    const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
     img.bgr.assign(static_cast<size_t>(img.width) * img.height * 3, 255);
-    const GifImageDesc& d = frame.ImageDesc;
     for (int y = 0; y < d.Height; ++y)
         for (int x = 0; x < d.Width; ++x) {
             int tx = d.Left + x, ty = d.Top + y;
             if (tx >= img.width || ty >= img.height || !map) continue;
-            int idx = frame.RasterBits[static_cast<size_t>(y) * d.Width + x];
+            int idx = raster[static_cast<size_t>(y) * d.Width + x];
             if (idx >= map->ColorCount) continue;
             uint8_t* p = &img.bgr[(static_cast<size_t>(ty) * img.width + tx) * 3];
             p[0] = map->Colors[idx].Blue;
             p[1] = map->Colors[idx].Green;
             p[2] = map->Colors[idx].Red;
         }
-    DGifCloseFile(gif, &code);
     return true;
 }
 
@@ -157,6 +267,7 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
     }
     bool top_down = h < 0;
     int32_t rows = top_down ? -h : h;
+    if (!fits(w, rows, error)) return false;
     size_t stride = ((static_cast<size_t>(w) * bpp + 31) / 32) * 4;
     if (offset > data.size() || stride * rows > data.size() - offset) {
         error = "truncated bitmap file";
@@ -198,9 +309,9 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
 
 }  // namespace
 
-HGDI load_image(const std::string& path, std::string& error) {
-    std::vector<uint8_t> data;
-    if (!read_file(path, data, error)) return 0;
+namespace {
+
+HGDI decode_bytes(const std::vector<uint8_t>& data, const std::string& path, std::string& error) {
     Image img;
     bool ok;
     if (data.size() >= 8 && std::memcmp(data.data(), "\x89PNG", 4) == 0) ok = decode_png(data, img, error);
@@ -227,6 +338,28 @@ HGDI load_image(const std::string& path, std::string& error) {
     for (int y = 0; y < img.height; ++y)
         std::memcpy(s.top + y * s.step, &img.bgr[static_cast<size_t>(y) * img.width * 3], static_cast<size_t>(img.width) * 3);
     return bm;
+}
+
+}  // namespace
+
+HGDI load_image(const std::string& path, std::string& error) {
+    try {
+        std::vector<uint8_t> data;
+        if (!read_file(path, data, error)) return 0;
+        return decode_bytes(data, path, error);
+    } catch (const std::bad_alloc&) {
+        error = path + ": out of memory (error 7)";
+        return 0;
+    }
+}
+
+HGDI decode_image(const std::vector<uint8_t>& data, const std::string& name, std::string& error) {
+    try {
+        return decode_bytes(data, name, error);
+    } catch (const std::bad_alloc&) {
+        error = name + ": out of memory (error 7)";
+        return 0;
+    }
 }
 
 bool save_surface(HGDI h, const std::string& path, std::string& error) {
@@ -270,27 +403,33 @@ bool save_surface(HGDI h, const std::string& path, std::string& error) {
         for (int y = 0; y < s.height; ++y)
             std::memcpy(&out[54 + stride * static_cast<size_t>(s.height - 1 - y)], &bgr[static_cast<size_t>(y) * s.width * 3],
                         static_cast<size_t>(s.width) * 3);
-        std::ofstream f(path, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-        f.close();
-        if (!f) {
-            error = "cannot write " + path;
-            std::remove(path.c_str());
-            return false;
-        }
-        return true;
+        return write_whole_file(path, out.data(), out.size(), error);
     }
     png_image p{};
     p.version = PNG_IMAGE_VERSION;
     p.width = static_cast<png_uint_32>(s.width);
     p.height = static_cast<png_uint_32>(s.height);
     p.format = PNG_FORMAT_BGR;
-    if (!png_image_write_to_file(&p, path.c_str(), 0, bgr.data(), 0, nullptr)) {
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&p, nullptr, &size, 0, bgr.data(), 0, nullptr)) {
         error = "cannot write " + path + ": " + p.message;
-        std::remove(path.c_str());
         return false;
     }
-    return true;
+    std::vector<uint8_t> png(size);
+    if (!png_image_write_to_memory(&p, png.data(), &size, 0, bgr.data(), 0, nullptr)) {
+        error = "cannot write " + path + ": " + p.message;
+        return false;
+    }
+    return write_whole_file(path, png.data(), size, error);
+}
+
+bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error) {
+    // beside the target first; the target is replaced only by a complete file, and
+    // anything that is not an ordinary file we may write is left alone
+    t2::platform::ReplacingFile file;
+    if (file.open(path) && file.write(data, bytes) && file.commit()) return true;
+    error = "cannot write " + file.message() + " (error " + std::to_string(file.os_error()) + ")";
+    return false;
 }
 
 }  // namespace host

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
-#include <fstream>
 #include <thread>
 
 #include "host/list_box.hpp"
+#include "host/picture.hpp"
 #include "host/verbs.hpp"
 #include "platform/mci/mci.hpp"
 
@@ -15,14 +15,14 @@ namespace host {
 namespace {
 
 // A one-second 440 Hz tone as a 16-bit mono WAV file.
-bool write_tone(const std::string& path) {
+bool write_tone(const std::string& path, std::string& error) {
     const uint32_t rate = 22050, samples = rate;
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-    f.write("RIFF", 4);
+    std::string f;
+    auto u32 = [&](uint32_t v) { f.append(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { f.append(reinterpret_cast<const char*>(&v), 2); };
+    f.append("RIFF", 4);
     u32(36 + samples * 2);
-    f.write("WAVEfmt ", 8);
+    f.append("WAVEfmt ", 8);
     u32(16);
     u16(1);
     u16(1);
@@ -30,10 +30,10 @@ bool write_tone(const std::string& path) {
     u32(rate * 2);
     u16(2);
     u16(16);
-    f.write("data", 4);
+    f.append("data", 4);
     u32(samples * 2);
     for (uint32_t i = 0; i < samples; ++i) u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate))));
-    return static_cast<bool>(f);
+    return write_whole_file(path, f.data(), f.size(), error);
 }
 
 }  // namespace
@@ -42,8 +42,9 @@ int demo_media(const std::string& dir, std::string& report_text) {
     _MP3Class* p = nullptr;
     if (FAILED(T2CoCreateInstance(CLSID_MP3Class, IID__MP3Class, reinterpret_cast<void**>(&p)))) return 1;
     const std::string tone = dir + "/tone.wav", list = dir + "/playlist.m3u";
-    if (!write_tone(tone)) {
-        std::fprintf(stderr, "tavolin2 demo: cannot write %s\n", tone.c_str());
+    std::string error;
+    if (!write_tone(tone, error)) {
+        std::fprintf(stderr, "tavolin2 demo: %s\n", error.c_str());
         p->Release();
         return 1;
     }

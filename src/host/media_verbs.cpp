@@ -1,17 +1,23 @@
 // tavolin2 mci (a console for the media channel), playlist and play.
 #include <poll.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "host/list_box.hpp"
 #include "host/verbs.hpp"
+#include "platform/files.hpp"
 #include "platform/mci/mci.hpp"
 
 namespace host {
@@ -62,6 +68,17 @@ int cmd_playlist(int argc, char** argv) {
         return 2;
     }
     const std::string verb = argv[0];
+    // a play list is a file of lines: a folder, a pipe or a device (/dev/zero) is refused
+    if (verb != "save" && !t2::platform::is_regular_file(argv[1])) {
+        std::fprintf(stderr, "tavolin2 playlist: %s: not an ordinary file\n", argv[1]);
+        return 1;
+    }
+    if (verb == "save")
+        for (int i = 2; i < argc; ++i)
+            if (std::strpbrk(argv[i], "\r\n")) {  // it would come back as two entries
+                std::fprintf(stderr, "tavolin2 playlist: entry %d holds a line break\n", i - 1);
+                return 2;
+            }
     _MP3Class* player = new_player();
     ListBox* list = ListBox::make();
     BSTR file = SysAllocStringUTF8(argv[1]);
@@ -76,8 +93,20 @@ int cmd_playlist(int argc, char** argv) {
         ListBox* filled = ListBox::make(entries);
         box.pdispVal = filled;
         hr = player->MP3SavePlayList(&file, &box, &r);
-        std::printf("%zu entries written to %s\n", entries.size(), argv[1]);
         filled->Release();
+        // the member goes on silently past a failed write: what reached the file says it
+        std::ifstream back(argv[1], std::ios::binary);
+        size_t lines = 0;
+        for (std::string line; std::getline(back, line);) ++lines;
+        if (SUCCEEDED(hr) && (!back.eof() || lines != entries.size())) {
+            std::fprintf(stderr, "tavolin2 playlist: %s: %zu of %zu entries written\n", argv[1], lines,
+                         entries.size());
+            SysFreeString(file);
+            list->Release();
+            player->Release();
+            return 1;
+        }
+        if (SUCCEEDED(hr)) std::printf("%zu entries written to %s\n", entries.size(), argv[1]);
     } else {
         hr = player->MP3OpenPlayList(&file, &box, &r);
         if (verb == "titles") {
@@ -97,6 +126,106 @@ int cmd_playlist(int argc, char** argv) {
     return FAILED(hr) ? report(hr) : 0;
 }
 
+namespace {
+
+volatile sig_atomic_t g_interrupted = 0;
+void on_interrupt(int) { g_interrupted = 1; }
+
+// The terminal in single-key mode while the console runs, and as it was after it,
+// also when Ctrl-C ends it.
+class RawTerminal {
+public:
+    RawTerminal() : tty_(isatty(0) != 0) {
+        if (!tty_) return;
+        tcgetattr(0, &saved_);
+        termios raw = saved_;
+        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        tcsetattr(0, TCSANOW, &raw);
+    }
+    ~RawTerminal() {
+        if (tty_) tcsetattr(0, TCSANOW, &saved_);
+    }
+    bool tty() const { return tty_; }
+
+private:
+    bool tty_;
+    termios saved_{};
+};
+
+// A key of the console: a letter, or an arrow (its escape sequence read whole).
+enum Key { kNone, kQuit, kPause, kNext, kPrevious, kBack, kOn };
+Key read_key(int wait_ms) {
+    pollfd fd{0, POLLIN, 0};
+    if (poll(&fd, 1, wait_ms) <= 0) return kNone;
+    char c = 0;
+    if (read(0, &c, 1) != 1) return kQuit;  // end of input
+    if (c == 'q') return kQuit;
+    if (c == ' ') return kPause;
+    if (c == 'n') return kNext;
+    if (c == 'p') return kPrevious;
+    if (c == 27) {
+        char seq[2] = {};
+        if (poll(&fd, 1, 50) > 0 && read(0, &seq[0], 1) == 1 && seq[0] == '[' && poll(&fd, 1, 50) > 0 &&
+            read(0, &seq[1], 1) == 1) {
+            if (seq[1] == 'C') return kOn;
+            if (seq[1] == 'D') return kBack;
+        }
+    }
+    return kNone;
+}
+
+bool playable_name(const std::string& file) {
+    static const char* const kKnown[] = {".mp3", ".mp2", ".wav", ".ogg", ".flac", ".m4a", ".mpg", ".mpeg", ".avi", ".mp4", ".mkv", ".webm", ".mov"};
+    std::string lower = file;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* k : kKnown)
+        if (lower.size() > std::strlen(k) && lower.compare(lower.size() - std::strlen(k), std::string::npos, k) == 0) return true;
+    return false;
+}
+
+// The entries of a play list file, read by MP3OpenPlayList.
+std::vector<std::string> play_list(_MP3Class* player, const std::string& file) {
+    ListBox* list = ListBox::make();
+    BSTR name = SysAllocStringUTF8(file.c_str());
+    VARIANT box;
+    VariantInit(&box);
+    box.vt = VT_DISPATCH;
+    box.pdispVal = list;
+    VARIANT r;
+    player->MP3OpenPlayList(&name, &box, &r);
+    std::vector<std::string> entries = list->entries();
+    SysFreeString(name);
+    list->Release();
+    return entries;
+}
+
+bool start(_MP3Class* p, const std::string& file) {
+    BSTR name = SysAllocStringUTF8(file.c_str());
+    p->put_MP3File(name);
+    SysFreeString(name);
+    p->MP3Play();
+    VARIANT_BOOL playing = VARIANT_FALSE;
+    p->MP3Playing(&playing);
+    return playing != 0;
+}
+
+// Moves by `seconds` from the position now, not before the start.
+void seek_by(_MP3Class* p, double seconds) {
+    VARIANT ms;
+    p->MP3PositionInMS(&ms);
+    VARIANT target;
+    VariantInit(&target);
+    target.vt = VT_R8;
+    target.dblVal = std::max(0.0, ms.vt == VT_R8 ? ms.dblVal / 1000.0 + seconds : 0.0);
+    VARIANT r;
+    p->MP3ChangePositionTo(&target, &r);
+    VariantClear(&ms);
+}
+
+}  // namespace
+
 int cmd_play(int argc, char** argv) {
     double seconds = -1;
     std::string file;
@@ -105,63 +234,71 @@ int cmd_play(int argc, char** argv) {
         else if (file.empty()) file = argv[i];
     }
     if (file.empty()) {
-        std::fprintf(stderr, "usage: tavolin2 play FILE [--seconds N]\n");
+        std::fprintf(stderr, "usage: tavolin2 play FILE|PLAYLIST [--seconds N]\n");
         return 2;
     }
     if (!t2::mci::real_backend_available())
         std::fprintf(stderr, "note: this build has no libmpv; the simulated backend plays silently\n");
     _MP3Class* p = new_player();
-    BSTR name = SysAllocStringUTF8(file.c_str());
-    p->put_MP3File(name);
-    SysFreeString(name);
-    p->MP3Play();
-    VARIANT_BOOL playing = VARIANT_FALSE;
-    p->MP3Playing(&playing);
-    if (!playing) {
-        std::fprintf(stderr, "tavolin2: %s does not play\n", file.c_str());
+    std::vector<std::string> entries = playable_name(file) ? std::vector<std::string>{file} : play_list(p, file);
+    if (entries.empty()) {
+        std::fprintf(stderr, "tavolin2: %s holds no entries\n", file.c_str());
         p->Release();
         return 1;
     }
-    VARIANT length;
-    p->MP3Duration(&length);
-    const bool tty = isatty(0);
-    termios saved{};
-    if (tty) {
-        tcgetattr(0, &saved);
-        termios raw = saved;
-        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-        tcsetattr(0, TCSANOW, &raw);
-        std::fprintf(stderr, "space: pause or resume, q: quit\n");
+    size_t at = 0;
+    if (!start(p, entries[at])) {
+        std::fprintf(stderr, "tavolin2: %s does not play\n", entries[at].c_str());
+        p->Release();
+        return 1;
     }
-    auto start = std::chrono::steady_clock::now();
+    RawTerminal terminal;
+    g_interrupted = 0;
+    struct sigaction action{}, previous{};
+    action.sa_handler = on_interrupt;
+    sigaction(SIGINT, &action, &previous);
+    if (terminal.tty())
+        std::fprintf(stderr, "space: pause or resume, left/right: 5 s back/on, n/p: next/previous entry, q: quit\n");
+    auto begun = std::chrono::steady_clock::now();
     bool paused = false;
-    while (true) {
-        VARIANT pos;
+    while (!g_interrupted) {
+        VARIANT pos, length;
         p->MP3Position(&pos);
-        std::fprintf(stderr, "\r%s / %s %s", show(pos).c_str(), show(length).c_str(), paused ? "(paused)" : "        ");
+        p->MP3Duration(&length);
+        std::string where = entries.size() > 1 ? "[" + std::to_string(at + 1) + "/" + std::to_string(entries.size()) + "] " : "";
+        std::fprintf(stderr, "\r%s%s / %s %s", where.c_str(), show(pos).c_str(), show(length).c_str(), paused ? "(paused)" : "        ");
+        std::fflush(stderr);  // the player's libraries may leave stderr buffered
         VariantClear(&pos);
+        VariantClear(&length);
+        VARIANT_BOOL playing = VARIANT_FALSE;
         p->MP3Playing(&playing);
-        if (!playing && !paused) break;
-        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        int step = 0;
+        if (!playing && !paused) {
+            if (at + 1 >= entries.size()) break;
+            step = 1;  // the next entry when one ends
+        }
+        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
         if (seconds >= 0 && elapsed >= seconds) break;
-        pollfd fd{0, POLLIN, 0};
-        if (tty && poll(&fd, 1, 1000) > 0) {
-            char c = 0;
-            if (read(0, &c, 1) == 1) {
-                if (c == 'q') break;
-                if (c == ' ') {
-                    paused ? p->MP3Resume() : p->MP3Pause();
-                    paused = !paused;
-                }
-            }
-        } else if (!tty) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(seconds >= 0 && seconds < 1 ? 100 : 1000));
+        const Key key = !terminal.tty() ? kNone : read_key(200);
+        if (!terminal.tty()) std::this_thread::sleep_for(std::chrono::milliseconds(seconds >= 0 && seconds < 1 ? 100 : 250));
+        if (key == kQuit) break;
+        if (key == kPause) {
+            paused ? p->MP3Resume() : p->MP3Pause();
+            paused = !paused;
+        }
+        if (key == kOn || key == kBack) seek_by(p, key == kOn ? 5 : -5);
+        if (key == kNext && at + 1 < entries.size()) step = 1;
+        if (key == kPrevious && at > 0) step = -1;
+        if (step) {
+            at = static_cast<size_t>(static_cast<long>(at) + step);
+            p->MP3Stop();
+            paused = false;
+            if (!start(p, entries[at])) std::fprintf(stderr, "\ntavolin2: %s does not play\n", entries[at].c_str());
         }
     }
     std::fprintf(stderr, "\n");
-    if (tty) tcsetattr(0, TCSANOW, &saved);
+    sigaction(SIGINT, &previous, nullptr);
     p->MP3Stop();
-    VariantClear(&length);
     p->Release();
     return 0;
 }

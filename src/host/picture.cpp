@@ -9,6 +9,7 @@ using namespace t2::gdi;
 
 Picture::Picture(HGDI handle, Type type, bool owns, int width, int height)
     : handle_(handle), type_(type), owns_(owns), width_(width), height_(height) {
+    also_answer(IID_IPictureDisp);  // the classes check a Picture argument for it
     // Handle is the default member, as the platform's picture has it
     add("Handle", DISPID_VALUE, Get, [this](int, Args&) { return Value::i4(handle_); });
     add("hPal", Get, [](int, Args&) { return Value::i4(0); });

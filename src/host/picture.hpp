@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "host/dispatch_object.hpp"
 #include "platform/gdi/gdi.hpp"
@@ -30,9 +31,14 @@ private:
 
 // Loads an image file into a new 24-bit bitmap section; 0 with a message on failure.
 t2::gdi::HGDI load_image(const std::string& path, std::string& error);
+// The same for the bytes of an image file; `name` heads the messages.
+t2::gdi::HGDI decode_image(const std::vector<uint8_t>& data, const std::string& name, std::string& error);
 // A picture of an image file (nullptr with a message on failure).
 Picture* load_picture(const std::string& path, std::string& error);
 // Saves the surface of a bitmap or device context as PNG, or as BMP when the name ends in .bmp.
 bool save_surface(t2::gdi::HGDI dc_or_bitmap, const std::string& path, std::string& error);
+// Writes a file whole or not at all (a failure leaves the old file as it was); the
+// message names the file, the system's reason and its error number.
+bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error);
 
 }  // namespace host

@@ -14,6 +14,7 @@
 #include "platform/gdi/gdi.hpp"
 #include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
+#include "imaging/file_name.hpp"
 
 namespace t2 {
 namespace {
@@ -29,9 +30,12 @@ public:
     void Class_Terminate() { ClearUp(); }  // the object is ending: no calls through its interface now
 
 private:
-    // The pixel grid over the memory at m_lBitsAddr: byte within the row, row from the bottom.
+    // The pixel grid over the section's memory: byte within the row, row from the bottom.
     // An object without pixel memory gets an empty grid, so no access reaches memory.
     Grid<uint8_t> pixel_grid();
+    // The section's own memory of `bytes` bytes, reached through its handle (never
+    // through the published address, which is 0 for memory above the 32-bit window).
+    uint8_t* section_memory(size_t bytes) const { return m_hSection ? bitmap_bits(m_hSection, bytes) : nullptr; }
     void ResampleInto(DibRef& target);
     static bool WriteFailed(Long result, Long requested, Long written) {
         return result == 0 || written != requested;
@@ -46,8 +50,8 @@ private:
 
 Grid<uint8_t> DibSection::pixel_grid() {
     Long bpsl = get_BytesPerScanLine();
-    if (m_lBitsAddr == 0 || bpsl <= 0 || m_tHeader.biHeight <= 0) return {};
-    uint8_t* base = address_of(m_lBitsAddr, static_cast<size_t>(bpsl) * static_cast<size_t>(m_tHeader.biHeight));
+    if (m_hSection == 0 || bpsl <= 0 || m_tHeader.biHeight <= 0) return {};
+    uint8_t* base = section_memory(static_cast<size_t>(bpsl) * static_cast<size_t>(m_tHeader.biHeight));
     if (!base) return {};
     return Grid<uint8_t>(base, bpsl, m_tHeader.biHeight, bpsl);
 }
@@ -203,6 +207,10 @@ void DibSection::ClearUp() {
 }
 
 DibRef DibSection::Resample(Long lNewHeight, Long lNewWidth) {
+    // A zero or negative size is a failed creation: Nothing, without error.  (Create
+    // itself takes a negative height as a top-down section, as the platform does;
+    // a resampled picture is always bottom-up.)
+    if (lNewWidth <= 0 || lNewHeight <= 0) return {};
     auto target = ComPtr<IUnknown>::adopt(create_cDIBSection()).query<_cDIBSection>(IID__cDIBSection);
     VARIANT_BOOL made = VARIANT_FALSE;
     check(target->Create(lNewWidth, lNewHeight, &made));
@@ -223,12 +231,12 @@ DibRef DibSection::Resample(Long lNewHeight, Long lNewWidth) {
 void DibSection::ResampleInto(DibRef& target) {
     Grid<uint8_t> src = pixel_grid();
     if (src.rows() == 0) raise(err::ObjectNotSet);  // no pixel memory to read
-    Long dW = 0, dH = 0, dBits = 0, dBpsl = 0;
+    Long dW = 0, dH = 0, dSection = 0, dBpsl = 0;
     check(target->get_Width(&dW));
     check(target->get_Height(&dH));
-    check(target->get_DIBSectionBitsPtr(&dBits));
+    check(target->get_hDib(&dSection));
     check(target->get_BytesPerScanLine(&dBpsl));
-    uint8_t* dbase = address_of(dBits, static_cast<size_t>(dBpsl) * static_cast<size_t>(dH));
+    uint8_t* dbase = bitmap_bits(dSection, static_cast<size_t>(dBpsl) * static_cast<size_t>(dH));
     if (!dbase) raise(err::ObjectNotSet);
     Grid<uint8_t> dst(dbase, dBpsl, dH, dBpsl);
 
@@ -272,33 +280,28 @@ void DibSection::ResampleInto(DibRef& target) {
 bool DibSection::SavePicture(String sFileName) {
     const Long bfSize = checked::add<Long>(static_cast<Long>(m_tHeader.biSizeImage), 54);
     // Without pixel memory there is nothing to write: refused before the file is touched.
-    const uint8_t* pixels = m_lBitsAddr ? address_of(m_lBitsAddr, m_tHeader.biSizeImage) : nullptr;
+    const uint8_t* pixels = section_memory(m_tHeader.biSizeImage);
     if (!pixels) return false;
-    const int32_t file = platform::CreateFileA(to_utf8(sFileName), platform::GENERIC_READ | platform::GENERIC_WRITE,
-                                               0, nullptr, platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL, 0);
-    const uint32_t last_error = platform::GetLastError();
-    if (file == platform::INVALID_HANDLE_VALUE) {
+    // The file is written beside the target and replaces it only when complete: a failed
+    // save leaves what was there before, and a folder, device or read-only file is refused.
+    platform::ReplacingFile file;
+    if (!file.open(file_name(sFileName))) {
         Bstr message;
-        check(self()->ApiError(static_cast<Long>(last_error), message.out()));
-        throw Error(17, message.str(), kSaveErrorSource);
+        check(self()->ApiError(static_cast<Long>(file.error()), message.out()));
+        throw Error(err::CantPerform, message.str(), kSaveErrorSource);
     }
     uint8_t file_header[14] = {'B', 'M'};
     std::memcpy(file_header + 2, &bfSize, 4);
     const uint32_t offset = 54;
     std::memcpy(file_header + 10, &offset, 4);
-    bool complete = false;
-    uint32_t written = 0;
-    int ok = platform::WriteFile(file, file_header, 14, &written, nullptr);
-    if (!WriteFailed(ok, 14, static_cast<Long>(written))) {
-        ok = platform::WriteFile(file, &m_tHeader, 40, &written, nullptr);
-        if (!WriteFailed(ok, 40, static_cast<Long>(written))) {
-            ok = platform::WriteFile(file, pixels, m_tHeader.biSizeImage, &written, nullptr);
-            complete = !WriteFailed(ok, static_cast<Long>(m_tHeader.biSizeImage), static_cast<Long>(written));
-        }
-    }
-    // data that did not reach the file shows at close: then the file is not complete either
-    if (!platform::CloseHandle(file)) complete = false;
-    return complete;
+    // each write is judged as the platform's call would report it: all the bytes, or none counted
+    auto put = [&](const void* data, uint32_t bytes) {
+        const bool ok = file.write(data, bytes);
+        return !WriteFailed(ok ? 1 : 0, static_cast<Long>(bytes), ok ? static_cast<Long>(bytes) : 0);
+    };
+    const bool complete = put(file_header, 14) && put(&m_tHeader, 40) && put(pixels, m_tHeader.biSizeImage);
+    // data that did not reach the disk shows at commit: then the save is not complete either
+    return complete && file.commit();
 }
 
 String DibSection::ApiError(Long e) {

@@ -12,6 +12,7 @@
 #include "platform/files.hpp"
 #include "platform/gdi/gdi.hpp"
 #include "platform/pump.hpp"
+#include "imaging/file_name.hpp"
 
 namespace t2 {
 namespace {
@@ -23,47 +24,31 @@ constexpr Long kBestColours = 236, kBestLevels = 6;
 // Output goes to the file in pieces of this size.
 constexpr size_t kFileBuffer = 1 << 16;
 
-// The open output file: buffered; a failed write is remembered and ends the save.
+// The output file: buffered in front of a file that replaces the target only
+// when complete; a failed write is remembered and ends the save.
 class OutputFile {
 public:
-    explicit OutputFile(int32_t fd) : fd_(fd) { buffer_.reserve(kFileBuffer); }
-    ~OutputFile() {
-        if (fd_ >= 0) platform::CloseHandle(fd_);
-    }
+    OutputFile() { buffer_.reserve(kFileBuffer); }
+    bool open(const std::string& name) { return file_.open(name); }
+    uint32_t open_error() const { return file_.error(); }
     void write(const void* p, size_t n) {
         const auto* b = static_cast<const uint8_t*>(p);
         buffer_.insert(buffer_.end(), b, b + n);
         if (buffer_.size() >= kFileBuffer) flush();
     }
     void flush() {
-        if (failed_ || buffer_.empty()) {
-            buffer_.clear();
-            return;
-        }
-        uint32_t written = 0;
-        if (!platform::WriteFile(fd_, buffer_.data(), static_cast<uint32_t>(buffer_.size()), &written, nullptr) ||
-            written != buffer_.size())
-            fail();
+        if (!file_.failed() && !buffer_.empty()) file_.write(buffer_.data(), buffer_.size());
         buffer_.clear();
     }
     bool close() {
         flush();
-        if (!platform::CloseHandle(fd_) && !failed_) fail();
-        fd_ = -1;
-        return !failed_;
+        return file_.commit();
     }
-    uint32_t error() const { return error_; }
+    uint32_t error() const { return file_.error() ? file_.error() : 112; }
 
 private:
-    void fail() {
-        failed_ = true;
-        error_ = platform::GetLastError();
-        if (!error_) error_ = 112;  // a write that fell short: the disk is full
-    }
-    int32_t fd_;
+    platform::ReplacingFile file_;  // removed unless committed, however the save ends
     std::vector<uint8_t> buffer_;
-    bool failed_ = false;
-    uint32_t error_ = 0;
 };
 
 class GifWriter : public ImplOf<_GIF> {
@@ -71,6 +56,7 @@ public:
     T2_MEMBERS__GIF(T2_NATURAL_DECL)
 
 private:
+    T2_EVENTS__GIF(T2_EVENT_RAISER)
     bool m_bBestQuality = false;
     bool m_bBusy = false;
     DibRef m_cDib;
@@ -88,8 +74,8 @@ struct Busy {
 
 // The runtime's error for a failed file write: 61 for a full disk, 57 otherwise.
 [[noreturn]] void raise_write_error(uint32_t platform_error) {
-    if (platform_error == 112) raise(61);
-    raise(57);
+    if (platform_error == 112) raise(err::DiskFull);
+    raise(err::DeviceIO);
 }
 
 bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans, Long TransColor) {
@@ -154,6 +140,9 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
         check(m_cDib->get_Height(&dib_h));
         check(m_cDib->ClearUp());  // its pixels have given their palette; the 8-bit copy comes next
     } else {
+        // the 24-bit copy this path skips fails with error 6 when its size leaves a Long;
+        // the save fails the same way without making it
+        checked::mul<Long>(m_lHeight, checked::add<Long>(checked::mul<Long>(3, m_lWidth), 3) & ~3);
         check(palette->CreateWebSafe());
     }
     check(palette->get_Count(&count));
@@ -199,27 +188,14 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
         }
     }
 
-    // 8. replace any file of that name
-    const std::string name = to_utf8(sFileName);
-    // only an ordinary file is replaced: a folder or a device of that name is refused, never removed
-    if (platform::GetFileAttributesA(name) != 0xFFFFFFFFu &&
-        (!platform::is_regular_file(name) || !platform::DeleteFileA(name)))
-        raise(err::PathFileAccess, u"Path/File access error: " + sFileName + u" cannot be replaced");
-    int32_t fd = platform::CreateFileA(name, platform::GENERIC_WRITE, 0, nullptr, platform::CREATE_NEW,
-                                       platform::FILE_ATTRIBUTE_NORMAL, 0);
-    if (fd == platform::INVALID_HANDLE_VALUE) {
-        uint32_t e = platform::GetLastError();
-        raise(e == 3 ? 76 : e == 5 ? err::PathFileAccess : 52);  // path not found, access, bad file name
+    // 8. the file: written beside the target, which it replaces once complete; a folder,
+    // a device or a file we may not write is refused and stays as it is
+    OutputFile out;
+    if (!out.open(file_name(sFileName))) {
+        const uint32_t e = out.open_error();
+        // path not found, access, a full disk; otherwise the name is no good
+        raise(e == 3 ? err::PathNotFound : e == 5 ? err::PathFileAccess : e == 112 ? err::DiskFull : err::BadFileName);
     }
-    OutputFile out(fd);
-    bool complete = false;
-    struct RemoveIncomplete {
-        const std::string& name;
-        bool& complete;
-        ~RemoveIncomplete() {
-            if (!complete) platform::DeleteFileA(name);
-        }
-    } remove_incomplete{name, complete};
 
     // 9. signature, screen, colour table, extension, image descriptor, code size
     out.write(UseTrans ? "GIF89a" : "GIF87a", 6);
@@ -248,7 +224,7 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
             if (m_lWidth > 0) lzw.encode_row(row.data(), m_lWidth);
         });
         if (i % 10 == 0) {
-            resume_next([&] { raise_event(1, {Variant(round_to<Integer>(i * 100.0 / m_lHeight))}); });
+            resume_next([&] { raise_Progress(round_to<Integer>(i * 100.0 / m_lHeight)); });
             platform::DoEvents();
         }
     }
@@ -257,7 +233,6 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     const uint8_t trailer = 0x3B;
     out.write(&trailer, 1);
     if (!out.close()) raise_write_error(out.error());
-    complete = true;
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/gdi/gdi.hpp"
 #include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
+#include "imaging/file_name.hpp"
 
 namespace t2 {
 namespace {
@@ -58,6 +59,7 @@ public:
     T2_MEMBERS__cPalette(T2_NATURAL_DECL)
 
 private:
+    T2_EVENTS__cPalette(T2_EVENT_RAISER)
     Byte& component(Variant& index, int which);
     Long take_node();
     void release_node(Long n);
@@ -149,56 +151,51 @@ void Palette::CreateWebSafe() {
     for (int k = 0; k < 8; ++k) set(248 + k, kHigh[k][0], kHigh[k][1], kHigh[k][2]);
 }
 
+// An open file of the platform, closed however the member ends.
+struct PlatformFile {
+    int32_t handle;
+    ~PlatformFile() {
+        if (handle != platform::INVALID_HANDLE_VALUE) platform::CloseHandle(handle);
+    }
+};
+
 bool Palette::Load(String sFileName, Long& lPosition) {
-    int32_t file = platform::CreateFileA(to_utf8(sFileName), platform::GENERIC_READ, 0, nullptr,
-                                         platform::OPEN_EXISTING, platform::FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == platform::INVALID_HANDLE_VALUE) return false;
+    // only an ordinary file is opened: a folder, a pipe or a device is refused here
+    PlatformFile file{platform::CreateFileA(file_name(sFileName), platform::GENERIC_READ, 0, nullptr,
+                                            platform::OPEN_EXISTING, platform::FILE_ATTRIBUTE_NORMAL, 0)};
+    if (file.handle == platform::INVALID_HANDLE_VALUE) return false;
     if (lPosition < 1) {
         lPosition = 0;
-    } else if (platform::SetFilePointer(file, lPosition, nullptr, platform::FILE_BEGIN) == 0xFFFFFFFFu) {
-        platform::CloseHandle(file);
+    } else if (platform::SetFilePointer(file.handle, lPosition, nullptr, platform::FILE_BEGIN) == 0xFFFFFFFFu) {
         return false;
     }
     int32_t count = 0;
     uint32_t got = 0;
-    if (!platform::ReadFile(file, &count, 4, &got, nullptr) || got != 4 || count < 1 || count > kMaxRecordEntries) {
-        platform::CloseHandle(file);
+    if (!platform::ReadFile(file.handle, &count, 4, &got, nullptr) || got != 4 || count < 1 ||
+        count > kMaxRecordEntries)
         return false;
-    }
     m_lCount = count;
     m_entries.assign(static_cast<size_t>(count) * 4, 0);
     const uint32_t want = static_cast<uint32_t>(count) * 4;
-    bool read = platform::ReadFile(file, m_entries.data(), want, &got, nullptr) && got == want;
-    platform::CloseHandle(file);
-    if (!read) return false;
+    if (!platform::ReadFile(file.handle, m_entries.data(), want, &got, nullptr) || got != want) return false;
     lPosition = checked::add<Long>(lPosition, static_cast<Long>(4 + want));
     return true;
 }
 
 bool Palette::Save(String sFileName, Long lPosition) {
-    // at offset 0 the file becomes exactly the record; elsewhere the bytes around it stay
-    int32_t file = platform::CreateFileA(to_utf8(sFileName), platform::GENERIC_WRITE, 0, nullptr,
-                                         lPosition >= 1 ? platform::OPEN_ALWAYS : platform::CREATE_ALWAYS,
-                                         platform::FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == platform::INVALID_HANDLE_VALUE) return false;
-    if (lPosition >= 1 && platform::SetFilePointer(file, lPosition, nullptr, platform::FILE_BEGIN) == 0xFFFFFFFFu) {
-        platform::CloseHandle(file);
-        return false;
-    }
-    uint32_t written = 0;
+    // The record goes into a new file beside the target, which replaces the target only
+    // when complete.  At offset 0 the file becomes exactly the record; elsewhere it starts
+    // as a copy of the old file, so the bytes around the record stay.
+    platform::ReplacingFile file;
+    const auto start = lPosition >= 1 ? platform::ReplacingFile::Start::Existing : platform::ReplacingFile::Start::Empty;
+    if (!file.open(file_name(sFileName), start)) return false;
+    if (lPosition >= 1 && !file.seek(static_cast<uint64_t>(lPosition))) return false;
+    // there are no entries to write: the old file stays as it was
+    if (m_lCount == 0) raise(err::Subscript);
     const int32_t count = m_lCount;
-    if (!platform::WriteFile(file, &count, 4, &written, nullptr) || written != 4) {
-        platform::CloseHandle(file);
-        return false;
-    }
-    if (m_lCount == 0) {
-        platform::CloseHandle(file);
-        raise(err::Subscript);  // there are no entries to write
-    }
-    const uint32_t want = static_cast<uint32_t>(m_lCount) * 4;
-    bool ok = platform::WriteFile(file, m_entries.data(), want, &written, nullptr) && written == want;
-    if (!platform::CloseHandle(file)) ok = false;
-    return ok;
+    if (!file.write(&count, 4)) return false;
+    if (!file.write(m_entries.data(), static_cast<size_t>(m_lCount) * 4)) return false;
+    return file.commit();
 }
 
 // ---- the octree ----
@@ -293,10 +290,10 @@ bool Palette::fold() {
 
 void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
     if (!cdib) raise(err::ObjectNotSet);
-    Long height = 0, bpsl = 0, bits = 0, width = 0;
+    Long height = 0, bpsl = 0, section = 0, width = 0;
     check(cdib->get_Height(&height));
     check(cdib->get_BytesPerScanLine(&bpsl));
-    check(cdib->get_DIBSectionBitsPtr(&bits));
+    check(cdib->get_hDib(&section));  // the memory is reached through the section, not its published address
     check(cdib->get_Width(&width));
     m_bLevels = narrow<Byte>(nLevels);
     const uint32_t start = platform::timeGetTime();
@@ -307,11 +304,11 @@ void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
     m_lLeafCount = 0;
     for (Long k = 0; k <= 7; ++k) m_lLevelList(k) = 0;
 
-    raise_event(1, {Variant(checked::add<Long>(checked::sub<Long>(height, 1), PalSize))});
+    raise_InitProgress(checked::add<Long>(checked::sub<Long>(height, 1), PalSize));
 
     // the pixel grid over the section's memory: byte within the row, row from the bottom
-    uint8_t* base = (bits && bpsl > 0 && height > 0)
-                        ? gdi::address_of(bits, static_cast<size_t>(bpsl) * static_cast<size_t>(height))
+    uint8_t* base = (section && bpsl > 0 && height > 0)
+                        ? gdi::bitmap_bits(section, static_cast<size_t>(bpsl) * static_cast<size_t>(height))
                         : nullptr;
     Grid<uint8_t> grid = base ? Grid<uint8_t>(base, bpsl, height, bpsl) : Grid<uint8_t>();
     for (Long y = 0; y < height; ++y) {
@@ -328,7 +325,7 @@ void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
                 break;
             }
         }
-        raise_event(2, {Variant(y)});
+        raise_Progress(y);
     }
 
     check(self()->Clear());
@@ -338,9 +335,9 @@ void Palette::CreateOptimal(DibRef& cdib, Long PalSize, Long nLevels) {
         if (!node.leaf) continue;
         const double n = node.count;
         check(self()->Add(round_to<Byte>(node.red / n), round_to<Byte>(node.green / n), round_to<Byte>(node.blue / n)));
-        raise_event(2, {Variant(j)});
+        raise_Progress(j);
     }
-    raise_event(3, {Variant(static_cast<Long>(platform::timeGetTime() - start))});
+    raise_Complete(static_cast<Long>(platform::timeGetTime() - start));
 }
 
 void Palette::EraseNodes() {

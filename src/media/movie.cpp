@@ -285,24 +285,30 @@ Variant Movie::setPositionTo(Long& Second) {
     return {};
 }
 
+// The relative moves read the position first and work the target out after it,
+// so a target that overflows still has sent the position's queries.
 Variant Movie::rewindByMS(Long& numMS) {
     act(u"set movie time format ms");
-    const Long target = checked::sub<Long>(position_ms(), numMS);
+    const Long now = position_ms();
+    const Long target = checked::sub<Long>(now, numMS);
     return act(u"play movie from " + number_text(target));
 }
 Variant Movie::forwardByMS(Long& numMS) {
     act(u"set movie time format ms");
-    const Long target = checked::add<Long>(position_ms(), numMS);
+    const Long now = position_ms();
+    const Long target = checked::add<Long>(now, numMS);
     return act(u"play movie from " + number_text(target));
 }
 Variant Movie::rewindBySeconds(Long& numSec) {
     act(u"set movie time format ms");
-    const Long target = checked::sub<Long>(position_ms(), checked::mul<Long>(numSec, 1000));
+    const Long now = position_ms();
+    const Long target = checked::sub<Long>(now, checked::mul<Long>(numSec, 1000));
     return act(u"play movie from " + number_text(target));
 }
 Variant Movie::forwardBySeconds(Long& numSec) {
     act(u"set movie time format ms");
-    const Long target = checked::add<Long>(position_ms(), checked::mul<Long>(numSec, 1000));
+    const Long now = position_ms();
+    const Long target = checked::add<Long>(now, checked::mul<Long>(numSec, 1000));
     return act(u"play movie from " + number_text(target));
 }
 Variant Movie::rewindByFrames(Long& numFrames) {

@@ -2,9 +2,9 @@
 // addressed by its quoted path; positions and lengths as numbers and clock
 // texts; play lists kept in a caller's list control and in text files.
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "frame/com.hpp"
 #include "platform/mci/mci.hpp"
@@ -60,6 +60,21 @@ String LeftOfLastChar(const String& text, char16_t ch) {
     narrow<Integer>(static_cast<int64_t>(text.size()));  // positions are 16-bit
     size_t at = text.rfind(ch);
     return at == String::npos ? String() : text.substr(0, at);
+}
+
+// The bytes of a file: error 53 when it cannot be opened, 57 when it cannot be
+// read (a folder, say).  Plain C reads, so no stream exception can escape.
+std::string read_whole_file(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) raise(err::FileNotFound);
+    std::string bytes;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) raise(err::DeviceIO);
+    return bytes;
 }
 
 class Mp3Player : public ImplOf<_MP3Class> {
@@ -145,6 +160,22 @@ Variant Mp3Player::MP3ChangePositionTo(Variant& Second) {
                 product = (p >= INT32_MIN && p <= INT32_MAX) ? Variant(static_cast<Long>(p)) : Variant(static_cast<double>(p));
                 break;
             }
+            case VT_I1: case VT_UI2: case VT_UI4: case VT_INT: case VT_UINT: case VT_I8: case VT_UI8: {
+                // the other whole-number types: a Long product where it fits, else a Double
+                const double p = Second.to_double() * 1000.0;
+                product = (p >= INT32_MIN && p <= INT32_MAX) ? Variant(static_cast<Long>(p)) : Variant(p);
+                break;
+            }
+            case VT_CY: {  // Currency stays Currency (error 6 past its range)
+                VARIANT c;
+                VariantInit(&c);
+                c.vt = VT_CY;
+                c.cyVal.int64 = checked::mul<int64_t>(v.cyVal.int64, 1000);
+                product = Variant(c);
+                break;
+            }
+            case VT_DATE: product = Variant(v.date * 1000.0); break;
+            case VT_DECIMAL: product = Variant(Second.to_double() * 1000.0); break;
             case VT_R4: product = Variant(v.fltVal * 1000.0f); break;
             case VT_R8: product = Variant(v.dblVal * 1000.0); break;
             case VT_BSTR: product = Variant(Second.to_double() * 1000.0); break;  // numeric text reads as a Double
@@ -240,10 +271,7 @@ Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
     std::string bytes;
     bool open = false;
     resume_next([&] {
-        std::ifstream f(to_utf8(TheFile), std::ios::binary);
-        if (!f) raise(err::FileNotFound);
-        bytes.assign(std::istreambuf_iterator<char>(f), {});
-        if (f.bad()) raise(57);
+        bytes = read_whole_file(to_utf8(TheFile));
         open = true;
     });
     if (!open) return {};
@@ -264,7 +292,7 @@ Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
     std::ofstream out;
     bool open = false;
     resume_next([&] {
-        if (TheFile.empty()) raise(52);  // bad file name
+        if (TheFile.empty()) raise(err::BadFileName);
         out.open(to_utf8(TheFile), std::ios::binary | std::ios::trunc);
         if (!out) raise(err::PathFileAccess);
         open = true;

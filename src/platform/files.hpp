@@ -2,8 +2,12 @@
 // so any path works; handles are small positive integers, -1 on failure.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+
+// The host writes its files through the same type as the library.
+#define T2_FILES_API __attribute__((visibility("default")))
 
 namespace t2::platform {
 
@@ -25,6 +29,44 @@ uint32_t SetFilePointer(int32_t file, int32_t distance, int32_t* high, uint32_t 
 uint32_t GetFileAttributesA(const std::string& name);
 int DeleteFileA(const std::string& name);
 // Whether the name is an ordinary file (not a folder, device or pipe).
-bool is_regular_file(const std::string& name);
+T2_FILES_API bool is_regular_file(const std::string& name);
+
+// A file written in full or not at all.  The bytes go to a new temporary file in
+// the target's folder; commit() gives it the target's mode and renames it over
+// the target.  Whatever fails, the target stays as it was, and the destructor
+// removes the temporary file unless it was committed.  Only an ordinary file is
+// ever replaced: a folder, a device, a pipe, a file we may not write or a name
+// holding a NUL is refused before anything is created.  Every failure keeps the
+// platform's error number (error()) and the system's errno (os_error()).
+class T2_FILES_API ReplacingFile {
+public:
+    enum class Start { Empty, Existing };  // Existing: the new file starts as a copy of the target
+
+    ReplacingFile() = default;
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    bool open(const std::string& target, Start start = Start::Empty);
+    bool write(const void* data, size_t bytes);  // all the bytes or a failure; the first failure stays
+    bool seek(uint64_t offset);                  // from the start; beyond the end leaves a gap of zeros
+    bool commit();                               // close, then rename over the target
+    void discard();                              // close and remove the temporary file
+
+    bool is_open() const { return fd_ >= 0; }
+    bool failed() const { return error_ != 0; }
+    uint32_t error() const { return error_; }
+    int os_error() const { return errno_; }
+    std::string message() const;  // the system's text of os_error(), with the target's name
+
+private:
+    bool fail(int e);
+    int fd_ = -1;
+    std::string target_, temp_;
+    uint32_t mode_ = 0;
+    bool keep_mode_ = false;
+    uint32_t error_ = 0;
+    int errno_ = 0;
+};
 
 }  // namespace t2::platform

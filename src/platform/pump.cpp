@@ -5,10 +5,12 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/apartment.hpp"
 #include "platform/hooks.hpp"
 
 namespace {
 T2Hook g_pump = nullptr;
+double (*g_timer)() = nullptr;
 void* g_pump_ctx = nullptr;
 }  // namespace
 
@@ -20,6 +22,7 @@ T2_API void T2SetDoEventsHook(T2Hook hook, void* context) {
 namespace t2::platform {
 
 void DoEvents() {
+    run_pending_calls();  // calls other apartments carried to this thread
     if (g_pump)
         g_pump(g_pump_ctx);
     else
@@ -37,7 +40,10 @@ uint32_t timeGetTime() {
     return static_cast<uint32_t>(ms);
 }
 
+void set_timer_source(double (*seconds_since_midnight)()) { g_timer = seconds_since_midnight; }
+
 double Timer() {
+    if (g_timer) return g_timer();
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     std::tm local{};

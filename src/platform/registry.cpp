@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/files.hpp"
+
 namespace t2::platform {
 
 std::string registry_path() {
@@ -86,44 +88,44 @@ bool registry_update(const std::vector<RegistryKey>& add, const std::vector<std:
         }
     } unlock{lock};
 
-    std::vector<RegistryKey> keys;
-    if (!registry_read(keys, error)) return false;
-    auto drop = [&](const std::string& name) {
-        keys.erase(std::remove_if(keys.begin(), keys.end(), [&](const RegistryKey& k) { return k.name == name; }),
-                   keys.end());
-    };
-    for (const auto& name : remove) drop(name);
-    for (const auto& k : add) drop(k.name);
-    for (const auto& k : add) keys.push_back(k);
-
+    // The file as it is, line by line: the keys replaced or removed go, everything else
+    // (comments, lines this reader does not understand, other keys) stays as it was.
+    std::vector<std::string> kept;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bool dropping = false;
+        for (std::string line; std::getline(in, line);) {
+            std::string bare = line;
+            if (!bare.empty() && bare.back() == '\r') bare.pop_back();
+            if (bare.size() >= 2 && bare.front() == '[' && bare.back() == ']') {
+                const std::string name = bare.substr(1, bare.size() - 2);
+                dropping = std::find(remove.begin(), remove.end(), name) != remove.end() ||
+                           std::any_of(add.begin(), add.end(), [&](const RegistryKey& k) { return k.name == name; });
+            }
+            // a key that goes takes its header and values along; comments and lines this
+            // reader does not understand stay wherever they are
+            const bool comment = !bare.empty() && (bare[0] == ';' || bare[0] == '#');
+            const bool ours = bare.empty() || (bare.front() == '[' && bare.back() == ']') ||
+                              (!comment && bare.find('=') != std::string::npos);
+            if (!dropping || !ours) kept.push_back(line);
+        }
+        if (in.bad()) return fail("cannot read");
+    }
+    while (!kept.empty() && kept.back().empty()) kept.pop_back();
     std::ostringstream out;
-    for (const auto& k : keys) {
+    for (const auto& line : kept) out << line << '\n';
+    if (!kept.empty()) out << '\n';
+    for (const auto& k : add) {
         out << '[' << k.name << "]\n";
         for (const auto& [n, v] : k.values) out << n << '=' << v << '\n';
         out << '\n';
     }
     const std::string text = out.str();
-    const std::string tmp = path + ".tmp";
-    int fd = open(tmp.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
-    if (fd < 0) return fail("cannot write");
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t w = write(fd, text.data() + done, text.size() - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            close(fd);
-            unlink(tmp.c_str());
-            return fail("cannot write");
-        }
-        done += static_cast<size_t>(w);
-    }
-    if (fsync(fd) != 0 || close(fd) != 0) {
-        unlink(tmp.c_str());
-        return fail("cannot write");
-    }
-    if (rename(tmp.c_str(), path.c_str()) != 0) {
-        unlink(tmp.c_str());
-        return fail("cannot replace");
+    // written beside the file and renamed over it when complete, keeping the file's mode
+    ReplacingFile file;
+    if (!file.open(path) || !file.write(text.data(), text.size()) || !file.commit()) {
+        if (error) *error = "cannot write " + file.message();
+        return false;
     }
     return true;
 }

@@ -3,21 +3,22 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <clocale>
+#include <cmath>
+#include <fstream>
 #include <thread>
 
 #include "platform/mci/mci.hpp"
+#include "external/media_fixtures.hpp"
 #include "support/recorder.hpp"
 
 using namespace t2;
 
 namespace {
 
-// Media made with ffmpeg for the test: the path, or empty without ffmpeg.
-std::string make_media(const std::string& name, const std::string& arguments) {
-    std::string path = testing::TempDir() + "/" + name;
-    std::string cmd = "ffmpeg -loglevel error -y -f lavfi " + arguments + " " + path + " 2>/dev/null";
-    return std::system(cmd.c_str()) == 0 ? path : std::string();
-}
+using t2test::make_media;
+using t2test::output_of;
+
 std::string make_tone() { return make_media("t2-tone.mp3", "-i sine=frequency=440:duration=3 -ac 2"); }
 std::string make_clip() { return make_media("t2-clip.mpg", "-i testsrc=size=352x240:rate=25:duration=3 -c:v mpeg1video"); }
 
@@ -102,56 +103,201 @@ TEST(Mpv, MovieLengthsRatesSizeAndMoves) {
 
 namespace {
 
-// Runs a command and gives its output.
-std::string output_of(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
-// With a display (here a virtual X server) a movie gets a window of its own, and
-// openMovieWindow puts it inside the caller's window.
+// With a display (here a virtual X server) a movie gets a window of the
+// channel's own, and openMovieWindow puts it inside the caller's window.
 TEST(Mpv, MovieWindowsOwnAndInsideAParent) {
     if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
-    if (std::system("command -v Xvfb >/dev/null && command -v xwininfo >/dev/null") != 0)
-        GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
+    t2test::VirtualDisplay x;
+    if (!x.up()) GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
     std::string clip = make_clip();
     if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
-    const std::string display = ":" + std::to_string(90 + getpid() % 100);
-    std::system(("Xvfb " + display + " -screen 0 800x600x24 >/dev/null 2>&1 & echo $! > /tmp/t2-xvfb.pid").c_str());
-    for (int i = 0; i < 50 && std::system(("xwininfo -root -display " + display + " >/dev/null 2>&1").c_str()) != 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const char* old = std::getenv("DISPLAY");
-    std::string saved = old ? old : "";
-    setenv("DISPLAY", display.c_str(), 1);
     mci::use_simulation(false);
     auto d = t2test::create(CLSID_MovieModule);
     Object movie(d.get());
     movie.put(u"Filename", Variant(from_utf8(clip)));
     movie.call(u"openMovie");
     ASSERT_EQ(movie.get(u"Error").to_long(), 0);
-    std::string tree = output_of("xwininfo -root -tree -display " + display);
-    auto at = tree.find("t2-clip.mpg - mpv");
+    std::string tree = x.info("-root -tree");
+    auto at = tree.find("\"t2-clip.mpg - tavolin2\"");
     ASSERT_NE(at, std::string::npos) << tree;  // a window of its own, named by the file
     const std::string line = tree.substr(tree.rfind('\n', at) + 1);
     const Long parent = static_cast<Long>(std::stol(line.substr(line.find("0x")), nullptr, 16));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the window is mapped and drawn before a child joins it
+    const std::string before = x.info("-children -id " + std::to_string(parent));
     // a second movie inside that window (under another alias: the first one still holds movie)
     std::string open = "open \"" + clip + "\" type mpegvideo alias inner parent " + std::to_string(parent) + " style child ";
     ASSERT_EQ(mci::mciSendStringA(open.c_str(), nullptr, 0, 0), 0u);
-    tree = output_of("xwininfo -children -id " + std::to_string(parent) + " -display " + display);
-    EXPECT_NE(tree.find("1 child"), std::string::npos) << tree;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    tree = x.info("-children -id " + std::to_string(parent));
+    EXPECT_NE(tree.find("t2-clip.mpg - tavolin2"), std::string::npos) << before << tree;  // the inner movie's window
     mci::mciSendStringA("close inner", nullptr, 0, 0);  // the child first, then its parent
     mci::mciSendStringA("close all", nullptr, 0, 0);
     mci::use_simulation(true);
-    if (saved.empty()) unsetenv("DISPLAY"); else setenv("DISPLAY", saved.c_str(), 1);
-    std::system("kill $(cat /tmp/t2-xvfb.pid) 2>/dev/null; rm -f /tmp/t2-xvfb.pid");
+}
+
+// The id of the movie window named after `file`, from the tree of the root window.
+std::string movie_window(const t2test::VirtualDisplay& x, const std::string& file) {
+    const std::string tree = x.info("-root -tree");
+    const auto at = tree.find("\"" + file + " - tavolin2\"");
+    if (at == std::string::npos) return {};
+    const std::string line = tree.substr(tree.rfind('\n', at) + 1);
+    return line.substr(line.find("0x"), line.find(' ', line.find("0x")) - line.find("0x"));
+}
+
+// A field of xwininfo's report, such as "Map State" or "Width".
+std::string field(const std::string& report, const std::string& name) {
+    const auto at = report.find(name + ": ");
+    if (at == std::string::npos) return {};
+    auto from = at + name.size() + 2;
+    while (from < report.size() && report[from] == ' ') ++from;
+    return report.substr(from, report.find('\n', from) - from);
+}
+
+TEST(Mpv, HideShowPlaceAndRestoreReachTheWindow) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    t2test::VirtualDisplay x;
+    if (!x.up()) GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
+    std::string clip = make_clip();
+    if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    mci::use_simulation(false);
+    auto d = t2test::create(CLSID_MovieModule);
+    Object movie(d.get());
+    movie.put(u"Filename", Variant(from_utf8(clip)));
+    movie.call(u"openMovie");
+    ASSERT_EQ(movie.get(u"Error").to_long(), 0);
+    const std::string id = movie_window(x, "t2-clip.mpg");
+    ASSERT_FALSE(id.empty()) << x.info("-root -tree");
+    auto report = [&] { return x.info("-id " + id); };
+    EXPECT_EQ(field(report(), "Map State"), "IsViewable");
+    movie.call(u"hideMovie");
+    EXPECT_EQ(field(report(), "Map State"), "IsUnMapped");
+    movie.call(u"showMovie");
+    EXPECT_EQ(field(report(), "Map State"), "IsViewable");
+    Variant l(Long{40}), t(Long{30}), w(Long{200}), h(Long{150});
+    movie.call(u"sizeLocateMovie", {Variant::by_ref(&l.raw()), Variant::by_ref(&t.raw()), Variant::by_ref(&w.raw()),
+                                    Variant::by_ref(&h.raw())});
+    std::string r = report();
+    EXPECT_EQ(field(r, "Absolute upper-left X"), "40");
+    EXPECT_EQ(field(r, "Absolute upper-left Y"), "30");
+    EXPECT_EQ(field(r, "Width"), "200");
+    EXPECT_EQ(field(r, "Height"), "150");
+    movie.call(u"restoreSizeDefault");
+    r = report();
+    EXPECT_EQ(field(r, "Width"), "352");
+    EXPECT_EQ(field(r, "Height"), "240");
+    EXPECT_EQ(movie.call(u"getCurrentSize").to_string().substr(0, 12), String(u"0 0 352 240\0", 12));
+    movie.call(u"closeMovie");
+    mci::use_simulation(true);
+}
+
+// A picture file of ffmpeg's "ppm" kind (P6, 8 bits): width, height, RGB bytes.
+struct Picture {
+    int width = 0, height = 0;
+    std::string rgb;
+};
+Picture read_ppm(const std::string& path) {
+    Picture p;
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int depth = 0;
+    in >> magic >> p.width >> p.height >> depth;
+    in.get();
+    if (magic != "P6" || depth != 255) return {};
+    p.rgb.resize(static_cast<size_t>(p.width) * p.height * 3);
+    in.read(p.rgb.data(), static_cast<std::streamsize>(p.rgb.size()));
+    return p;
+}
+double psnr(const Picture& a, const Picture& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.rgb.size(); ++i) {
+        const double e = static_cast<unsigned char>(a.rgb[i]) - static_cast<unsigned char>(b.rgb[i]);
+        sum += e * e;
+    }
+    const double mse = sum / static_cast<double>(a.rgb.size());
+    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
+}
+
+TEST(Mpv, APausedFrameIsWhatTheWindowShows) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    if (std::system("command -v xwd >/dev/null") != 0) GTEST_SKIP() << "xwd is not installed (scripts/deps.sh installs x11-apps)";
+    t2test::VirtualDisplay x;
+    if (!x.up()) GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
+    // every frame its own colours in smooth ramps, so frames tell apart and no sharp edge
+    // turns on how a converter smooths colour
+    std::string clip = make_media("t2-frames.mpg", "-i \"nullsrc=size=352x240:rate=25:duration=3,"
+                                                   "geq=lum='mod(X/2+N*37\\,200)+20':cb='mod(Y/2+N*53\\,200)+28':cr='mod(N*91\\,200)+28'\" "
+                                                   "-pix_fmt yuv420p -c:v mpeg1video -q:v 2");
+    if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    mci::use_simulation(false);
+    auto d = t2test::create(CLSID_MovieModule);
+    Object movie(d.get());
+    movie.put(u"Filename", Variant(from_utf8(clip)));
+    movie.call(u"openMovie");
+    ASSERT_EQ(movie.get(u"Error").to_long(), 0);
+    // frame 37 (1.48 s at 25 a second), shown paused
+    ASSERT_EQ(mci::mciSendStringA("set movie time format frames", nullptr, 0, 0), 0u);
+    ASSERT_EQ(mci::mciSendStringA("seek movie to 37", nullptr, 0, 0), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));  // drawn
+    const std::string id = movie_window(x, "t2-frames.mpg");
+    ASSERT_FALSE(id.empty());
+    const std::string dir = testing::TempDir();
+    const std::string grab = dir + "/t2-grab.xwd", shown = dir + "/t2-shown.ppm", ref = dir + "/t2-ref.ppm";
+    ASSERT_EQ(std::system(("xwd -silent -id " + id + " -display " + x.name() + " > " + grab).c_str()), 0);
+    ASSERT_EQ(std::system(("ffmpeg -loglevel error -y -i " + grab + " -pix_fmt rgb24 -f image2 -c:v ppm " + shown).c_str()), 0);
+    auto frame = [&](int n, const std::string& out) {
+        const std::string cmd = "ffmpeg -loglevel error -y -i " + clip + " -vf 'select=eq(n\\," + std::to_string(n) +
+                                ")' -frames:v 1 -pix_fmt rgb24 -f image2 -c:v ppm " + out;
+        return std::system(cmd.c_str()) == 0;
+    };
+    ASSERT_TRUE(frame(37, ref));
+    const Picture a = read_ppm(shown), b = read_ppm(ref);
+
+    ASSERT_EQ(a.width, b.width);
+    ASSERT_EQ(a.height, b.height);
+    const double db = psnr(a, b);
+    std::printf("grab of frame 37 against ffmpeg's: PSNR %.1f dB\n", db);
+    RecordProperty("psnr_db", std::to_string(db));
+    EXPECT_GT(db, 30);
+    const std::string other = dir + "/t2-other.ppm";  // and it is that frame, not its neighbour
+    ASSERT_TRUE(frame(36, other));
+    const double neighbour = psnr(a, read_ppm(other));
+    std::printf("against frame 36: PSNR %.1f dB\n", neighbour);
+    EXPECT_LT(neighbour, db - 10);
+    movie.call(u"closeMovie");
+    mci::use_simulation(true);
+}
+
+
+// A number printed under a comma locale reads the same before and after the player starts.
+TEST(Mpv, TheCallersLocaleStaysAsItWas) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    const std::string dir = testing::TempDir() + "/t2-locale";
+    if (std::system(("mkdir -p " + dir + " && localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "localedef cannot make a comma locale (scripts/deps.sh installs locales)";
+    setenv("LOCPATH", dir.c_str(), 1);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "the comma locale does not load";
+    std::string tone = make_tone();
+    if (tone.empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    auto text = [] {
+        char b[16];
+        std::snprintf(b, sizeof b, "%.2f", 1.5);
+        return std::string(b);
+    };
+    EXPECT_EQ(text(), "1,50");
+    mci::use_simulation(false);
+    auto d = t2test::create(CLSID_MP3Class);
+    Object mp3(d.get());
+    mp3.put(u"MP3File", Variant(from_utf8(tone)));
+    mp3.call(u"MP3Play");
+    EXPECT_TRUE(mp3.call(u"MP3Playing").to_bool());
+    EXPECT_EQ(text(), "1,50");
+    EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "de_DE.UTF-8");
+    Variant second(1.5);
+    mp3.call(u"MP3ChangePositionTo", {Variant::by_ref(&second.raw())});  // a seek while the comma locale is on
+    mp3.call(u"MP3Pause");
+    EXPECT_NEAR(mp3.call(u"MP3PositionInMS").to_double(), 1500, 60);
+    mp3.call(u"MP3Stop");
+    std::setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
+    mci::use_simulation(true);
 }
 
 }  // namespace

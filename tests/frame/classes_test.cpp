@@ -110,7 +110,14 @@ TEST(Classes, PlainClassesAnswerOnlyTheBasicOperations) {
         }
         UINT count = 5;
         EXPECT_EQ(d->GetTypeInfoCount(&count), S_OK);
-        EXPECT_EQ(count, 0u);
+        EXPECT_EQ(count, 1u);  // type information with no members of their own
+        ITypeInfo* info = nullptr;
+        ASSERT_EQ(d->GetTypeInfo(0, 0, &info), S_OK);
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        EXPECT_EQ(attr->cFuncs, 0);
+        info->ReleaseTypeAttr(attr);
+        info->Release();
         IConnectionPointContainer* cpc = nullptr;
         EXPECT_EQ(d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), E_NOINTERFACE);
     }

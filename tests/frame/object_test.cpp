@@ -61,7 +61,10 @@ public:
 };
 bool TestDib::CopyToClipboard(bool bAsDIB) { g_log->lines.push_back(bAsDIB ? "clip dib" : "clip ddb"); return true; }
 bool TestDib::CreateDIB(Long, Long w, Long h, Long& hDib) { hDib = w * 1000 + h; return true; }
-Variant TestDib::CreateFromPicture(Object&) { return Variant(); }
+Variant TestDib::CreateFromPicture(Object&) {
+    g_log->lines.push_back("CreateFromPicture");
+    return Variant();
+}
 bool TestDib::Create(Long, Long) {
     check(self()->ClearUp());  // a class calls its own members through its interface
     return true;
@@ -185,8 +188,8 @@ TEST_F(ObjectTest, ByRefWriteBackToTheCallersVariable) {
     sref.piVal = &small;
     EXPECT_EQ(call(dib, u"CreateDIB", {i4(0), i4(1), i4(7), sref}), S_OK);
     EXPECT_EQ(small, 1007);
-    // a result that does not fit the caller's variable fails the call
-    EXPECT_EQ(call(dib, u"CreateDIB", {i4(0), i4(40), i4(7), sref}), DISP_E_TYPEMISMATCH);
+    // a result that does not fit the caller's variable fails the call with the overflow status
+    EXPECT_EQ(call(dib, u"CreateDIB", {i4(0), i4(40), i4(7), sref}), DISP_E_OVERFLOW);
     // by value: nothing comes back
     VARIANT byval = i4(0);
     EXPECT_EQ(call(dib, u"CreateDIB", {i4(0), i4(1), i4(1), byval}), S_OK);
@@ -206,6 +209,34 @@ TEST_F(ObjectTest, ConversionFailuresStopBeforeTheMemberRuns) {
               DISP_E_TYPEMISMATCH);
     EXPECT_EQ(arg_err, 1u);
     VariantClear(&text);
+    // the thread's error info names the member and argument, what was given and expected
+    struct Told {
+        std::vector<VARIANT> args;
+        HRESULT status;
+        const char16_t* description;
+    };
+    VARIANT x;
+    VariantInit(&x);
+    x.vt = VT_BSTR;
+    x.bstrVal = SysAllocString(u"x");
+    const Told told[] = {
+        {{x, i4(0), i4(0)}, DISP_E_TYPEMISMATCH, u"cPalette.Add: argument 1 (Red As Byte): got String \"x\""},
+        {{i4(0), i4(0), i4(256)}, DISP_E_OVERFLOW, u"cPalette.Add: argument 3 (Blue As Byte): got Long 256, out of range"},
+    };
+    for (const Told& t : told) {
+        EXPECT_EQ(call(pal, u"Add", t.args, nullptr, DISPATCH_METHOD), t.status);
+        IErrorInfo* info = nullptr;
+        ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+        BSTR description = nullptr, source = nullptr;
+        info->GetDescription(&description);
+        info->GetSource(&source);
+        EXPECT_EQ(from_bstr(description), t.description);
+        EXPECT_EQ(from_bstr(source), u"TAVOLIN2.cPalette.Add");
+        SysFreeString(description);
+        SysFreeString(source);
+        info->Release();
+    }
+    VariantClear(&x);
     EXPECT_EQ(call(pal, u"Add", {i4(1), i4(2)}), DISP_E_PARAMNOTOPTIONAL);
     EXPECT_EQ(call(pal, u"Add", {i4(1), i4(2), i4(3), i4(4)}), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(log.palette_adds, 0);
@@ -385,8 +416,102 @@ TEST_F(ObjectTest, OnlyTheCreatingThreadMayCall) {
     pal->Release();
 }
 
+// Regression: a by-ref argument of another type came back converted even when
+// the member left it alone (" 0901 " became "901", 901.4 became 901, True 1 became -1).
+TEST_F(ObjectTest, AByRefArgumentChangesOnlyWhenTheMemberChangesIt) {
+    IDispatch* company = nullptr;
+    ASSERT_EQ(T2CoCreateInstance(CLSID_clsQELCompany, IID_IDispatch, reinterpret_cast<void**>(&company)), S_OK);
+    BSTR text = SysAllocString(u" 0901 ");
+    double number = 901.4;
+    VARIANT by_text, by_double;
+    VariantInit(&by_text);
+    by_text.vt = VT_BYREF | VT_BSTR;
+    by_text.pbstrVal = &text;
+    VariantInit(&by_double);
+    by_double.vt = VT_BYREF | VT_R8;
+    by_double.pdblVal = &number;
+    for (VARIANT arg : {by_text, by_double}) {
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_EQ(call(company, u"GetQELCompanyInformation", {arg}, &result), S_OK);
+        EXPECT_EQ(from_bstr(result.bstrVal), u"QEL");
+        VariantClear(&result);
+    }
+    EXPECT_EQ(from_bstr(text), u" 0901 ");
+    EXPECT_EQ(number, 901.4);
+    SysFreeString(text);
+    company->Release();
+
+    // early-bound Booleans: the caller's 1 stays 1 unless the member changes the truth value
+    VARIANT_BOOL kept = 1, flipped = 1;
+    {
+        t2::abi::Ref<bool, VARIANT_BOOL*> a(&kept), b(&flipped);
+        bool& read = a;
+        EXPECT_TRUE(read);
+        static_cast<bool&>(b) = false;
+    }
+    EXPECT_EQ(kept, 1);
+    EXPECT_EQ(flipped, VARIANT_FALSE);
+}
+
+TEST_F(ObjectTest, APictureParameterTakesOnlyPictures) {
+    _cDIBSection* dib = new_dib();
+    _cPalette* not_a_picture = new_palette();
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_DISPATCH;
+    arg.pdispVal = not_a_picture;
+    UINT arg_err = 9;
+    EXPECT_EQ(call(dib, u"CreateFromPicture", {arg}, nullptr, DISPATCH_METHOD, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(arg_err, 0u);
+    EXPECT_TRUE(log.lines.empty());  // refused before the member ran
+    not_a_picture->Release();
+    dib->Release();
+}
+
+TEST(Conversions, OleColorIsUnsigned) {
+    EXPECT_EQ(vartype_of(Type::Color), VT_UI4);
+    struct Case {
+        VARIANT in;
+        HRESULT status;
+        uint32_t out;
+    };
+    VARIANT ui4;
+    VariantInit(&ui4);
+    ui4.vt = VT_UI4;
+    ui4.lVal = static_cast<LONG>(0x8000000Fu);
+    VARIANT top;
+    VariantInit(&top);
+    top.vt = VT_R8;
+    top.dblVal = 4294967295.0;
+    VARIANT past = top;
+    past.dblVal = 4294967296.0;
+    const Case cases[] = {{ui4, S_OK, 0x8000000Fu}, {top, S_OK, 0xFFFFFFFFu}, {past, DISP_E_OVERFLOW, 0},
+                          {i4(-1), DISP_E_OVERFLOW, 0}};
+    for (const Case& c : cases) {
+        VARIANT out;
+        VariantInit(&out);
+        EXPECT_EQ(coerce(c.in, VT_UI4, out), c.status);
+        if (c.status == S_OK) {
+            EXPECT_EQ(static_cast<uint32_t>(out.lVal), c.out);
+        }
+    }
+}
+
 TEST_F(ObjectTest, UnloadOnlyWithoutObjectsOrLocks) {
     ASSERT_EQ(DllCanUnloadNow(), S_OK);
+    {
+        // an error-info object and a connection enumerator held by a client keep the library loaded
+        _cPalette* pal = new_palette();
+        EXPECT_EQ(call(pal, u"Add", {i4(300), i4(0), i4(0)}), DISP_E_OVERFLOW);
+        pal->Release();
+        EXPECT_EQ(DllCanUnloadNow(), S_OK);  // the thread's slot holds it: the library's own reference
+        IErrorInfo* info = nullptr;
+        ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+        EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+        info->Release();
+        EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    }
     _cPalette* pal = new_palette();
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     pal->Release();

@@ -2,6 +2,9 @@
 // type library; DllUnregisterServer removes exactly those entries.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -74,6 +77,36 @@ TEST_F(RegistryTest, AForeignClassIsFoundThroughTheRegistry) {
 TEST_F(RegistryTest, AnUnwritableFolderFailsRegistration) {
     setenv("XDG_DATA_HOME", "/proc/no-such-place", 1);
     EXPECT_EQ(DllRegisterServer(), SELFREG_E_CLASS);
+}
+
+// Regression: the registration rewrite dropped comments and unparsable lines, and
+// replaced a read-only registration file with a writable one.
+TEST_F(RegistryTest, RewriteDroppedForeignLinesAndTheFilesMode) {
+    const std::string path = platform::registry_path();
+    ASSERT_TRUE(platform::registry_update({{"Mine", {{"@", "old"}}}}, {}));
+    const std::string foreign = "; written by hand\n[Other]\n@=x\nnot a value line\n# another comment\n";
+    {
+        std::ofstream f(path, std::ios::app);
+        f << foreign;
+    }
+    chmod(path.c_str(), 0640);
+    ASSERT_TRUE(platform::registry_update({{"Mine", {{"@", "new"}}}}, {"Gone"}));
+    std::ifstream f(path);
+    std::stringstream text;
+    text << f.rdbuf();
+    EXPECT_NE(text.str().find(foreign), std::string::npos) << text.str();
+    EXPECT_EQ(text.str().find("@=old"), std::string::npos) << text.str();
+    EXPECT_EQ(platform::registry_value("Mine", "@"), "new");
+    struct stat st{};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (geteuid() != 0) {  // a read-only file is refused, not replaced (root may write it)
+        chmod(path.c_str(), 0444);
+        EXPECT_FALSE(platform::registry_update({{"Mine", {{"@", "newer"}}}}, {}));
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0444u);
+        EXPECT_EQ(platform::registry_value("Mine", "@"), "new");
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The command-line host as a user runs it: output, errors and exit codes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,6 +94,36 @@ TEST(Cli, ImagingVerbs) {
     Result missing = run("noise 4 4 " + dir + "/no-such-folder/x.bmp");
     EXPECT_EQ(missing.rc, 1);
     EXPECT_NE(missing.err.find("error 17: "), std::string::npos) << missing.err;
+}
+
+// No input ends the host with an uncaught exception or a wait for ever: a folder
+// as a picture, a pipe or a device as a palette or a play list.
+TEST(Cli, FoldersPipesAndDevicesGiveAClearError) {
+    std::string dir = testing::TempDir() + "/t2-cli-nonfiles";
+    mkdir(dir.c_str(), 0755);
+    const std::string pipe = dir + "/pipe";
+    mkfifo(pipe.c_str(), 0644);
+    const Case cases[] = {
+        {"bmp DIR DIR/x.bmp", 1, "", "not an ordinary file"},
+        {"gif DIR DIR/x.gif", 1, "", "not an ordinary file"},
+        {"palette --show PIPE", 1, "", ""},
+        {"playlist load /dev/zero", 1, "", "not an ordinary file"},
+        {"playlist titles PIPE", 1, "", "not an ordinary file"},
+        {"playlist save DIR/l.m3u 'a\rb'", 2, "", "line break"},
+        {"playlist save DIR/missing/l.m3u a b", 1, "", "0 of 2 entries written"},
+    };
+    auto expand = [&](std::string a) {
+        for (auto [from, to] : {std::pair<std::string, std::string>{"DIR", dir}, {"PIPE", pipe}})
+            for (size_t at; (at = a.find(from)) != std::string::npos;) a.replace(at, from.size(), to);
+        return a;
+    };
+    for (const Case& c : cases) {
+        std::string args = expand(c.args);
+        Result r = run(args);
+        EXPECT_EQ(r.rc, c.rc) << args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << args << ": " << r.err;
+    }
+    std::remove(pipe.c_str());
 }
 
 TEST(Cli, BarcodeVerbs) {

@@ -1,8 +1,10 @@
 // The bitmap file writer: exact bytes, sizes, replacement, and error 17.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <iterator>
 
@@ -28,9 +30,9 @@ bool save(_cDIBSection* d, const std::string& path, HRESULT* status = nullptr) {
 
 TEST(BmpWriter, OnePixelFileByteForByte) {
     auto d = make_section(1, 1, [](int, int) { return 0x001E140Au; });  // blue 10, green 20, red 30
-    LONG bits = 0;
-    d->get_DIBSectionBitsPtr(&bits);
-    gdi::address_of(bits, 4)[3] = 0x5A;  // the padding byte goes out as it is in memory
+    LONG dib = 0;
+    d->get_hDib(&dib);
+    gdi::bitmap_bits(dib, 4)[3] = 0x5A;  // the padding byte goes out as it is in memory
     std::string path = testing::TempDir() + "/t2-one.bmp";
     ASSERT_TRUE(save(d.get(), path));
     const std::vector<uint8_t> expected = {
@@ -73,12 +75,34 @@ TEST(BmpWriter, AMissingFolderIsErrorSeventeenWithThePlatformText) {
     EXPECT_EQ(source.str(), u"tavolin2.cDIBSection256");
 }
 
-TEST(BmpWriter, AFullDiskIsAFailedSaveNotASuccess) {
-    if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+// Regression: a failed save deleted or truncated what was at the target.
+int save_past_the_size_limit(const std::string& path) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lim{4000, 4000};
+    setrlimit(RLIMIT_FSIZE, &lim);
     auto d = make_section(64, 64, [](int, int) { return 0u; });
     HRESULT hr = E_FAIL;
-    EXPECT_FALSE(save(d.get(), "/dev/full", &hr));
-    EXPECT_EQ(hr, S_OK);  // no error: the result says it
+    if (save(d.get(), path, &hr)) return 2;
+    if (hr != S_OK) return 3;  // no error: the result says it
+    return read_all(path) == std::vector<uint8_t>{'o', 'l', 'd'} ? 0 : 4;
+}
+
+TEST(BmpWriter, FailedSaveTruncatedTheTarget) {
+    std::string path = testing::TempDir() + "/t2-kept.bmp";
+    std::ofstream(path, std::ios::binary) << "old";
+    EXPECT_EXIT(std::exit(save_past_the_size_limit(path)), ::testing::ExitedWithCode(0), "");
+    // a device is not an ordinary file: refused as a file that cannot be created, and left alone
+    auto d = make_section(2, 2, [](int, int) { return 0u; });
+    for (const char* device : {"/dev/full", "/dev/null"}) {
+        HRESULT hr = S_OK;
+        EXPECT_FALSE(save(d.get(), device, &hr));
+        EXPECT_EQ(hr, static_cast<HRESULT>(T2_ERROR_STATUS(17))) << device;
+    }
+    // a name holding a NUL would reach another file
+    HRESULT hr = S_OK;
+    EXPECT_FALSE(save(d.get(), path + std::string(1, '\0') + ".x", &hr));
+    EXPECT_EQ(hr, static_cast<HRESULT>(T2_ERROR_STATUS(52)));
+    EXPECT_EQ(read_all(path).size(), 3u);
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ TEST(DibSection, NoiseIsGreyOrHasNoBlueAndLeavesPadding) {
     VARIANT_BOOL ok;
     ASSERT_EQ(d->Create(5, 7, &ok), S_OK);  // 15 bytes a row and one of padding
     State s = state(d.get());
-    uint8_t* base = gdi::address_of(s.bits, static_cast<size_t>(s.bpsl) * s.h);
+    uint8_t* base = gdi::bitmap_bits(s.dib, static_cast<size_t>(s.bpsl) * s.h);
     for (int y = 0; y < s.h; ++y) base[y * s.bpsl + 15] = 0xAB;
     ASSERT_EQ(d->RandomiseBits(VARIANT_TRUE), S_OK);
     int distinct = 0;
@@ -225,3 +225,40 @@ TEST(DibSection, LateBoundDefaults) {
 }
 
 }  // namespace
+
+// Regression: pixel memory aliased between sections once it lay past the 32-bit window.
+TEST(DibSection, PixelMemoryAliasedBetweenSections) {
+    struct Window {
+        Window() { gdi::use_32bit_window(false); }
+        ~Window() { gdi::use_32bit_window(true); }
+    } high;
+    // sections larger than 64 KiB, each filled with its own colour
+    constexpr int kSections = 40;
+    std::vector<ComPtr<_cDIBSection>> dibs;
+    for (int k = 0; k < kSections; ++k) {
+        uint32_t colour = 0x000101u * static_cast<uint32_t>(k + 1);
+        dibs.push_back(make_section(200, 200, [=](int, int) { return colour; }));
+        State s = state(dibs.back().get());
+        ASSERT_NE(s.dib, 0);
+        EXPECT_EQ(s.bits, 0);  // no stand-in address: the memory is reached through the section
+    }
+    // each member works on its own section's memory, whichever came before or after it
+    ASSERT_EQ(dibs[0]->RandomiseBits(VARIANT_TRUE), S_OK);
+    for (int k = 1; k < kSections; ++k) {
+        uint32_t colour = 0x000101u * static_cast<uint32_t>(k + 1);
+        EXPECT_EQ(pixel(dibs[k].get(), 0, 0), colour) << k;
+        EXPECT_EQ(pixel(dibs[k].get(), 199, 199), colour) << k;
+    }
+    _cDIBSection* resampled = nullptr;
+    ASSERT_EQ(dibs[7]->Resample(50, 60, &resampled), S_OK);
+    auto small = ComPtr<_cDIBSection>::adopt(resampled);
+    EXPECT_EQ(pixel(small.get(), 30, 25), 0x000808u);
+    EXPECT_EQ(pixel(dibs[8].get(), 30, 25), 0x000909u);
+
+    auto palette = create(CLSID_cPalette).query<_cPalette>(IID__cPalette);
+    _cDIBSection* section = dibs[20].get();
+    ASSERT_EQ(palette->CreateOptimal(&section, 16, 6), S_OK);
+    LONG count = 0;
+    palette->get_Count(&count);
+    EXPECT_EQ(count, 1);  // one colour: that of section 20 alone
+}

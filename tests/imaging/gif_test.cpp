@@ -363,27 +363,59 @@ TEST(GifWriter, ReplacesFilesAndRefusesOversizeAndNonFiles) {
     EXPECT_NE(access(untouched.c_str(), F_OK), 0);
     EXPECT_EQ(save_gif(gif.get(), small, testing::TempDir()).hr, static_cast<HRESULT>(T2_ERROR_STATUS(75)));  // a folder
     EXPECT_EQ(save_gif(gif.get(), small, "/dev/null").hr, static_cast<HRESULT>(T2_ERROR_STATUS(75)));       // a device
+    EXPECT_EQ(save_gif(gif.get(), small, path + std::string(1, '\0') + ".pal").hr,
+              static_cast<HRESULT>(T2_ERROR_STATUS(52)));  // a name holding a NUL
     EXPECT_TRUE(save_gif(gif.get(), small, path).ok);  // the busy flag was cleared by every failure
     gdi::DeleteObject(small);
     gdi::DeleteObject(wide);
 }
 
+// Regression: the fixed-table save skipped the 24-bit copy and with it the
+// overflow (error 6) that the copy raises for a picture of more than 2^31 bytes.
+TEST(GifWriter, TheFixedTableSaveOverflowsWhereTheCopyWould) {
+    auto gif = new_gif();
+    // 24-bit rows of 98304 bytes times 21846 rows leave a Long; the 8-bit picture
+    // itself is never touched, so its pages cost nothing
+    gdi::BITMAPINFO info{};
+    info.bmiHeader = {40, 32767, 21846, 1, 8, gdi::BI_RGB, 0, 0, 0, 0, 0};
+    int32_t bits = 0;
+    gdi::HGDI big = gdi::CreateDIBSection(0, &info, gdi::DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!big) GTEST_SKIP() << "no room for a 700 MB section here";
+    std::string path = testing::TempDir() + "/t2-overflow.gif";
+    std::remove(path.c_str());
+    for (bool best : {false, true}) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BOOL;
+        v.boolVal = best ? VARIANT_TRUE : VARIANT_FALSE;
+        gif->put_BestQuality(v);
+        EXPECT_EQ(save_gif(gif.get(), big, path).hr, static_cast<HRESULT>(T2_ERROR_STATUS(6))) << best;
+        EXPECT_NE(access(path.c_str(), F_OK), 0);
+    }
+    gdi::DeleteObject(big);
+}
+
+// Regression: a failed save deleted or truncated what was at the target.
 // A write that fails part-way (here: the file size limit) ends the save with
-// the error and leaves no incomplete file behind.
+// the error; the old file stays whole and no incomplete file is left behind.
 int save_past_the_size_limit() {
     std::signal(SIGXFSZ, SIG_IGN);
+    std::string path = testing::TempDir() + "/t2-short.gif", fresh = testing::TempDir() + "/t2-short-new.gif";
+    std::ofstream(path, std::ios::binary) << "old";
+    std::remove(fresh.c_str());
     rlimit lim{3000, 3000};
     setrlimit(RLIMIT_FSIZE, &lim);
     auto gif = new_gif();
     gdi::HGDI bm = make_bitmap(300, 300, [](int x, int y) { return static_cast<uint32_t>(x * 7919 ^ y * 104729) & 0xFFFFFF; });
-    std::string path = testing::TempDir() + "/t2-short.gif";
     Save s = save_gif(gif.get(), bm, path);
-    bool gone = access(path.c_str(), F_OK) != 0;
     bool write_error = T2_IS_ERROR_STATUS(s.hr) && ((s.hr & 0xFFFF) == 61 || (s.hr & 0xFFFF) == 57);
-    return !s.ok && write_error && gone ? 0 : 1;
+    bool kept = read_all(path) == std::vector<uint8_t>{'o', 'l', 'd'};
+    Save t = save_gif(gif.get(), bm, fresh);
+    bool none = access(fresh.c_str(), F_OK) != 0;
+    return !s.ok && write_error && kept && !t.ok && none ? 0 : 1;
 }
 
-TEST(GifWriter, AFailedWriteIsAnErrorAndTheFileIsRemoved) {
+TEST(GifWriter, FailedSaveDeletedTheTarget) {
     EXPECT_EXIT(std::exit(save_past_the_size_limit()), ::testing::ExitedWithCode(0), "");
 }
 

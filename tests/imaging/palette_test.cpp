@@ -169,12 +169,29 @@ TEST(Palette, RefusedCountsAndShortRecords) {
     EXPECT_EQ(entry(p.get(), 2), (Rgb{0x22, 0, 0}));
     LONG none = 0;
     EXPECT_FALSE(load(p.get(), testing::TempDir() + "/no-such.pal", none));
-    // an empty list writes its count, then fails with 9
+}
+
+// Regression: a failed save deleted or truncated what was at the target.
+TEST(Palette, FailedSaveTruncatedTheTarget) {
+    std::string path = testing::TempDir() + "/t2-kept.pal";
+    auto full = new_palette();
+    full->CreateWebSafe();
+    ASSERT_TRUE(save(full.get(), path, 0));
+    // an empty list fails with 9, and the file that was there stays whole
     auto empty = new_palette();
     Bstr name(from_utf8(path));
     VARIANT_BOOL ok;
     EXPECT_EQ(empty->Save(name.get(), 0, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(9)));
-    EXPECT_EQ(read_all(path).size(), 4u);
+    EXPECT_EQ(empty->Save(name.get(), 40, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(9)));
+    EXPECT_EQ(read_all(path).size(), 4u + 1024);
+    // a device or a folder is refused, and a name holding a NUL is error 52
+    EXPECT_FALSE(save(full.get(), "/dev/null", 0));
+    EXPECT_FALSE(save(full.get(), testing::TempDir(), 0));
+    Bstr nul(from_utf8(path + std::string(1, '\0') + ".gif"));
+    EXPECT_EQ(full->Save(nul.get(), 0, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(52)));
+    LONG pos = 0;
+    EXPECT_EQ(full->Load(nul.get(), &pos, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(52)));
+    EXPECT_EQ(read_all(path).size(), 4u + 1024);
 }
 
 // Builds an optimal palette of a section, recording the events.

@@ -53,6 +53,20 @@ TEST(Resample, SinglePixelSourcesAndSizes) {
     EXPECT_FALSE(none);
 }
 
+// Regression: Resample(-5, 10) raised 91 because the target was created as a
+// top-down section; a zero or negative size gives Nothing without error.
+TEST(Resample, AZeroOrNegativeSizeGivesNothing) {
+    auto src = make_section(4, 3, [](int, int) { return 0x123456u; });
+    const LONG sizes[][2] = {{-5, 10}, {10, -5}, {0, 3}, {3, 0}, {-1, -1}};
+    for (const auto& s : sizes) {
+        HRESULT hr = E_FAIL;
+        auto out = resample(src.get(), s[0], s[1], &hr);
+        EXPECT_EQ(hr, S_OK) << s[0] << "x" << s[1];
+        EXPECT_FALSE(out) << s[0] << "x" << s[1];
+    }
+    EXPECT_EQ(pixel(src.get(), 3, 2), 0x123456u);
+}
+
 TEST(Resample, SameSizeIsAnExactCopyAndTheSourceStays) {
     auto f = [](int x, int y) { return static_cast<uint32_t>((x * 37 + y * 101) * 2654435761u) & 0xFFFFFFu; };
     auto src = make_section(7, 5, f);

@@ -1,11 +1,9 @@
 // MovieModule through the simulated channel: command texts, the shared reply
 // buffer, readings, the size split, positions and relative moves, timeOut.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <chrono>
 
 #include "platform/mci/mci.hpp"
+#include "platform/pump.hpp"
 #include "support/recorder.hpp"
 
 using namespace t2;
@@ -190,6 +188,21 @@ TEST_F(MovieTest, PositionsAndRelativeMoves) {
     EXPECT_EQ(sent.front(), "set movie time format frames");
 }
 
+TEST_F(MovieTest, RelativeMovesReadThePositionBeforeTheyOverflow) {
+    m.call(u"openMovie");
+    const std::pair<const char16_t*, Long> moves[] = {
+        {u"forwardBySeconds", 3000000}, {u"rewindBySeconds", 3000000}, {u"forwardByMS", 2147483647}};
+    for (auto& [member, amount] : moves) {
+        take();
+        Variant v(amount);
+        if (String(member) == u"forwardByMS") mci::mciSendStringA("seek movie to 10", nullptr, 0, 0);
+        take();
+        EXPECT_THROW(m.call(member, {Variant::by_ref(&v.raw())}), Error);
+        EXPECT_EQ(take(), (std::vector<std::string>{"set movie time format ms", "set movie time format ms",
+                                                    "status movie position wait"}));
+    }
+}
+
 TEST_F(MovieTest, CloseMovieClosesTheSoundFilesToo) {
     mci::MediaInfo song;
     song.length_ms = 10000;
@@ -204,25 +217,38 @@ TEST_F(MovieTest, CloseMovieClosesTheSoundFilesToo) {
     EXPECT_EQ(mci::mciSendStringA("status \"s.mp3\" mode", buf, sizeof buf, 0), 263u);
 }
 
-TEST_F(MovieTest, TimeOutWaitsWithoutSpinning) {
+// timeOut against a clock of the test's own: each turn of the wait gives the
+// host's DoEvents hook its turn, and the hook moves the clock on.
+double g_clock = 0;
+int g_turns = 0;
+double test_clock() { return g_clock; }
+void tick(void*) {
+    ++g_turns;
+    g_clock += 0.0625;  // a step a double holds exactly
+    if (g_clock >= 86400) g_clock -= 86400;  // midnight
+}
+
+TEST_F(MovieTest, TimeOutWaitsOnTheClockAndGivesEachTurnAway) {
+    platform::set_timer_source(test_clock);
+    T2SetDoEventsHook(tick, nullptr);
     Variant bad(u"soon");
     EXPECT_THROW(m.call(u"timeOut", {Variant::by_ref(&bad.raw())}), Error);
-    Variant zero(Long{0});
-    auto a = std::chrono::steady_clock::now();
-    m.call(u"timeOut", {Variant::by_ref(&zero.raw())});
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count(), 0.6);
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
-    Variant two(u"2");
-    a = std::chrono::steady_clock::now();
-    m.call(u"timeOut", {Variant::by_ref(&two.raw())});
-    double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
-    getrusage(RUSAGE_SELF, &after);
-    EXPECT_GE(waited, 1.45);
-    EXPECT_LE(waited, 2.6);
-    double cpu = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) + (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1e6 +
-                 (after.ru_stime.tv_sec - before.ru_stime.tv_sec) + (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1e6;
-    EXPECT_LT(cpu, waited * 0.5);  // a generous bound: the wait yields the core
+    struct { double start; const char16_t* duration; int turns; } cases[] = {
+        {100.25, u"0", 0},     // nothing to wait for
+        {100.25, u"2", 28},    // from the nearest whole second (100) to 102
+        {100.75, u"2", 36},    // from 101 to 103
+        {100.5, u"2", 24},     // half a second rounds to even: from 100
+        {86399.25, u"1", 12},  // 86399 to 86400, the clock starting again at midnight
+    };
+    for (auto& c : cases) {
+        g_clock = c.start;
+        g_turns = 0;
+        Variant d(c.duration);
+        m.call(u"timeOut", {Variant::by_ref(&d.raw())});
+        EXPECT_EQ(g_turns, c.turns) << c.start;
+    }
+    T2SetDoEventsHook(nullptr, nullptr);
+    platform::set_timer_source(nullptr);
 }
 
 }  // namespace

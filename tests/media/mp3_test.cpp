@@ -2,6 +2,9 @@
 // member, and the readings of the replies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "platform/mci/mci.hpp"
 #include "support/recorder.hpp"
 
@@ -168,34 +171,75 @@ TEST_F(Mp3, PlayingIsAPrefixTest) {
     EXPECT_EQ(o.call(u"MP3PositionInMS").to_double(), 1000);
 }
 
-TEST(Channel, RepliesStayWithinTheirBuffers) {
-    mci::use_simulation(true);
-    mci::close_all();
-    mci::MediaInfo m;
-    m.length_ms = 123456789;
-    mci::simulate_media("big.mp3", m);
-    ASSERT_EQ(mci::mciSendStringA("open \"big.mp3\" alias big", nullptr, 0, 0), 0u);
-    char buf[8];
-    std::memset(buf, '#', sizeof buf);
-    EXPECT_EQ(mci::mciSendStringA("status big length", buf, 5, 0), 268u);  // 9 digits and a NUL do not fit 5
-    EXPECT_EQ(std::string(buf, 8), "########");
-    EXPECT_EQ(mci::mciSendStringA("status big length", buf, 8, 0), 268u);
-    char ok[16];
-    std::memset(ok, '#', sizeof ok);
-    EXPECT_EQ(mci::mciSendStringA("status big mode", ok, 16, 0), 0u);
-    EXPECT_EQ(std::string(ok, 9), std::string("stopped\0#", 9));  // the rest of the buffer stays
-    struct { const char* cmd; uint32_t error; } cases[] = {
-        {"", 267}, {"close", 292}, {"frobnicate big", 261}, {"status nobody mode", 263}, {"status big colour", 290},
-        {"seek big", 273}, {"seek big to soon", 270}, {"seek big to -5", 282}, {"set big time format furlongs", 293},
-        {"open \"big.mp3", 294}, {"open \"big.mp3\"x", 305}, {"play all", 279}, {"open \"x.unknown\"", 281},
-        {"open \"/no/such/file.mp3\"", 275}, {"open \"big.mp3\" alias big", 289}, {"set cdaudio door open", 276},
-        {"status big", 273}, {"play big from 999999999999", 282},
+
+TEST_F(Mp3, ChangePositionMultipliesEveryNumericType) {
+    o.put(u"MP3File", Variant(u"song.mp3"));
+    o.call(u"MP3Play");
+    o.call(u"MP3Pause");
+    struct Case { VARTYPE vt; int64_t value; VARTYPE product; };
+    const Case cases[] = {
+        {VT_I1, 12, VT_I4}, {VT_UI2, 12, VT_I4}, {VT_UI4, 12, VT_I4}, {VT_INT, 12, VT_I4},
+        {VT_UINT, 12, VT_I4}, {VT_I8, 12, VT_I4}, {VT_UI8, 12, VT_I4}, {VT_I8, 3000000, VT_R8},
     };
-    for (auto& c : cases) EXPECT_EQ(mci::mciSendStringA(c.cmd, ok, 16, 0), c.error) << c.cmd;
-    char text[64];
-    EXPECT_EQ(mci::mciGetErrorStringA(263, text, sizeof text), 1);
-    EXPECT_GT(std::strlen(text), 10u);
-    mci::close_all();
+    for (const Case& c : cases) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = c.vt;
+        v.llVal = c.value;  // the low bytes hold the smaller types
+        take();
+        o.call(u"MP3ChangePositionTo", {Variant::by_ref(&v)});
+        EXPECT_EQ(v.vt, c.product) << c.vt;
+        EXPECT_EQ(Variant(v).to_double(), c.value * 1000.0) << c.vt;
+        if (c.value == 12) {
+            EXPECT_EQ(take().back(), "seek \"song.mp3\" to 12000") << c.vt;
+        }
+    }
+    VARIANT cy;
+    VariantInit(&cy);
+    cy.vt = VT_CY;
+    cy.cyVal.int64 = 125000;  // 12.5
+    o.call(u"MP3ChangePositionTo", {Variant::by_ref(&cy)});
+    EXPECT_EQ(cy.vt, VT_CY);
+    EXPECT_EQ(cy.cyVal.int64, 125000000);
+    VARIANT date;
+    VariantInit(&date);
+    date.vt = VT_DATE;
+    date.date = 0.5;
+    o.call(u"MP3ChangePositionTo", {Variant::by_ref(&date)});
+    EXPECT_EQ(date.vt, VT_R8);
+    EXPECT_EQ(date.dblVal, 500);
+}
+
+TEST_F(Mp3, ChangePositionBeforeTheStartMovesNothing) {
+    o.put(u"MP3File", Variant(u"song.mp3"));
+    o.call(u"MP3Play");
+    Variant at(Long{7});
+    o.call(u"MP3ChangePositionTo", {Variant::by_ref(&at.raw())});
+    Variant before(-0.001);
+    o.call(u"MP3ChangePositionTo", {Variant::by_ref(&before.raw())});
+    const auto sent = take();
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "play \"song.mp3\" from -1"), sent.end());
+    EXPECT_EQ(o.call(u"MP3PositionInMS").to_double(), 7000);  // refused: still where it was
+}
+
+TEST_F(Mp3, OpenPlayListOnAFolderOrAMissingFileGoesOnSilently) {
+    // the read fails before the list is touched, so no list is needed to see it
+    for (const char16_t* name : {u"/", u"/no/such/list.m3u"}) {
+        Variant r = o.call(u"MP3OpenPlayList", {Variant(String(name)), Variant()});
+        EXPECT_TRUE(r.is_empty());
+    }
+}
+
+TEST_F(Mp3, FileNamesOutsideAsciiOpen) {
+    const std::string path = testing::TempDir() + "/caf\xc3\xa9.mp3";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    o.put(u"MP3File", Variant(from_utf8(path)));
+    o.call(u"MP3Play");
+    EXPECT_TRUE(o.call(u"MP3Playing").to_bool());
+    o.call(u"MP3Stop");
+    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -355,3 +355,29 @@ TEST(ErrorTexts, SystemCodesTheLibraryMeets) {
 }
 
 }  // namespace
+
+// Regression: pixel memory aliased between sections once it lay past the 32-bit window.
+TEST(Bitmaps, PixelMemoryAliasedBetweenSections) {
+    BITMAPINFO bi{};
+    bi.bmiHeader = {40, 200, 200, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    int32_t low = 0, high = 5;
+    HGDI a = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &low, nullptr, 0);
+    use_32bit_window(false);
+    HGDI b = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &high, nullptr, 0);
+    use_32bit_window(true);
+    ASSERT_NE(a, 0);
+    ASSERT_NE(b, 0);
+    EXPECT_EQ(high, 0);  // memory outside the window has no 32-bit address
+    EXPECT_EQ(address_of(0, 1), nullptr);
+    if (addresses_fit_32_bits()) {
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(bitmap_bits(a)), static_cast<uintptr_t>(low));  // the real address
+        EXPECT_EQ(address_of(low, 120000), bitmap_bits(a));
+        EXPECT_EQ(address_of(low, 120001), nullptr);  // more than the section holds
+        EXPECT_EQ(address_of(low + 64 * 1024, 1), nullptr);  // an address inside resolves to nothing
+    }
+    EXPECT_EQ(bitmap_bits(b, 120000), bitmap_bits(b));
+    EXPECT_EQ(bitmap_bits(b, 120001), nullptr);
+    DeleteObject(a);
+    DeleteObject(b);
+    EXPECT_EQ(address_of(low, 1), nullptr);  // a released section's address leads nowhere
+}

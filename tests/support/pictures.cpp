@@ -7,7 +7,7 @@ namespace t2test {
 using namespace t2::gdi;
 
 HRESULT HandlePicture::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IPictureDisp) {
         *ppv = this;
         AddRef();
         return S_OK;
@@ -54,11 +54,11 @@ t2::ComPtr<_cDIBSection> make_section(int w, int h, const std::function<uint32_t
 }
 
 uint32_t pixel(_cDIBSection* d, int x, int y) {
-    LONG bits = 0, h = 0, bpsl = 0;
-    d->get_DIBSectionBitsPtr(&bits);
+    LONG dib = 0, h = 0, bpsl = 0;
+    d->get_hDib(&dib);
     d->get_Height(&h);
     d->get_BytesPerScanLine(&bpsl);
-    const uint8_t* base = address_of(bits, static_cast<size_t>(bpsl) * h);
+    const uint8_t* base = bitmap_bits(dib, static_cast<size_t>(bpsl) * h);
     const uint8_t* p = base + static_cast<size_t>(h - 1 - y) * bpsl + x * 3;  // rows bottom-up
     return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
 }

@@ -31,7 +31,7 @@ t2::gdi::HGDI make_bitmap(int w, int h, const std::function<uint32_t(int, int)>&
 // A cDIBSection object of w x h filled with f (through CreateFromPicture).
 t2::ComPtr<_cDIBSection> make_section(int w, int h, const std::function<uint32_t(int, int)>& f);
 
-// Pixel (x, y from the top) of a section as 0x00RRGGBB, read through its published address.
+// Pixel (x, y from the top) of a section as 0x00RRGGBB, read through its section's handle.
 uint32_t pixel(_cDIBSection* d, int x, int y);
 
 }  // namespace t2test

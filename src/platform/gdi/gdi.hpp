@@ -112,7 +112,8 @@ T2_GDI_API int GetObjectA(HGDI obj, int size, void* buffer);
 T2_GDI_API int GetObjectType(HGDI obj);  // 1 pen, 2 brush, 3 dc, 6 font, 7 bitmap, 10 memory dc; 0 none
 
 // ---- bitmaps ----
-// bits32 receives the pixel address as a 32-bit value (see address_of).
+// bits32 receives the pixel address as a 32-bit value: the real address where the
+// memory lies below 2 GiB, else 0 (the section works all the same through its handle).
 T2_GDI_API HGDI CreateDIBSection(HGDI hdc, const BITMAPINFO* bmi, uint32_t usage, int32_t* bits32, void* section,
                                  uint32_t offset);
 T2_GDI_API HGDI CreateCompatibleBitmap(HGDI hdc, int32_t width, int32_t height);
@@ -120,11 +121,18 @@ T2_GDI_API int GetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, 
                          uint32_t usage);
 T2_GDI_API int SetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, const void* bits,
                          const BITMAPINFO* bmi, uint32_t usage);
-// The pixel memory behind a bitmap handle, or behind a published 32-bit address.
+// The pixel memory behind a bitmap handle; with `bytes`, only if the bitmap
+// holds at least that many.  This is how the library reaches a section's memory.
 T2_GDI_API uint8_t* bitmap_bits(HGDI bitmap);
+T2_GDI_API uint8_t* bitmap_bits(HGDI bitmap, size_t bytes);
+// The memory of the live bitmap starting at a published 32-bit address when it
+// holds at least `bytes`; nullptr for 0, an interior or a stale address.  One
+// hash lookup.
 T2_GDI_API uint8_t* address_of(int32_t bits32, size_t bytes);
-// Whether pixel addresses fit 32 bits on this machine (otherwise bits32 is a token).
+// Whether pixel addresses fit 32 bits on this machine (otherwise bits32 is 0).
 T2_GDI_API bool addresses_fit_32_bits();
+// Off: new pixel memory is placed as it is once the 32-bit window is full (tests).
+T2_GDI_API void use_32bit_window(bool on);
 
 // ---- transfers ----
 T2_GDI_API int BitBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI src, int32_t x1, int32_t y1,

@@ -48,7 +48,7 @@ struct BitmapObj {
     uint8_t* bits = nullptr;
     size_t bytes = 0;
     bool mapped = false;            // mmap'd (else operator new)
-    int32_t bits32 = 0;             // the published 32-bit address
+    int32_t bits32 = 0;             // the published 32-bit address: the real one, or 0
     std::array<RGBQUAD, 256> colors{};
     int ncolors = 0;
     std::shared_ptr<ColorMatcher> matcher;  // nearest colours of `colors`, built on first use
@@ -106,6 +106,7 @@ struct Object {
 struct Table {
     std::recursive_mutex lock;
     std::unordered_map<HGDI, Object> objects;
+    std::unordered_map<int32_t, HGDI> by_address;  // the bitmap whose memory starts at a published address
     HGDI next = 0x100;
     size_t stock_count = 0;
     HGDI stock[18] = {};

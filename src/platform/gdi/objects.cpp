@@ -13,11 +13,15 @@ namespace {
 constexpr int32_t kScreenWidth = 1024, kScreenHeight = 768;  // the virtual display
 
 // Pixel memory whose address fits the 32-bit value the interface publishes:
-// below 2 GiB through MAP_32BIT where the machine has it.  Elsewhere the
-// memory is ordinary and bits32 is a token that address_of() resolves.
+// below 2 GiB through MAP_32BIT where the machine has it.  Memory that lands
+// elsewhere is published as 0: a stand-in value would let one section's
+// address lead into another's pixels.
+bool low_window = true;  // false: as if the 32-bit window were full (for tests)
+
 uint8_t* alloc_pixels(size_t bytes, bool& mapped) {
 #ifdef MAP_32BIT
-    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+    void* p = low_window ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0)
+                         : MAP_FAILED;
     if (p != MAP_FAILED) {
         mapped = true;
         return static_cast<uint8_t*>(p);
@@ -28,8 +32,6 @@ uint8_t* alloc_pixels(size_t bytes, bool& mapped) {
     mapped = true;
     return static_cast<uint8_t*>(q);
 }
-
-int32_t next_token = 0x10;  // tokens for memory above 4 GiB, in 64 KiB steps
 
 HGDI insert_into(Table& t, Object&& o) {
     HGDI h = t.next++;
@@ -55,19 +57,17 @@ HGDI make_bitmap_in(Table& t, int32_t w, int32_t h, int bpp, bool top_down, cons
     bm->bits = alloc_pixels(bm->bytes, bm->mapped);
     if (!bm->bits) return 0;
     auto addr = reinterpret_cast<uintptr_t>(bm->bits);
-    if (addr + bm->bytes <= 0x7FFFFFFFu) {
-        bm->bits32 = static_cast<int32_t>(addr);
-    } else {
-        bm->bits32 = next_token << 16;
-        next_token = next_token >= 0x7FF0 ? 0x10 : next_token + 1;
-    }
+    if (addr + bm->bytes <= 0x7FFFFFFFu) bm->bits32 = static_cast<int32_t>(addr);
     if (bpp == 8) {
         bm->ncolors = ncolors;
         if (colors) std::memcpy(bm->colors.data(), colors, sizeof(RGBQUAD) * static_cast<size_t>(ncolors));
     }
+    const int32_t published = bm->bits32;
     Object o(Kind::Bitmap);
     o.bitmap = std::move(bm);
-    return insert_into(t, std::move(o));
+    HGDI handle = insert_into(t, std::move(o));
+    if (published) t.by_address[published] = handle;
+    return handle;
 }
 
 HGDI make_bitmap(int32_t w, int32_t h, int bpp, bool top_down, const RGBQUAD* colors, int ncolors) {
@@ -249,6 +249,7 @@ int DeleteObject(HGDI obj) {
     if (o->clipboard) return 0;
     int* n = selected_count(o);
     if (n && *n > 0) return 0;  // still selected into a device context
+    if (o->kind == Kind::Bitmap && o->bitmap->bits32) t.by_address.erase(o->bitmap->bits32);
     t.objects.erase(obj);
     return 1;
 }
@@ -336,16 +337,26 @@ uint8_t* bitmap_bits(HGDI bitmap) {
     return b ? b->bits : nullptr;
 }
 
-uint8_t* address_of(int32_t bits32, size_t bytes) {
+uint8_t* bitmap_bits(HGDI bitmap, size_t bytes) {
     auto& t = table();
     Lock lock(t.lock);
-    for (auto& [h, o] : t.objects) {
-        if (o.kind != Kind::Bitmap) continue;
-        BitmapObj* b = o.bitmap.get();
-        int64_t off = static_cast<int64_t>(bits32) - b->bits32;
-        if (b->bits32 && off >= 0 && static_cast<uint64_t>(off) + bytes <= b->bytes) return b->bits + off;
-    }
-    return nullptr;
+    BitmapObj* b = find_bitmap(bitmap);
+    return b && bytes <= b->bytes ? b->bits : nullptr;
+}
+
+uint8_t* address_of(int32_t bits32, size_t bytes) {
+    if (bits32 == 0) return nullptr;
+    auto& t = table();
+    Lock lock(t.lock);
+    auto it = t.by_address.find(bits32);
+    if (it == t.by_address.end()) return nullptr;
+    BitmapObj* b = find_bitmap(it->second);
+    return b && b->bits32 == bits32 && bytes <= b->bytes ? b->bits : nullptr;
+}
+
+void use_32bit_window(bool on) {
+    Lock lock(table().lock);
+    low_window = on;
 }
 
 bool addresses_fit_32_bits() {

@@ -1,6 +1,8 @@
-// The libmpv backend: one headless player per open device (no audio or video
-// output device is needed), paused on open, positions from time-pos less the
-// stream's start, exact seeks that wait for the player to settle.
+// The libmpv backend: one player per open device, paused on open, positions
+// from time-pos less the stream's start, exact seeks that wait for the player
+// to settle.  Sound goes to the machine's sound server or device (PipeWire,
+// PulseAudio, ALSA, whichever answers first), and nowhere only when none does;
+// pictures go to a window of the channel's own when there is a display.
 #ifdef TAVOLIN2_HAVE_MPV
 #include <mpv/client.h>
 
@@ -8,10 +10,13 @@
 #include <clocale>
 #include <cstdlib>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
+#include "platform/mci/movie_window.hpp"
 
 namespace t2::mci {
 
@@ -52,6 +57,44 @@ bool wait_for(mpv_handle* h, mpv_event_id id, double timeout, int* end_error = n
     }
 }
 
+// A gain 0..1 as a decimal with four places, whatever the locale.
+std::string gain_text(double g) {
+    const long v = std::lround(std::clamp(g, 0.0, 1.0) * 10000);
+    char text[48];
+    std::snprintf(text, sizeof text, "%ld.%04ld", v / 10000, v % 10000);
+    return text;
+}
+
+// LC_NUMERIC "C" for as long as it lives, then the caller's setting again.
+class NumericC {
+public:
+    NumericC() {
+        const char* now = std::setlocale(LC_NUMERIC, nullptr);
+        saved_ = now ? now : "C";
+        if (saved_ != "C") std::setlocale(LC_NUMERIC, "C");
+    }
+    ~NumericC() {
+        if (saved_ != "C") std::setlocale(LC_NUMERIC, saved_.c_str());
+    }
+    NumericC(const NumericC&) = delete;
+    NumericC& operator=(const NumericC&) = delete;
+
+private:
+    std::string saved_;
+};
+
+// The player is made with LC_NUMERIC "C" (it refuses to start otherwise), and
+// the caller's setting comes back at once: the process is left as it was.
+mpv_handle* create_player() {
+    NumericC c_numbers;
+    return mpv_create();
+}
+
+std::string file_part(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 void drain(mpv_handle* h) {
     while (mpv_wait_event(h, 0)->event_id != MPV_EVENT_NONE) {
     }
@@ -59,8 +102,17 @@ void drain(mpv_handle* h) {
 
 class MpvSession final : public Session {
 public:
-    MpvSession(mpv_handle* h, MediaInfo info, double start) : h_(h), info_(info), start_(start) {}
-    ~MpvSession() override { mpv_terminate_destroy(h_); }
+    MpvSession(mpv_handle* h, MediaInfo info, double start, std::unique_ptr<MovieWindow> window)
+        : h_(h), info_(info), start_(start), window_(std::move(window)) {
+        if (window_ && info_.video) {
+            window_->place(0, 0, info_.width, info_.height);
+            window_->show();
+        }
+    }
+    ~MpvSession() override {
+        mpv_terminate_destroy(h_);  // the player's drawing goes before its window
+        window_.reset();
+    }
     MediaInfo info() const override { return info_; }
     void play() override {
         set_flag(h_, "pause", false);
@@ -73,9 +125,19 @@ public:
     }
     void seek_ms(int64_t ms) override {
         drain(h_);
-        std::string target = std::to_string(ms / 1000.0);
-        const char* cmd[] = {"seek", target.c_str(), "absolute+exact", nullptr};
-        if (mpv_command(h_, cmd) >= 0) wait_for(h_, MPV_EVENT_PLAYBACK_RESTART, kSeekTimeout);
+        // the target goes as a number, not as text: the player reads text numbers in the process's locale
+        mpv_node args[3];
+        args[0].format = MPV_FORMAT_STRING;
+        args[0].u.string = const_cast<char*>("seek");
+        args[1].format = MPV_FORMAT_DOUBLE;
+        args[1].u.double_ = static_cast<double>(ms) / 1000.0;
+        args[2].format = MPV_FORMAT_STRING;
+        args[2].u.string = const_cast<char*>("absolute+exact");
+        mpv_node_list list{3, args, nullptr};
+        mpv_node cmd;
+        cmd.format = MPV_FORMAT_NODE_ARRAY;
+        cmd.u.list = &list;
+        if (mpv_command_node(h_, &cmd, nullptr) >= 0) wait_for(h_, MPV_EVENT_PLAYBACK_RESTART, kSeekTimeout);
         held_ = ms;  // while halted, report the target: the player may still show the old time
     }
     int64_t position_ms() override {
@@ -94,8 +156,9 @@ public:
         mpv_set_property(h_, "volume", MPV_FORMAT_DOUBLE, &overall);
         if (left != right) {
             double top = std::max(l, r);
-            std::string af = "lavfi=[pan=stereo|c0=" + std::to_string(top > 0 ? l / top : 0) + "*c0|c1=" +
-                             std::to_string(top > 0 ? r / top : 0) + "*c1]";
+            std::string af = "lavfi=[pan=stereo|c0=" + gain_text(top > 0 ? l / top : 0) + "*c0|c1=" +
+                             gain_text(top > 0 ? r / top : 0) + "*c1]";
+            NumericC c_numbers;  // the filter's gains are read as text in the process's locale
             mpv_set_property_string(h_, "af", af.c_str());
         } else {
             mpv_set_property_string(h_, "af", "");
@@ -108,16 +171,30 @@ public:
         mpv_set_property(h_, "speed", MPV_FORMAT_DOUBLE, &s);
     }
     void window_state(const std::string& state) override {
+        if (window_) {
+            if (state == "hide") window_->hide();
+            else if (state == "minimized" || state == "minimize" || state == "iconic") window_->minimize();
+            else if (state == "maximized") window_->fill_screen();
+            else window_->show();  // show, restore
+            return;
+        }
         set_flag(h_, "window-minimized", state == "minimized" || state == "minimize" || state == "iconic");
         if (state == "maximized") set_flag(h_, "window-maximized", true);
         if (state == "restore") set_flag(h_, "window-maximized", false);
     }
     void place_window(int32_t l, int32_t t, int32_t w, int32_t h) override {
         if (w <= 0 || h <= 0) return;
+        if (window_) {
+            window_->place(l, t, w, h);
+            return;
+        }
         std::string g = std::to_string(w) + "x" + std::to_string(h) + "+" + std::to_string(l) + "+" + std::to_string(t);
         mpv_set_property_string(h_, "geometry", g.c_str());
     }
-    void set_fullscreen(bool on) override { set_flag(h_, "fullscreen", on); }
+    void set_fullscreen(bool on) override {
+        if (window_ && on) window_->fill_screen();
+        else set_flag(h_, "fullscreen", on);
+    }
 
 private:
     int64_t raw_position() {
@@ -129,6 +206,7 @@ private:
     double start_;
     bool halted_ = true;
     int64_t held_ = 0;
+    std::unique_ptr<MovieWindow> window_;
 };
 
 class MpvBackend final : public Backend {
@@ -137,39 +215,38 @@ public:
     std::unique_ptr<Session> open(const std::string& path, const OpenOptions& options, uint32_t& error) override {
         FILE* f = std::fopen(path.c_str(), "rb");
         if (!f) {
-            error = 275;
+            error = kFileNotFound;
             return nullptr;
         }
         std::fclose(f);
-        std::setlocale(LC_NUMERIC, "C");  // the player refuses to start otherwise
-        mpv_handle* h = mpv_create();
+        mpv_handle* h = create_player();
         if (!h) {
-            error = 277;
+            error = kInternal;
             return nullptr;
         }
         static const char* kOptions[][2] = {
-            {"vo", "null"}, {"ao", "null"}, {"config", "no"}, {"terminal", "no"}, {"input-default-bindings", "no"},
+            {"vo", "null"}, {"ao", "pulse,pipewire,alsa,null"}, {"pulse-buffer", "50"}, {"audio-buffer", "0.05"}, {"config", "no"}, {"terminal", "no"}, {"input-default-bindings", "no"},
             {"load-scripts", "no"}, {"osc", "no"}, {"ytdl", "no"}, {"audio-display", "no"}, {"idle", "yes"},
             {"keep-open", "yes"}, {"pause", "yes"}, {"hr-seek", "yes"}, {"hr-seek-demuxer-offset", "1"}};
         for (auto& o : kOptions) mpv_set_option_string(h, o[0], o[1]);
-        // With a display the movie gets a window: its own, or inside the caller's window `parent`.
+        // With a display the movie gets a window of the channel's own, top-level or inside the
+        // caller's window `parent`, shown once the file turns out to have pictures.
         // Without one (a server, a test run) it plays headless.
-        const char* display = std::getenv("DISPLAY");
-        if (display && *display) {
+        auto window = open_movie_window(static_cast<uint64_t>(options.parent), file_part(path) + " - tavolin2");
+        if (window) {
             mpv_set_option_string(h, "vo", "x11");
-            mpv_set_option_string(h, "force-window", "yes");
-            if (options.parent) mpv_set_option_string(h, "wid", std::to_string(options.parent).c_str());
+            mpv_set_option_string(h, "wid", std::to_string(window->id()).c_str());
         }
         if (mpv_initialize(h) < 0) {
             mpv_terminate_destroy(h);
-            error = 277;
+            error = kInternal;
             return nullptr;
         }
         const char* cmd[] = {"loadfile", path.c_str(), nullptr};
         int end_error = 0;
         if (mpv_command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error)) {
             mpv_terminate_destroy(h);
-            error = 296;
+            error = kInvalidFile;
             return nullptr;
         }
         MediaInfo info;
@@ -184,11 +261,12 @@ public:
         double start = get_double(h, "time-pos", 0);
         if (info.length_ms <= 0) {
             mpv_terminate_destroy(h);
-            error = 296;
+            error = kInvalidFile;
             return nullptr;
         }
-        return std::make_unique<MpvSession>(h, info, start);
+        return std::make_unique<MpvSession>(h, info, start, std::move(window));
     }
+    uint32_t move_door(bool open) override { return move_drive_door(open); }
 };
 
 }  // namespace

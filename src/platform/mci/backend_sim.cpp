@@ -6,16 +6,21 @@
 #include <map>
 #include <mutex>
 
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 
 namespace t2::mci {
 
 namespace {
 
+// How long a readable file the catalogue does not know plays.
+constexpr int64_t kUnknownFileMs = 3000;
+
 struct World {
     std::mutex lock;
     std::map<std::string, MediaInfo> media;
     int64_t clock_ms = 0;
+    bool drive = false, door_open = false;
 };
 World& world() {
     static World* w = new World();
@@ -78,11 +83,17 @@ public:
         }
         struct stat st{};
         if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            error = 275;
+            error = kFileNotFound;
             return nullptr;
         }
-        info.length_ms = 3000;
+        info.length_ms = kUnknownFileMs;
         return std::make_unique<SimSession>(info);
+    }
+    uint32_t move_door(bool open) override {
+        std::lock_guard<std::mutex> g(world().lock);
+        if (!world().drive) return kDeviceNotReady;
+        world().door_open = open;
+        return kOk;
     }
 };
 
@@ -96,6 +107,17 @@ void simulate_media(const std::string& path, const MediaInfo& info) {
 void advance_clock(int64_t ms) {
     std::lock_guard<std::mutex> g(world().lock);
     world().clock_ms += ms;
+}
+
+void simulate_disc_drive(bool present) {
+    std::lock_guard<std::mutex> g(world().lock);
+    world().drive = present;
+    world().door_open = false;
+}
+
+bool simulated_door_open() {
+    std::lock_guard<std::mutex> g(world().lock);
+    return world().door_open;
 }
 
 std::unique_ptr<Backend> make_simulated_backend() { return std::make_unique<SimBackend>(); }

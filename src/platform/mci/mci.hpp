@@ -55,6 +55,8 @@ public:
     virtual const char* name() const = 0;
     // Opens a file; nullptr with error 275 (not found) or 296 (not playable).
     virtual std::unique_ptr<Session> open(const std::string& path, const OpenOptions& options, uint32_t& error) = 0;
+    // Opens or closes the door of the disc drive: 0, or 276 when there is no drive to move.
+    virtual uint32_t move_door(bool open) = 0;
 };
 
 // The backend new devices use: the real one when this build has it, unless tests chose the simulation.
@@ -67,6 +69,10 @@ T2_MCI_API void use_simulation(bool on);
 T2_MCI_API void simulate_media(const std::string& path, const MediaInfo& info);
 // The virtual clock of simulated playback.
 T2_MCI_API void advance_clock(int64_t ms);
+// A simulated disc drive: without one (the default) the door answers 276, as on a machine without a drive.
+T2_MCI_API void simulate_disc_drive(bool present);
+// Whether the simulated drive's door stands open.
+T2_MCI_API bool simulated_door_open();
 
 // ---- inspection ----
 // Every command sent, in order, while a log is set (nullptr stops it).
@@ -76,5 +82,7 @@ T2_MCI_API void close_all();
 
 std::unique_ptr<Backend> make_simulated_backend();
 std::unique_ptr<Backend> make_mpv_backend();  // nullptr when the build has no libmpv
+// The machine's own disc drive, through the CD-ROM ioctls: 0, or 276 without a drive.
+uint32_t move_drive_door(bool open);
 
 }  // namespace t2::mci

@@ -1,0 +1,28 @@
+// The window a movie plays in, on an X11 display: the channel's own window,
+// top-level or inside a caller's window, handed to the player to draw into.
+// Hiding, showing, placing and sizing act on it, since the player itself has
+// no such commands for a window it was given.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace t2::mci {
+
+class MovieWindow {
+public:
+    virtual ~MovieWindow() = default;
+    virtual uint64_t id() const = 0;
+    virtual void show() = 0;
+    virtual void hide() = 0;
+    virtual void minimize() = 0;
+    virtual void place(int32_t left, int32_t top, int32_t width, int32_t height) = 0;
+    virtual void fill_screen() = 0;
+};
+
+// A new window on the display in DISPLAY (inside `parent` when not 0), not yet shown;
+// nullptr without a display or without X11 in this build.
+std::unique_ptr<MovieWindow> open_movie_window(uint64_t parent, const std::string& title);
+
+}  // namespace t2::mci
