@@ -43,6 +43,7 @@ int usage(FILE* out) {
                  "  resample IN OUT W H        resample a picture to W x H (OUT .bmp or .png)\n"
                  "  noise W H OUT [--gray]     a section of random pixels (OUT .bmp or .png)\n"
                  "  gif IN OUT.gif [--best] [--transparent RRGGBB]   save a picture as GIF\n"
+                 "  gif IN... --out-dir DIR [--best] [-j N]   convert many pictures, N worker threads\n"
                  "  palette IN OUT.pal [--size N]   write the optimal palette record of a picture\n"
                  "  palette --show FILE [--offset N]   list a palette record\n"
                  "  code128 TEXT OUT [--caption T] [--align left|center|right|justify] [--top] [--font NAME]\n"

@@ -1,8 +1,13 @@
 // tavolin2 gif and tavolin2 palette.
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "host/picture.hpp"
 #include "host/verbs.hpp"
@@ -69,7 +74,108 @@ int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, 
     return ok ? 0 : 1;
 }
 
+// "error N: description" of a failed member, from this thread's error info.
+std::string failure_text(HRESULT hr) {
+    std::string description;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        BSTR d = nullptr;
+        info->GetDescription(&d);
+        description = utf8(d);
+        SysFreeString(d);
+        info->Release();
+    }
+    BSTR fallback = nullptr;
+    LONG n = T2DescribeStatus(hr, &fallback);
+    if (description.empty()) description = utf8(fallback);
+    SysFreeString(fallback);
+    while (!description.empty() && (description.back() == '\n' || description.back() == '\r')) description.pop_back();
+    return "error " + std::to_string(n) + ": " + description;
+}
+
+// tavolin2 gif IN... --out-dir DIR [--best] [-j N]: every worker thread is an
+// apartment of its own with its own GIF object, and takes the next file; one
+// progress bar counts finished files; a failure is reported and the rest go on.
+int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bool best, int jobs) {
+    std::atomic<size_t> next{0}, done{0};
+    std::atomic<int> failed{0};
+    std::mutex report_lock;
+    auto bar = [&](size_t finished) {
+        const size_t filled = finished * 30 / inputs.size();
+        std::fprintf(stderr, "\r[%-30s] %zu/%zu", std::string(filled, '#').c_str(), finished, inputs.size());
+        std::fflush(stderr);
+    };
+    auto worker = [&] {
+        _GIF* gif = nullptr;  // this thread's own object: the apartment model allows no sharing
+        if (FAILED(T2CoCreateInstance(CLSID_GIF, IID__GIF, reinterpret_cast<void**>(&gif)))) return;
+        VARIANT q;
+        VariantInit(&q);
+        q.vt = VT_BOOL;
+        q.boolVal = best ? VARIANT_TRUE : VARIANT_FALSE;
+        gif->put_BestQuality(q);
+        for (size_t i; (i = next++) < inputs.size();) {
+            const std::string& in = inputs[i];
+            std::string base = in.substr(in.find_last_of('/') + 1);
+            base = base.substr(0, base.find_last_of('.')) + ".gif";
+            std::string error;
+            HRESULT hr = S_OK;
+            VARIANT_BOOL ok = VARIANT_FALSE;
+            if (Picture* pic = load_picture(in, error)) {
+                BSTR name = SysAllocStringUTF8((dir + "/" + base).c_str());
+                LONG hdc = 0;
+                VARIANT_BOOL use = VARIANT_FALSE;
+                hr = gif->SaveGIF(pic, name, &hdc, &use, 0, &ok);
+                SysFreeString(name);
+                pic->Release();
+                if (FAILED(hr)) error = failure_text(hr);
+                else if (!ok) error = "not saved";
+            }
+            std::lock_guard<std::mutex> hold(report_lock);
+            if (!error.empty()) {
+                ++failed;
+                std::fprintf(stderr, "\rtavolin2: %s: %s\n", in.c_str(), error.c_str());
+            }
+            bar(++done);
+        }
+        gif->Release();
+    };
+    bar(0);
+    std::vector<std::thread> threads;
+    for (int k = 0; k < jobs; ++k) threads.emplace_back(worker);
+    for (auto& t : threads) t.join();
+    std::fprintf(stderr, "\n");
+    if (failed) std::fprintf(stderr, "tavolin2: %d of %zu files failed\n", failed.load(), inputs.size());
+    return failed ? 1 : 0;
+}
+
 int cmd_gif(int argc, char** argv) {
+    std::vector<std::string> inputs;
+    std::string out_dir;
+    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    bool batch = false;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out-dir") == 0 && i + 1 < argc) {
+            out_dir = argv[++i];
+            batch = true;
+        } else if (std::strcmp(argv[i], "-j") == 0 && i + 1 < argc) {
+            jobs = std::atoi(argv[++i]);
+            batch = true;
+        }
+    }
+    if (batch) {
+        bool best = false;
+        for (int i = 0; i < argc; ++i) {
+            std::string a = argv[i];
+            if (a == "--out-dir" || a == "-j") ++i;
+            else if (a == "--best") best = true;
+            else inputs.push_back(a);
+        }
+        if (inputs.empty() || out_dir.empty() || jobs < 1) {
+            std::fprintf(stderr, "usage: tavolin2 gif IN... --out-dir DIR [--best] [-j N]\n");
+            return 2;
+        }
+        return gif_batch(inputs, out_dir, best, std::min<int>(jobs, static_cast<int>(inputs.size())));
+    }
     bool best = false, trans = false;
     LONG color = 0;
     std::string in, out;
