@@ -27,7 +27,7 @@ constexpr DISPID kFirstEnumMember = 0x40000000;  // the platform numbers enumera
 constexpr UINT kImplDefaultInterface = 0xFFFFFFFFu;  // GetRefTypeOfImplType(-1): a dual's entry-table view
 constexpr HRESULT kWrongTypeKind = static_cast<HRESULT>(0x80028CA0);
 
-// ---- the event rows, as member specs (no thunk: sinks are called by id) ----
+// ---- the event rows, as member rows (no thunk: sinks are called by id) ----
 #define T2_EVENT_PARAMS(name, id, n, params) \
     static constexpr ParamSpec T2_CAT(e_, name)[n + 1] = {T2_EACH(n, T2_PARAMSPEC, params){}};
 #define T2_EVENT_ROW(name, id, n, params)                                                          \
