@@ -12,7 +12,7 @@ fi
 flags+=(-DTAVOLIN2_WERROR="${TAVOLIN2_WERROR:-OFF}")
 generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-if [ ! -f "$dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$dir" "${generator[@]}" "${flags[@]}" >/dev/null
-fi
+# Configure every time: cheap, and it mends a folder whose first configure failed.
+[ -f "$dir/CMakeCache.txt" ] && generator=()  # the folder keeps the generator it was made with
+cmake -S . -B "$dir" "${generator[@]}" "${flags[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"

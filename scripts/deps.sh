@@ -30,5 +30,7 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# Another install running at the same time holds the package lock: wait for it.
+lock=(-o DPkg::Lock::Timeout=900)
+$sudo apt-get "${lock[@]}" update -q
+$sudo apt-get "${lock[@]}" install -y -q --no-install-recommends "${missing[@]}"
