@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "frame/com.hpp"
+#include "media/size_split.hpp"
 #include "platform/mci/mci.hpp"
 #include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
@@ -208,8 +209,7 @@ String Movie::getFormatLength() {
 }
 String Movie::getFormatPosition() { return time_text(position_ms()); }
 
-// Width and height from an answer "left top width height" of the size query given;
-// each step goes on past a failing one.
+// Width and height from the answer of the size query given.
 Variant Movie::split_size(SizeQuery query, Long& wWidth, Long& wHeight) {
     String r;
     resume_next([&] {
@@ -217,23 +217,7 @@ Variant Movie::split_size(SizeQuery query, Long& wWidth, Long& wHeight) {
         check((self()->*query)(b.out()));
         r = b.str();
     });
-    size_t p1 = 0, p2 = 0, p3 = 0;
-    String t;
-    resume_next([&] { p1 = r.find(u' ') + 1; });  // positions from 1; 0 when there is none
-    resume_next([&] {
-        size_t at = r.find(u' ', p1);  // at or after position p1 + 1
-        p2 = at == String::npos ? 0 : at + 1;
-    });
-    resume_next([&] { t = p2 ? r.substr(p2) : String(); });
-    resume_next([&] {
-        size_t at = t.find(u' ');
-        p3 = at == String::npos ? 0 : at + 1;
-    });
-    resume_next([&] { wWidth = round_to<Long>(leading_number(t.substr(0, p3))); });
-    resume_next([&] {
-        if (p3 < 1) raise(err::InvalidCall);  // a text position below 1
-        wHeight = round_to<Long>(leading_number(t.substr(p3 - 1)));
-    });
+    split_size_answer(r, wWidth, wHeight);
     return {};
 }
 
@@ -325,6 +309,28 @@ Variant Movie::forwardByFrames(Long& numFrames) {
 }
 
 }  // namespace
+
+void split_size_answer(const String& r, Long& wWidth, Long& wHeight) {
+    size_t p1 = 0, p2 = 0, p3 = 0;
+    String t;
+    resume_next([&] { p1 = r.find(u' ') + 1; });  // positions from 1; 0 when there is none
+    resume_next([&] {
+        size_t at = r.find(u' ', p1);  // at or after position p1 + 1
+        p2 = at == String::npos ? 0 : at + 1;
+    });
+    // the part after position p2: with no second space (p2 = 0) that is the whole answer
+    resume_next([&] { t = r.substr(p2); });
+    resume_next([&] {
+        size_t at = t.find(u' ');
+        p3 = at == String::npos ? 0 : at + 1;
+    });
+    resume_next([&] { wWidth = round_to<Long>(leading_number(t.substr(0, p3))); });
+    resume_next([&] {
+        if (p3 < 1) raise(err::InvalidCall);  // a text position below 1
+        wHeight = round_to<Long>(leading_number(t.substr(p3 - 1)));
+    });
+}
+
 }  // namespace t2
 
 T2_DEFINE_CLASS(MovieModule, _MovieModule, t2::Movie)

@@ -2,6 +2,7 @@
 // buffer, readings, the size split, positions and relative moves, timeOut.
 #include <gtest/gtest.h>
 
+#include "media/size_split.hpp"
 #include "platform/mci/mci.hpp"
 #include "platform/pump.hpp"
 #include "support/recorder.hpp"
@@ -150,6 +151,28 @@ TEST_F(MovieTest, SizeSplit) {
     Object(fresh.get()).call(u"extractDefaultMovieSize", {Variant::by_ref(&w2.raw()), Variant::by_ref(&h2.raw())});
     EXPECT_EQ(w2.to_long(), 0);
     EXPECT_EQ(h2.to_long(), -1);
+}
+
+// Answers of every shape: a step that fails is skipped and leaves the caller's value.
+TEST(SizeSplit, AnswersOfEveryShape) {
+    const struct {
+        const char16_t* answer;
+        Long width, height;  // -1: left as the caller had it
+    } cases[] = {
+        {u"0 0 640 480", 640, 480},
+        {u"1 2 3.6 4.5", 4, 4},                // rounded half to even
+        {u"640 480", 640, 480},                // no second space: the whole answer is split
+        {u"5 ", 5, 0},                         // ... so the width is the first part, the height empty
+        {u"0 0 640", 0, -1},                   // no space after the width: no height
+        {u"", 0, -1},
+        {u"0 0 99999999999 7", -1, 7},         // the width overflows a Long and is skipped
+    };
+    for (const auto& c : cases) {
+        Long w = -1, h = -1;
+        split_size_answer(c.answer, w, h);
+        EXPECT_EQ(w, c.width) << to_utf8(c.answer);
+        EXPECT_EQ(h, c.height) << to_utf8(c.answer);
+    }
 }
 
 TEST_F(MovieTest, PositionsAndRelativeMoves) {
