@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "comptr.hpp"
 #include "errors.hpp"
 #include "guids.hpp"
 #include "members.hpp"
@@ -155,12 +156,8 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG r = --refs_;
-        if (r == 0) delete this;
-        return r;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
+    ULONG STDMETHODCALLTYPE Release() override { return refs_.release(this); }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         if (!n) return E_POINTER;
@@ -231,7 +228,7 @@ protected:
     }
 
 private:
-    std::atomic<ULONG> refs_{1};
+    RefCount refs_;
     const ClassInfo* info_;
     std::thread::id owner_;
     ConnectionPoint* events_;

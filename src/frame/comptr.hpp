@@ -1,11 +1,28 @@
 // A reference-holding pointer to an interface.
 #pragma once
 
+#include <atomic>
 #include <utility>
 
 #include "tavolin2/abi.h"
 
 namespace t2 {
+
+// The reference count of an object that deletes itself at zero:
+// `AddRef() { return refs_.add(); }`, `Release() { return refs_.release(this); }`.
+class RefCount {
+public:
+    ULONG add() noexcept { return ++n_; }
+    template <class Self>
+    ULONG release(Self* self) noexcept {
+        const ULONG r = --n_;
+        if (r == 0) delete self;
+        return r;
+    }
+
+private:
+    std::atomic<ULONG> n_{1};
+};
 
 template <class T>
 class ComPtr {

@@ -84,12 +84,8 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG r = --refs_;
-        if (r == 0) delete this;
-        return r;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
+    ULONG STDMETHODCALLTYPE Release() override { return refs_.release(this); }
     HRESULT STDMETHODCALLTYPE GetGUID(GUID* g) override {
         if (!g) return E_POINTER;
         *g = guid_;
@@ -123,7 +119,7 @@ private:
             return E_OUTOFMEMORY;
         }
     }
-    std::atomic<ULONG> refs_{1};
+    RefCount refs_;
     GUID guid_{};
     String source_, description_, help_;
     DWORD context_ = 0;

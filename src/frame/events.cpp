@@ -31,12 +31,8 @@ public:
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG r = --refs_;
-        if (!r) delete this;
-        return r;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
+    ULONG STDMETHODCALLTYPE Release() override { return refs_.release(this); }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, Elem* out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG k = 0;
@@ -67,7 +63,7 @@ public:
     }
 
 private:
-    std::atomic<ULONG> refs_{1};
+    RefCount refs_;
     const IID& iid_;
     std::vector<Elem> items_;
     Copy copy_;

@@ -65,6 +65,31 @@ void give_back() noexcept {
     object_destroyed();
 }
 
+// The type information lives as long as the library: its objects count only
+// towards DllCanUnloadNow, and Release never deletes.
+template <class I, const IID& Iid>
+class LibraryOwned : public I {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == Iid) {
+            *ppv = static_cast<I*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        hand_out();
+        return 2;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        give_back();
+        return 1;
+    }
+};
+
 class Library;
 Library& library();
 
@@ -75,7 +100,7 @@ struct Func {
     const MemberSpec* member = nullptr;
 };
 
-class TypeInfo final : public ITypeInfo {
+class TypeInfo final : public LibraryOwned<ITypeInfo, IID_ITypeInfo> {
 public:
     TypeInfo(View view, String name, const GUID& guid, UINT index) : view_(view), name_(std::move(name)), index_(index) {
         attr_.guid = guid;
@@ -171,25 +196,6 @@ public:
 
     void finish() { attr_.cImplTypes = static_cast<WORD>(impls_.size()); }
 
-    // ---- IUnknown ----
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ITypeInfo) {
-            *ppv = static_cast<ITypeInfo*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        hand_out();
-        return 2;
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        give_back();
-        return 1;
-    }
 
     // ---- ITypeInfo ----
     HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR** out) override {
@@ -395,7 +401,7 @@ private:
     HREFTYPE entries_ref_ = 0;
 };
 
-class Library final : public ITypeLib {
+class Library final : public LibraryOwned<ITypeLib, IID_ITypeLib> {
 public:
     Library() {
         size_t n = 0;
@@ -471,25 +477,6 @@ public:
         return nullptr;
     }
 
-    // ---- IUnknown ----
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ITypeLib) {
-            *ppv = static_cast<ITypeLib*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        hand_out();
-        return 2;
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        give_back();
-        return 1;
-    }
 
     // ---- ITypeLib ----
     UINT STDMETHODCALLTYPE GetTypeInfoCount() override { return static_cast<UINT>(listed_); }
