@@ -12,6 +12,7 @@
 #include "platform/errtext.hpp"
 #include "platform/files.hpp"
 #include "platform/gdi/gdi.hpp"
+#include "platform/gdi/owners.hpp"
 #include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
 #include "imaging/file_name.hpp"
@@ -93,15 +94,15 @@ Variant DibSection::CreateFromPicture(Object& picThis) {
     VARIANT_BOOL made = VARIANT_FALSE;
     check(self()->Create(bm.bmWidth, bm.bmHeight, &made));
     if (!made) return {};
-    Long display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (display == 0) return {};
-    Long mem = CreateCompatibleDC(display);
-    DeleteDC(display);
-    if (mem == 0) return {};
-    Long previous = SelectObject(mem, picThis.value().to_long());
-    HRESULT hr = self()->LoadPictureBlt(mem, 0, 0, -1, -1, SRCCOPY);
-    SelectObject(mem, previous);
-    DeleteDC(mem);
+    const OwnedDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    if (!display) return {};
+    const OwnedDC mem(CreateCompatibleDC(display.get()));
+    if (!mem) return {};
+    HRESULT hr;
+    {
+        const Selected into(mem.get(), picThis.value().to_long());
+        hr = self()->LoadPictureBlt(mem.get(), 0, 0, -1, -1, SRCCOPY);
+    }
     check(hr);
     return {};
 }
@@ -130,39 +131,33 @@ void DibSection::PaintPicture(Long lHDC, Long lDestLeft, Long lDestTop, Long lDe
 }
 
 bool DibSection::CopyToClipboard(bool bAsDIB) {
-    Long display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (display == 0) return false;
-    bool result = false;
-    Long mem = CreateCompatibleDC(display);
-    if (mem != 0) {
-        if (bAsDIB) {
-            t2::MsgBox(u"I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!",
-                             platform::vbOKOnly, u"");
-        } else {
-            Long w = 0, h = 0;
-            check(self()->get_Width(&w));
-            check(self()->get_Height(&h));
-            Long bitmap = CreateCompatibleBitmap(display, w, h);
-            if (bitmap != 0) {
-                Long previous = SelectObject(mem, bitmap);
-                HRESULT painted = self()->PaintPicture(mem, 0, 0, -1, -1, 0, 0, SRCCOPY);
-                SelectObject(mem, previous);
-                if (SUCCEEDED(painted) && OpenClipboard(0)) {
-                    EmptyClipboard();
-                    result = SetClipboardData(CF_BITMAP, bitmap) != 0;
-                    CloseClipboard();
-                }
-                if (!result) DeleteObject(bitmap);  // the clipboard did not take it
-                if (FAILED(painted)) {
-                    DeleteDC(mem);
-                    DeleteDC(display);
-                    check(painted);
-                }
-            }
-        }
-        DeleteDC(mem);
+    const OwnedDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    if (!display) return false;
+    const OwnedDC mem(CreateCompatibleDC(display.get()));
+    if (!mem) return false;
+    if (bAsDIB) {
+        t2::MsgBox(u"I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!", platform::vbOKOnly,
+                   u"");
+        return false;
     }
-    DeleteDC(display);
+    Long w = 0, h = 0;
+    check(self()->get_Width(&w));
+    check(self()->get_Height(&h));
+    OwnedObject bitmap(CreateCompatibleBitmap(display.get(), w, h));
+    if (!bitmap) return false;
+    HRESULT painted;
+    {
+        const Selected into(mem.get(), bitmap.get());
+        painted = self()->PaintPicture(mem.get(), 0, 0, -1, -1, 0, 0, SRCCOPY);
+    }
+    bool result = false;
+    if (SUCCEEDED(painted) && OpenClipboard(0)) {
+        EmptyClipboard();
+        result = SetClipboardData(CF_BITMAP, bitmap.get()) != 0;
+        if (result) bitmap.release();  // the clipboard owns it now
+        CloseClipboard();
+    }
+    check(painted);
     return result;
 }
 

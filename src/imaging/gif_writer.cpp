@@ -11,6 +11,7 @@
 #include "platform/errtext.hpp"
 #include "platform/files.hpp"
 #include "platform/gdi/gdi.hpp"
+#include "platform/gdi/owners.hpp"
 #include "platform/pump.hpp"
 #include "imaging/file_name.hpp"
 
@@ -92,33 +93,21 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     const Integer width16 = narrow<Integer>(m_lWidth), height16 = narrow<Integer>(m_lHeight);
     const int32_t stride = (m_lWidth + 3) & ~3;
 
-    // 4. the contexts
-    const HGDI screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    HGDI dc8 = CreateCompatibleDC(screen);
-    HGDI source = hDc, picture_dc = 0, picture_prev = 0;
+    // 4. the contexts; whatever happens from here on (12.), the owners release the
+    // contexts and the 8-bit bitmap and put back what was selected into them
+    OwnedDC screen(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    OwnedDC dc8(CreateCompatibleDC(screen.get()));
+    OwnedObject bitmap8;
+    Selected selected8;
+    OwnedDC picture_dc;
+    Selected picture_selected;
+    HGDI source = hDc;
     if (hDc == 0) {
-        picture_dc = CreateCompatibleDC(screen);
-        picture_prev = SelectObject(picture_dc, picture_bitmap);
-        source = picture_dc;
+        picture_dc.reset(CreateCompatibleDC(screen.get()));
+        picture_selected.select(picture_dc.get(), picture_bitmap);
+        source = picture_dc.get();
     }
-    DeleteDC(screen);
-    // 12. whatever happens from here on, the contexts and the 8-bit bitmap are released
-    HGDI bitmap8 = 0, prev8 = 0;
-    struct Release {
-        HGDI& dc8;
-        HGDI& bitmap8;
-        HGDI& prev8;
-        HGDI picture_dc, picture_prev;
-        ~Release() {
-            if (picture_dc) {
-                SelectObject(picture_dc, picture_prev);
-                DeleteDC(picture_dc);
-            }
-            if (prev8) SelectObject(dc8, prev8);
-            if (bitmap8) DeleteObject(bitmap8);
-            DeleteDC(dc8);
-        }
-    } release{dc8, bitmap8, prev8, picture_dc, picture_prev};
+    screen.reset();
 
     // 2 and 5. the palette: the adaptive one is built from a 24-bit section filled from the
     // picture; the fixed one needs no copy of the pixels (the copy would be all the memory the
@@ -159,15 +148,15 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
         m_tBitmapInfo.bmiColors[k] = {b, g, r, 0};
     }
     int32_t bits = 0;
-    bitmap8 = CreateDIBSection(hDc, &m_tBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bitmap8.reset(CreateDIBSection(hDc, &m_tBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0));
 
     // 6. the pixels as indices: through the 8-bit bitmap, or straight from the picture
     HGDI rows_from = 0, rows_dc = 0;
     if (bitmap8) {
-        prev8 = SelectObject(dc8, bitmap8);
-        BitBlt(dc8, 0, 0, m_lWidth, m_lHeight, source, 0, 0, SRCCOPY);
-        rows_from = bitmap8;
-        rows_dc = dc8;
+        selected8.select(dc8.get(), bitmap8.get());
+        BitBlt(dc8.get(), 0, 0, m_lWidth, m_lHeight, source, 0, 0, SRCCOPY);
+        rows_from = bitmap8.get();
+        rows_dc = dc8.get();
     } else {
         m_tBitmapInfo.bmiHeader = {40, m_lWidth, m_lHeight, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
         rows_from = picture_bitmap;
