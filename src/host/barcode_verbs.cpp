@@ -4,8 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/picture.hpp"
-#include "host/picture_box.hpp"
+#include "tavolin2/kit.h"
 #include "host/verbs.hpp"
 
 namespace host {
@@ -16,11 +15,6 @@ _clsBCAT175* new_barcode() {
     _clsBCAT175* b = nullptr;
     T2CoCreateInstance(CLSID_clsBCAT175, IID__clsBCAT175, reinterpret_cast<void**>(&b));
     return b;
-}
-
-bool ends_with(const std::string& s, const char* tail) {
-    size_t n = std::strlen(tail);
-    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
 bool parse_rgb(const char* text, LONG& out) {
@@ -41,20 +35,10 @@ int counting_box(void*, const char* text, const char* title, int) {
 
 }  // namespace
 
-// Saves what a picture box shows: PNG, BMP, or GIF through GIF.SaveGIF.
-int save_picture_box(PictureBox* box, const std::string& out) {
-    if (ends_with(out, ".gif")) {
-        Picture* pic = Picture::make(box->bitmap(), Picture::Bitmap, false);
-        int rc = save_gif(pic, out, false, false, 0, false);
-        pic->Release();
-        return rc;
-    }
-    std::string error;
-    if (!save_surface(box->hdc(), out, error)) {
-        std::fprintf(stderr, "tavolin2: %s\n", error.c_str());
-        return 1;
-    }
-    return 0;
+// Saves what a picture box shows: PNG, BMP, or GIF (through GIF.SaveGIF), by the extension.
+int save_picture_box(IDispatch* box, const std::string& out) {
+    HRESULT hr = T2SavePicture(box, out.c_str());
+    return FAILED(hr) ? report(hr) : 0;
 }
 
 int cmd_code128(int argc, char** argv) {
@@ -89,7 +73,11 @@ int cmd_code128(int argc, char** argv) {
     BSTR t = SysAllocStringUTF8(text.c_str());
     int width = static_cast<int>(SysStringLen(t)) * 11 + 35 + 20 + 2;
     width = std::max<int>(width, static_cast<int>(caption.size()) * size * 96 / 72 + 30);
-    PictureBox* box = PictureBox::make(width, bar + size * 96 / 72 + 30);
+    IDispatch* box = nullptr;
+    HRESULT made = T2CreatePictureBox(width, bar + size * 96 / 72 + 30, &box);
+    SysFreeString(t);
+    if (FAILED(made)) return report(made);
+    t = SysAllocStringUTF8(text.c_str());
     _clsBCAT175* bc = new_barcode();
     IDispatch* pic = box;
     BSTR cap = SysAllocStringUTF8(caption.c_str()), face = SysAllocStringUTF8(font.c_str());
@@ -121,7 +109,9 @@ int cmd_code39(int argc, char** argv) {
         std::fprintf(stderr, "usage: tavolin2 code39 TEXT OUT.(png|bmp|gif) [--caption T]\n");
         return 2;
     }
-    PictureBox* box = PictureBox::make(200, 60);
+    IDispatch* box = nullptr;
+    HRESULT made = T2CreatePictureBox(200, 60, &box);
+    if (FAILED(made)) return report(made);
     _clsBCAT175* bc = new_barcode();
     IDispatch* pic = box;
     BSTR t = SysAllocStringUTF8(text.c_str()), cap = SysAllocStringUTF8(caption.c_str());

@@ -12,8 +12,6 @@
 
 #include "host/client.hpp"
 #include "host/steps.hpp"
-#include "host/list_box.hpp"
-#include "host/picture_box.hpp"
 #include "host/verbs.hpp"
 
 namespace host {
@@ -102,10 +100,10 @@ int cmd_call(int argc, char** argv) {
     const auto& lists = made_list_boxes();
     for (size_t i = 0; i < lists.size(); ++i) {
         std::printf("list %zu:\n", i + 1);
-        for (const std::string& e : lists[i]->entries()) std::printf("  %s\n", show(Value::text(e).v).c_str());
+        for (const std::string& e : list_entries(lists[i])) std::printf("  %s\n", show(Value::text(e).v).c_str());
     }
     if (!save_box.empty()) {
-        PictureBox* box = last_picture_box();
+        IDispatch* box = last_picture_box();
         if (!box) {
             std::fprintf(stderr, "tavolin2 call: --save-picturebox needs an @picturebox argument\n");
             return rc ? rc : 2;

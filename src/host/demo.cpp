@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/picture.hpp"
 #include "host/verbs.hpp"
 
 namespace host {

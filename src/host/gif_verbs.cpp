@@ -1,4 +1,6 @@
 // tavolin2 gif and tavolin2 palette.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
@@ -9,25 +11,40 @@
 #include <thread>
 #include <vector>
 
-#include "host/picture.hpp"
 #include "host/verbs.hpp"
+#include "tavolin2/kit.h"
 
 namespace host {
 
 namespace {
 
-// Draws a progress bar on stderr from the writer's Progress events.
-class ProgressBar final : public DispatchObject {
-public:
-    ProgressBar() {
-        also_answer(DIID___GIF);
-        add("Progress", 1, Call, [](int, Args& a) {
-            long p = a.to_long(0);
-            int filled = static_cast<int>(p * 30 / 100);
-            std::fprintf(stderr, "\r[%-30s] %3ld%%", std::string(static_cast<size_t>(filled), '#').c_str(), p);
-            std::fflush(stderr);
-            return Value();
-        });
+// A progress bar on stderr from the writer's Progress events (DISPID 1): drawn
+// in place on a terminal; a log gets one line when the file is done.
+struct ProgressBar {
+    bool tty = isatty(2) != 0;
+    long last = -1;
+    static void draw(long p) {
+        int filled = static_cast<int>(p * 30 / 100);
+        std::fprintf(stderr, "\r[%-30s] %3ld%%", std::string(static_cast<size_t>(filled), '#').c_str(), p);
+        std::fflush(stderr);
+    }
+    static HRESULT on_event(void* context, DISPID id, DISPPARAMS* dp, VARIANT*) {
+        auto* bar = static_cast<ProgressBar*>(context);
+        VARIANT l;
+        VariantInit(&l);
+        if (id != 1 || dp->cArgs < 1 || FAILED(VariantChangeType(&l, &dp->rgvarg[dp->cArgs - 1], 0, VT_I4))) return S_OK;
+        bar->last = std::clamp<long>(l.lVal, 0, 100);
+        if (bar->tty) draw(bar->last);
+        return S_OK;
+    }
+    // The end of a save: 100 % once it succeeded, whatever the last event said.
+    void finish(bool ok, const std::string& file) const {
+        if (tty) {
+            if (ok) draw(100);
+            std::fprintf(stderr, "\n");
+        } else if (ok) {
+            std::fprintf(stderr, "%s: 100%%\n", file.c_str());
+        }
     }
 };
 
@@ -53,7 +70,9 @@ int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, 
     IConnectionPointContainer* cpc = nullptr;
     IConnectionPoint* cp = nullptr;
     DWORD cookie = 0;
-    ProgressBar* bar = progress ? new ProgressBar() : nullptr;
+    ProgressBar bar_state;
+    IDispatch* bar = nullptr;
+    if (progress) T2CreateSink(DIID___GIF, &ProgressBar::on_event, nullptr, &bar_state, &bar);
     if (bar && SUCCEEDED(gif->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc))) &&
         SUCCEEDED(cpc->FindConnectionPoint(DIID___GIF, &cp)))
         cp->Advise(bar, &cookie);
@@ -62,7 +81,7 @@ int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, 
     VARIANT_BOOL use = trans ? VARIANT_TRUE : VARIANT_FALSE, ok = VARIANT_FALSE;
     HRESULT hr = gif->SaveGIF(picture, name, &hdc, &use, color, &ok);
     SysFreeString(name);
-    if (bar) std::fprintf(stderr, "\n");
+    if (bar) bar_state.finish(SUCCEEDED(hr) && ok, out);
     if (cp) {
         cp->Unadvise(cookie);
         cp->Release();
@@ -120,7 +139,7 @@ int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bo
             std::string error;
             HRESULT hr = S_OK;
             VARIANT_BOOL ok = VARIANT_FALSE;
-            if (Picture* pic = load_picture(in, error)) {
+            if (IDispatch* pic = load_picture(in, error)) {
                 BSTR name = SysAllocStringUTF8((dir + "/" + base).c_str());
                 LONG hdc = 0;
                 VARIANT_BOOL use = VARIANT_FALSE;
@@ -194,7 +213,7 @@ int cmd_gif(int argc, char** argv) {
         return 2;
     }
     std::string error;
-    Picture* pic = load_picture(in, error);
+    IDispatch* pic = load_picture(in, error);
     if (!pic) {
         std::fprintf(stderr, "tavolin2: %s\n", error.c_str());
         return 1;
@@ -244,7 +263,7 @@ int cmd_palette(int argc, char** argv) {
         return 2;
     }
     std::string error;
-    Picture* pic = load_picture(argv[0], error);
+    IDispatch* pic = load_picture(argv[0], error);
     if (!pic) return std::fprintf(stderr, "tavolin2: %s\n", error.c_str()), 1;
     _cDIBSection* d = nullptr;
     T2CoCreateInstance(CLSID_cDIBSection, IID__cDIBSection, reinterpret_cast<void**>(&d));
@@ -267,8 +286,8 @@ int cmd_palette(int argc, char** argv) {
 }
 
 int demo_gif(const std::string& dir, std::string& report_text) {
-    t2::gdi::HGDI picture = make_test_picture(320, 240);
-    Picture* pic = Picture::make(picture, Picture::Bitmap, true);
+    IDispatch* pic = nullptr;
+    if (FAILED(T2CreatePicture(make_test_picture(320, 240), TRUE, &pic))) return 1;
     int rc = save_gif(pic, dir + "/test-picture-websafe.gif", false, false, 0, false);
     if (rc == 0) rc = save_gif(pic, dir + "/test-picture-best.gif", true, false, 0, false);
     if (rc == 0) rc = save_gif(pic, dir + "/test-picture-transparent.gif", false, true, 0x000000, false);

@@ -1,15 +1,16 @@
 // tavolin2 bmp, resample and noise, and the built-in test picture of the demo.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "host/picture.hpp"
 #include "host/verbs.hpp"
+#include "tavolin2/kit.h"
+#include "tavolin2/platform.h"
 
 namespace host {
 
-using namespace t2::gdi;
 
 namespace {
 
@@ -60,7 +61,7 @@ int save_section(_cDIBSection* d, const std::string& out) {
 // Fills a section from a picture file.
 int section_from_file(const std::string& in, _cDIBSection*& d) {
     std::string error;
-    Picture* pic = load_picture(in, error);
+    IDispatch* pic = load_picture(in, error);
     if (!pic) {
         std::fprintf(stderr, "tavolin2: %s\n", error.c_str());
         return 1;
@@ -101,13 +102,25 @@ int report(HRESULT hr) {
     return 1;
 }
 
-HGDI make_test_picture(int w, int h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader = {40, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+bool save_surface(int32_t dc_or_bitmap, const std::string& out, std::string& error) {
+    T2HGDI bitmap = T2GetObjectType(dc_or_bitmap) == T2_OBJ_BITMAP ? dc_or_bitmap : T2GetCurrentObject(dc_or_bitmap, T2_OBJ_BITMAP);
+    IDispatch* pic = nullptr;
+    HRESULT hr = T2CreatePicture(bitmap, FALSE, &pic);
+    if (SUCCEEDED(hr)) {
+        hr = T2SavePicture(pic, out.c_str());
+        pic->Release();
+    }
+    if (FAILED(hr)) error = error_description(hr);
+    return SUCCEEDED(hr);
+}
+
+int32_t make_test_picture(int w, int h) {
+    T2BITMAPINFO bi{};
+    bi.bmiHeader = {40, w, h, 1, 24, 0, 0, 0, 0, 0, 0};
     int32_t bits = 0;
-    HGDI bm = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    Surface s;
-    if (!bm || !surface_of(bm, s)) return 0;
+    T2HGDI bm = T2CreateDIBSection(0, &bi, 0, &bits);
+    T2SURFACE s{};
+    if (!bm || !T2GetSurface(bm, &s)) return 0;
     // a sky-to-ground gradient, a sun, colour bars and a grey ramp: smooth areas, edges and saturated colours
     for (int y = 0; y < h; ++y) {
         uint8_t* row = s.top + y * s.step;
@@ -197,13 +210,14 @@ int cmd_noise(int argc, char** argv) {
 }
 
 int demo_imaging(const std::string& dir, std::string& report_text) {
-    HGDI picture = make_test_picture(320, 240);
+    int32_t picture = make_test_picture(320, 240);
     std::string error;
     if (!picture || !save_surface(picture, dir + "/test-picture.png", error)) {
         std::fprintf(stderr, "tavolin2 demo: %s\n", error.c_str());
         return 1;
     }
-    Picture* pic = Picture::make(picture, Picture::Bitmap, true);
+    IDispatch* pic = nullptr;
+    if (FAILED(T2CreatePicture(picture, TRUE, &pic))) return 1;
     _cDIBSection* d = new_section();
     IDispatch* p = pic;
     VARIANT ignored;

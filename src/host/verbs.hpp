@@ -24,12 +24,13 @@ int cmd_code39(int argc, char** argv);
 int cmd_barcode_text(int argc, char** argv);
 int demo_barcodes(const std::string& dir, std::string& report);
 int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, LONG color, bool progress);
-class PictureBox;
-int save_picture_box(PictureBox* box, const std::string& out);
+int save_picture_box(IDispatch* box, const std::string& out);
 int cmd_palette(int argc, char** argv);
 int demo_gif(const std::string& dir, std::string& report);
 // The built-in test picture: a new 24-bit section of w x h.
 int32_t make_test_picture(int w, int h);
+// Saves the surface of a device context or bitmap through the kit (.png, .bmp or .gif).
+bool save_surface(int32_t dc_or_bitmap, const std::string& out, std::string& error);
 // Prints "error N: description" for a failed call (with the thread's error info) and returns 1.
 int report(HRESULT hr);
 int fail(const CallError& e);

@@ -83,8 +83,8 @@ TEST(Cli, ImagingVerbs) {
     const Case failures[] = {
         {"noise 0 5 /tmp/x.png", 1, "", "no section of 0x5"},
         {"noise 5 five /tmp/x.png", 2, "", "usage"},
-        {"bmp /nonexistent.png /tmp/x.bmp", 1, "", "cannot open"},
-        {"resample /nonexistent.png /tmp/x.bmp 2 2", 1, "", "cannot open"},
+        {"bmp /nonexistent.png /tmp/x.bmp", 1, "", "File not found: /nonexistent.png"},
+        {"resample /nonexistent.png /tmp/x.bmp 2 2", 1, "", "File not found: /nonexistent.png"},
     };
     for (const Case& c : failures) {
         Result r = run(c.args);
