@@ -108,19 +108,25 @@ private:
     BSTR b_ = nullptr;
 };
 
-// A failed call: the runtime error number (0 for other statuses), its texts and the status.
+// A failed call: the runtime error number (0 for a status that has none), its texts and the status.
 class ComError : public std::runtime_error {
 public:
     ComError(HRESULT hr, std::string description, std::string source)
         : std::runtime_error(description.empty() ? "call failed" : description),
           hresult_(hr),
-          number_(T2_IS_ERROR_STATUS(hr) ? static_cast<long>(hr & 0xFFFF) : 0),
+          number_(number_of(hr)),
           description_(std::move(description)),
           source_(std::move(source)) {}
     HRESULT hresult() const { return hresult_; }
     long number() const { return number_; }
     const std::string& description() const { return description_; }
     const std::string& source() const { return source_; }
+
+    // The runtime error number of a status (DISP_E_TYPEMISMATCH is 13, ...); 0 for one without.
+    static long number_of(HRESULT hr) {
+        LONG n = T2DescribeStatus(hr, nullptr);
+        return n == hr ? 0 : static_cast<long>(n);
+    }
 
 private:
     HRESULT hresult_;
