@@ -48,7 +48,7 @@ T2_API HRESULT T2CreatePictureBox(LONG width, LONG height, IDispatch** box);
 T2_API HRESULT T2CreateListBox(IDispatch** list);
 /* A picture of a bitmap handle; with `owns` the picture deletes the bitmap
  * when it is released. */
-T2_API HRESULT T2CreatePicture(LONG bitmap, BOOL owns, IDispatch** picture);
+T2_API HRESULT T2CreatePicture(LONG bitmap, T2BOOL owns, IDispatch** picture);
 
 /* An event sink: an IDispatch that answers QueryInterface for `events` (the
  * class's event interface, e.g. DIID___GIF) and hands every Invoke to

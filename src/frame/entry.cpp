@@ -44,7 +44,7 @@ public:
         obj->Release();
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    HRESULT STDMETHODCALLTYPE LockServer(T2BOOL lock) override {
         server_lock(lock != 0);
         return S_OK;
     }

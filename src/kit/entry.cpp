@@ -161,7 +161,7 @@ T2_API HRESULT T2CreateListBox(IDispatch** list) {
     }
 }
 
-T2_API HRESULT T2CreatePicture(LONG bitmap, BOOL owns, IDispatch** picture) {
+T2_API HRESULT T2CreatePicture(LONG bitmap, T2BOOL owns, IDispatch** picture) {
     if (!picture) return E_POINTER;
     *picture = nullptr;
     if (T2GetObjectType(bitmap) != T2_OBJ_BITMAP) return fail(481, "Invalid picture: handle " + std::to_string(bitmap) + " is no bitmap");
