@@ -155,8 +155,8 @@ int cmd_members(int argc, char** argv) {
 int cmd_register(bool add) {
     HRESULT hr = add ? DllRegisterServer() : DllUnregisterServer();
     if (FAILED(hr)) {
-        std::fprintf(stderr, "error: %s failed (0x%08X)\n", add ? "registration" : "unregistration",
-                     static_cast<unsigned>(hr));
+        std::fprintf(stderr, "error: %s failed (0x%08X): %s\n", add ? "registration" : "unregistration",
+                     static_cast<unsigned>(hr), error_description(hr).c_str());
         return 1;
     }
     std::printf("%s %s\n", add ? "registered in" : "unregistered from", registry_file().c_str());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -92,6 +93,20 @@ TEST(Cpp, CheckReadsTheErrorInfo) {
     } catch (const t2::ComError& e) {
         EXPECT_FALSE(e.description().empty());
     }
+}
+
+// Registration records the library by its soname (libtavolin2.so.2), not the
+// file of one release, so an upgrade within the major version keeps working.
+TEST(Cpp, RegistrationRecordsTheSoname) {
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    std::ifstream f(T2RegistryPath());
+    std::string line, server;
+    while (std::getline(f, line))
+        if (line.rfind("InprocServer32=", 0) == 0) server = line.substr(15);
+    const std::string soname = "/libtavolin2.so.2";
+    ASSERT_GT(server.size(), soname.size());
+    EXPECT_EQ(server.substr(server.size() - soname.size()), soname) << server;
+    EXPECT_EQ(server[0], '/') << server;
 }
 
 }  // namespace
