@@ -89,7 +89,7 @@ def _load():
         return lib, ctypes.CDLL(kit)
     try:
         from . import _config
-        folder = _config.LIBDIR
+        folder = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(_config.__file__)), _config.LIBDIR))
     except ImportError:
         folder = ""
     def path(name):
