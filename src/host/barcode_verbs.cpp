@@ -55,14 +55,21 @@ int cmd_code128(int argc, char** argv) {
             align = v == "left" ? 1 : v == "center" ? 2 : v == "right" ? 3 : v == "justify" ? 4 : (ok = false, 0);
         } else if (a == "--top") display = 2;
         else if (a == "--font") font = next();
-        else if (a == "--size") size = static_cast<SHORT>(std::atoi(next()));
-        else if (a == "--style") style = static_cast<SHORT>(std::atoi(next()));
-        else if (a == "--bar-height") bar = static_cast<SHORT>(std::atoi(next()));
-        else if (a == "--fore") ok = parse_rgb(next(), fore);
-        else if (a == "--back") ok = parse_rgb(next(), back);
-        else if (text.empty() && a.rfind("--", 0) != 0) text = a;
-        else if (out.empty() && a.rfind("--", 0) != 0) out = a;
-        else ok = false;
+        else if (a == "--size" || a == "--style" || a == "--bar-height") {
+            long v = 0;
+            if (i + 1 >= argc) ok = false;
+            else if (!option_number("code128", a, argv[++i], a == "--style" ? 0 : 1, a == "--size" ? 512 : 4096, v)) return 2;
+            (a == "--size" ? size : a == "--style" ? style : bar) = static_cast<SHORT>(v);
+        } else if (a == "--fore" || a == "--back") {
+            if (i + 1 >= argc) ok = false;
+            else if (!parse_rgb(argv[++i], a == "--fore" ? fore : back)) {
+                std::fprintf(stderr, "tavolin2 code128: %s takes a colour RRGGBB, not '%s'\n", a.c_str(), argv[i]);
+                return 2;
+            }
+        } else if (a.size() > 1 && a[0] == '-') return unknown_argument("code128", a);
+        else if (text.empty()) text = a;
+        else if (out.empty()) out = a;
+        else return unknown_argument("code128", a);
     }
     if (!ok || text.empty() || out.empty()) {
         std::fprintf(stderr, "usage: tavolin2 code128 TEXT OUT.(png|bmp|gif) [--caption T] [--align left|center|right|justify]\n"
@@ -101,9 +108,10 @@ int cmd_code39(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--caption" && i + 1 < argc) caption = argv[++i];
+        else if (a.size() > 1 && a[0] == '-') return unknown_argument("code39", a);
         else if (text.empty()) text = a;
         else if (out.empty()) out = a;
-        else text.clear(), i = argc;
+        else return unknown_argument("code39", a);
     }
     if (text.empty() || out.empty()) {
         std::fprintf(stderr, "usage: tavolin2 code39 TEXT OUT.(png|bmp|gif) [--caption T]\n");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/client.hpp"
+#include "tavolin2/version.h"
 #include "host/steps.hpp"
 #include "host/verbs.hpp"
 
@@ -40,8 +41,8 @@ int usage(FILE* out) {
                  "  bmp IN OUT.bmp             load a picture (PNG, JPEG, GIF, BMP) and save it with cDIBSection.SavePicture\n"
                  "  resample IN OUT W H        resample a picture to W x H (OUT .bmp or .png)\n"
                  "  noise W H OUT [--gray]     a section of random pixels (OUT .bmp or .png)\n"
-                 "  gif IN OUT.gif [--best] [--transparent RRGGBB]   save a picture as GIF\n"
-                 "  gif IN... --out-dir DIR [--best] [-j N]   convert many pictures, N worker threads\n"
+                 "  gif IN OUT.gif [--best] [--transparent RRGGBB] [--quiet]   save a picture as GIF\n"
+                 "  gif IN... --out-dir DIR [--best] [-j N] [--quiet]   convert many pictures, N worker threads\n"
                  "  palette IN OUT.pal [--size N]   write the optimal palette record of a picture\n"
                  "  palette --show FILE [--offset N]   list a palette record\n"
                  "  code128 TEXT OUT [--caption T] [--align left|center|right|justify] [--top] [--font NAME]\n"
@@ -171,6 +172,10 @@ int run_verb(int argc, char** argv) {
     if (argc < 2) return host::usage(stderr);
     std::string verb = argv[1];
     if (verb == "-h" || verb == "--help" || verb == "help") return host::usage(stdout);
+    if (verb == "--version" || verb == "-V") {
+        std::printf("tavolin2 %s\n", T2_VERSION_STRING);
+        return 0;
+    }
     if (verb == "call") return host::cmd_call(argc - 2, argv + 2);
     if (verb == "members") return host::cmd_members(argc - 2, argv + 2);
     if (verb == "vendor") return host::cmd_vendor(argc - 2, argv + 2);

@@ -52,6 +52,10 @@ int cmd_vendor(int argc, char** argv) {
             std::fprintf(stderr, "error: the vendor texts are not available\n");
             return 1;
         }
+        if (argc == 1 && empty) {
+            std::fprintf(stderr, "tavolin2 vendor: there is no vendor text %ld (900 to 921 are there)\n", n);
+            return 1;
+        }
         if (argc == 1)
             std::printf("%s\n", text.c_str());
         else

@@ -115,11 +115,13 @@ std::string failure_text(HRESULT hr) {
 // tavolin2 gif IN... --out-dir DIR [--best] [-j N]: every worker thread is an
 // apartment of its own with its own GIF object, and takes the next file; one
 // progress bar counts finished files; a failure is reported and the rest go on.
-int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bool best, int jobs) {
+int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bool best, int jobs, bool progress) {
     std::atomic<size_t> next{0}, done{0};
     std::atomic<int> failed{0};
     std::mutex report_lock;
+    const bool tty = progress && isatty(2);  // a log gets one line at the end instead
     auto bar = [&](size_t finished) {
+        if (!tty) return;
         const size_t filled = finished * 30 / inputs.size();
         std::fprintf(stderr, "\r[%-30s] %zu/%zu", std::string(filled, '#').c_str(), finished, inputs.size());
         std::fflush(stderr);
@@ -152,7 +154,7 @@ int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bo
             std::lock_guard<std::mutex> hold(report_lock);
             if (!error.empty()) {
                 ++failed;
-                std::fprintf(stderr, "\rtavolin2: %s: %s\n", in.c_str(), error.c_str());
+                std::fprintf(stderr, "%stavolin2: %s: %s\n", tty ? "\r" : "", in.c_str(), error.c_str());
             }
             bar(++done);
         }
@@ -162,54 +164,59 @@ int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bo
     std::vector<std::thread> threads;
     for (int k = 0; k < jobs; ++k) threads.emplace_back(worker);
     for (auto& t : threads) t.join();
-    std::fprintf(stderr, "\n");
+    if (tty) std::fprintf(stderr, "\n");
+    else if (progress) std::fprintf(stderr, "%zu of %zu files converted\n", inputs.size() - failed.load(), inputs.size());
     if (failed) std::fprintf(stderr, "tavolin2: %d of %zu files failed\n", failed.load(), inputs.size());
     return failed ? 1 : 0;
 }
 
 int cmd_gif(int argc, char** argv) {
-    std::vector<std::string> inputs;
+    std::vector<std::string> files;
     std::string out_dir;
-    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    bool batch = false;
+    long jobs = static_cast<long>(std::max(1u, std::thread::hardware_concurrency()));
+    bool batch = false, best = false, trans = false, quiet = false;
+    LONG color = 0;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--out-dir") == 0 && i + 1 < argc) {
+        std::string a = argv[i];
+        bool has_value = i + 1 < argc;
+        if (a == "--out-dir" && has_value) {
             out_dir = argv[++i];
             batch = true;
-        } else if (std::strcmp(argv[i], "-j") == 0 && i + 1 < argc) {
-            jobs = std::atoi(argv[++i]);
+        } else if (a == "-j" && has_value) {
+            if (!option_number("gif", a, argv[++i], 1, 256, jobs)) return 2;
             batch = true;
+        } else if (a == "--transparent" && has_value) {
+            if (!parse_color(argv[++i], color)) {
+                std::fprintf(stderr, "tavolin2 gif: --transparent takes a colour RRGGBB, not '%s'\n", argv[i]);
+                return 2;
+            }
+            trans = true;
+        } else if (a == "--best") {
+            best = true;
+        } else if (a == "--quiet" || a == "-q") {
+            quiet = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return unknown_argument("gif", a);
+        } else {
+            files.push_back(a);
         }
     }
     if (batch) {
-        bool best = false;
-        for (int i = 0; i < argc; ++i) {
-            std::string a = argv[i];
-            if (a == "--out-dir" || a == "-j") ++i;
-            else if (a == "--best") best = true;
-            else inputs.push_back(a);
-        }
-        if (inputs.empty() || out_dir.empty() || jobs < 1) {
-            std::fprintf(stderr, "usage: tavolin2 gif IN... --out-dir DIR [--best] [-j N]\n");
+        if (files.empty() || out_dir.empty() || trans) {
+            std::fprintf(stderr, "usage: tavolin2 gif IN... --out-dir DIR [--best] [-j N] [--quiet]\n");
             return 2;
         }
-        return gif_batch(inputs, out_dir, best, std::min<int>(jobs, static_cast<int>(inputs.size())));
+        return gif_batch(files, out_dir, best, std::min<int>(static_cast<int>(jobs), static_cast<int>(files.size())),
+                         !quiet);
     }
-    bool best = false, trans = false;
-    LONG color = 0;
-    std::string in, out;
-    for (int i = 0; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--best") best = true;
-        else if (a == "--transparent" && i + 1 < argc && parse_color(argv[i + 1], color)) {
-            trans = true;
-            ++i;
-        } else if (in.empty()) in = a;
-        else if (out.empty()) out = a;
-        else in.clear(), i = argc;
+    if (files.size() != 2) {
+        if (files.size() > 2) return unknown_argument("gif", files[2]);
+        std::fprintf(stderr, "usage: tavolin2 gif IN OUT.gif [--best] [--transparent RRGGBB] [--quiet]\n");
+        return 2;
     }
-    if (in.empty() || out.empty()) {
-        std::fprintf(stderr, "usage: tavolin2 gif IN OUT.gif [--best] [--transparent RRGGBB]\n");
+    const std::string in = files[0], out = files[1];
+    if (!has_extension(out, "gif")) {
+        std::fprintf(stderr, "tavolin2 gif: %s: the output of gif is a .gif file\n", out.c_str());
         return 2;
     }
     std::string error;
@@ -218,7 +225,7 @@ int cmd_gif(int argc, char** argv) {
         std::fprintf(stderr, "tavolin2: %s\n", error.c_str());
         return 1;
     }
-    int rc = save_gif(pic, out, best, trans, color, true);
+    int rc = save_gif(pic, out, best, trans, color, !quiet);
     pic->Release();
     return rc;
 }
@@ -232,8 +239,11 @@ int cmd_palette(int argc, char** argv) {
     } drop{pal};
     if (argc >= 2 && std::strcmp(argv[0], "--show") == 0) {
         LONG position = 0;
-        if (argc == 4 && std::strcmp(argv[2], "--offset") == 0) position = std::atol(argv[3]);
-        else if (argc != 2) return std::fprintf(stderr, "usage: tavolin2 palette --show FILE [--offset N]\n"), 2;
+        long offset = 0;
+        if (argc == 4 && std::strcmp(argv[2], "--offset") == 0) {
+            if (!option_number("palette", "--offset", argv[3], 0, INT32_MAX, offset)) return 2;
+            position = static_cast<LONG>(offset);
+        } else if (argc != 2) return std::fprintf(stderr, "usage: tavolin2 palette --show FILE [--offset N]\n"), 2;
         BSTR name = SysAllocStringUTF8(argv[1]);
         VARIANT_BOOL ok = VARIANT_FALSE;
         HRESULT hr = pal->Load(name, &position, &ok);
@@ -257,8 +267,9 @@ int cmd_palette(int argc, char** argv) {
         return 0;
     }
     long size = 236;
-    if (argc == 4 && std::strcmp(argv[2], "--size") == 0) size = std::atol(argv[3]);
-    else if (argc != 2) {
+    if (argc == 4 && std::strcmp(argv[2], "--size") == 0) {
+        if (!option_number("palette", "--size", argv[3], 1, 256, size)) return 2;
+    } else if (argc != 2) {
         std::fprintf(stderr, "usage: tavolin2 palette IN OUT.pal [--size N] | tavolin2 palette --show FILE [--offset N]\n");
         return 2;
     }

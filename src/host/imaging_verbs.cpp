@@ -1,5 +1,7 @@
 // tavolin2 bmp, resample and noise, and the built-in test picture of the demo.
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,52 @@ bool ends_with(const std::string& s, const char* tail) {
         if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != tail[i]) return false;
     return true;
 }
+
+}  // namespace
+
+bool option_number(const char* verb, const std::string& option, const char* text, long lo, long hi, long& out) {
+    char* end = nullptr;
+    errno = 0;
+    long long v = text && *text ? std::strtoll(text, &end, 10) : 0;
+    if (!text || !*text || *end || errno || v < lo || v > hi) {
+        std::fprintf(stderr, "tavolin2 %s: %s takes a whole number from %ld to %ld, not '%s'\n", verb, option.c_str(), lo,
+                     hi, text ? text : "");
+        return false;
+    }
+    out = static_cast<long>(v);
+    return true;
+}
+
+bool option_real(const char* verb, const std::string& option, const char* text, double lo, double hi, double& out) {
+    char* end = nullptr;
+    errno = 0;
+    double v = text && *text ? std::strtod(text, &end) : 0;
+    if (!text || !*text || *end || errno || !(v >= lo && v <= hi)) {
+        std::fprintf(stderr, "tavolin2 %s: %s takes a number from %g to %g, not '%s'\n", verb, option.c_str(), lo, hi,
+                     text ? text : "");
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+int unknown_argument(const char* verb, const std::string& argument) {
+    if (argument.size() > 1 && argument[0] == '-')
+        std::fprintf(stderr, "tavolin2 %s: unknown option %s\n", verb, argument.c_str());
+    else
+        std::fprintf(stderr, "tavolin2 %s: one argument too many: %s\n", verb, argument.c_str());
+    return 2;
+}
+
+bool has_extension(const std::string& name, const char* ext) {
+    std::string tail = std::string(".") + ext;
+    if (name.size() <= tail.size()) return false;
+    for (size_t i = 0; i < tail.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - tail.size() + i])) != tail[i]) return false;
+    return true;
+}
+
+namespace {
 
 bool parse_size(const char* text, long& out) {
     char* end = nullptr;
@@ -156,9 +204,13 @@ int cmd_bmp(int argc, char** argv) {
         std::fprintf(stderr, "usage: tavolin2 bmp IN OUT.bmp\n");
         return 2;
     }
+    if (!has_extension(argv[1], "bmp")) {
+        std::fprintf(stderr, "tavolin2 bmp: %s: the output of bmp is a .bmp file\n", argv[1]);
+        return 2;
+    }
     _cDIBSection* d = nullptr;
     int rc = section_from_file(argv[0], d);
-    if (rc == 0) rc = save_section(d, ends_with(argv[1], ".bmp") ? argv[1] : std::string(argv[1]) + ".bmp");
+    if (rc == 0) rc = save_section(d, argv[1]);
     if (d) d->Release();
     return rc;
 }

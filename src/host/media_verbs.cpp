@@ -242,8 +242,11 @@ int cmd_play(int argc, char** argv) {
     double seconds = -1;
     std::string file;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[++i]);
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            if (!option_real("play", "--seconds", argv[++i], 0, 86400, seconds)) return 2;
+        } else if (argv[i][0] == '-' && argv[i][1]) return unknown_argument("play", argv[i]);
         else if (file.empty()) file = argv[i];
+        else return unknown_argument("play", argv[i]);
     }
     if (file.empty()) {
         std::fprintf(stderr, "usage: tavolin2 play FILE|PLAYLIST [--seconds N]\n");
@@ -324,9 +327,12 @@ int cmd_movie(int argc, char** argv) {
     bool window = false;
     std::string file;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[++i]);
-        else if (std::strcmp(argv[i], "--window") == 0) window = true;
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            if (!option_real("movie", "--seconds", argv[++i], 0, 86400, seconds)) return 2;
+        } else if (std::strcmp(argv[i], "--window") == 0) window = true;
+        else if (argv[i][0] == '-' && argv[i][1]) return unknown_argument("movie", argv[i]);
         else if (file.empty()) file = argv[i];
+        else return unknown_argument("movie", argv[i]);
     }
     if (file.empty()) {
         std::fprintf(stderr, "usage: tavolin2 movie FILE [--window] [--seconds N]\n");

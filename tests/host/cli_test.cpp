@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "tavolin2/version.h"
+
 namespace {
 
 struct Result {
@@ -176,3 +178,45 @@ TEST(Cli, VendorMembersAndDemo) {
 }
 
 }  // namespace
+
+// Regression: "--size abc" drew with size 0, unknown options were ignored or
+// taken as files, "vendor 5" printed nothing and exited 0, "bmp IN OUT" wrote
+// OUT.bmp under another name.
+TEST(Cli, StrictOptionsAndExitCodes) {
+    char tmpl[] = "/tmp/t2strictXXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    ASSERT_EQ(run("code128 PIC " + dir + "/in.png").rc, 0);
+    const Case cases[] = {
+        {"code128 ABC /tmp/x.png --size abc", 2, "", "--size takes a whole number from 1 to 512, not 'abc'"},
+        {"code128 ABC /tmp/x.png --bar-height 12x", 2, "", "--bar-height"},
+        {"code128 ABC /tmp/x.png --frob", 2, "", "unknown option --frob"},
+        {"code128 ABC /tmp/x.png extra", 2, "", "one argument too many: extra"},
+        {"code128 ABC /tmp/x.jpg", 1, "", "not as .jpg"},
+        {"code39 ABC /tmp/x.png --wide", 2, "", "unknown option --wide"},
+        {"vendor 5", 1, "", "no vendor text 5"},
+        {"vendor five", 2, "", "whole number"},
+        {"gif IN.png /tmp/x.png", 2, "", "the output of gif is a .gif file"},
+        {"gif IN.png /tmp/x.gif --transparent red", 2, "", "--transparent takes a colour"},
+        {"gif IN.png --out-dir /tmp -j many", 2, "", "-j takes a whole number"},
+        {"gif IN.png /tmp/x.gif --fast", 2, "", "unknown option --fast"},
+        {"bmp IN.png /tmp/x.png", 2, "", "the output of bmp is a .bmp file"},
+        {"palette IN.png /tmp/x.pal --size 9x", 2, "", "--size takes a whole number from 1 to 256"},
+        {"play x.mp3 --seconds soon", 2, "", "--seconds takes a number"},
+    };
+    for (const Case& c : cases) {
+        Result r = run(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
+    }
+    // progress on a log: one line at the end with 100 %, nothing with --quiet
+    Result logged = run("gif " + dir + "/in.png " + dir + "/out.gif");
+    EXPECT_EQ(logged.rc, 0) << logged.err;
+    EXPECT_EQ(logged.err, dir + "/out.gif: 100%\n");
+    Result quiet = run("gif " + dir + "/in.png " + dir + "/q.gif --quiet");
+    EXPECT_EQ(quiet.rc, 0);
+    EXPECT_EQ(quiet.err, "");
+    Result version = run("--version");
+    EXPECT_EQ(version.out, std::string("tavolin2 ") + T2_VERSION_STRING + "\n");
+    for (const char* f : {"/in.png", "/out.gif", "/q.gif"}) std::remove((dir + f).c_str());
+    rmdir(dir.c_str());
+}
