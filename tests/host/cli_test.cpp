@@ -215,6 +215,19 @@ TEST(Cli, StrictOptionsAndExitCodes) {
     Result quiet = run("gif " + dir + "/in.png " + dir + "/q.gif --quiet");
     EXPECT_EQ(quiet.rc, 0);
     EXPECT_EQ(quiet.err, "");
+    // on a terminal (through script(1), where there is one): a bar drawn in place, ending at 100 %
+    if (std::system("command -v script >/dev/null 2>&1") == 0) {
+        std::string cmd = "script -qec '" + std::string(TAVOLIN2_CLI) + " gif " + dir + "/in.png " + dir +
+                          "/tty.gif' /dev/null";
+        FILE* p = popen(cmd.c_str(), "r");
+        std::string tty;
+        std::array<char, 4096> buf;
+        for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) tty.append(buf.data(), n);
+        EXPECT_EQ(pclose(p), 0);
+        EXPECT_NE(tty.find("\r["), std::string::npos) << tty;
+        EXPECT_NE(tty.find("] 100%\r\n"), std::string::npos) << tty;
+        std::remove((dir + "/tty.gif").c_str());
+    }
     Result version = run("--version");
     EXPECT_EQ(version.out, std::string("tavolin2 ") + T2_VERSION_STRING + "\n");
     for (const char* f : {"/in.png", "/out.gif", "/q.gif"}) std::remove((dir + f).c_str());
