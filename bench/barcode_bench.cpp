@@ -2,12 +2,12 @@
 // and Barcode39Draw with its caption, late-bound parts and all.
 #include <benchmark/benchmark.h>
 
-#include "host/picture_box.hpp"
+#include "kit/picture_box.hpp"
 
 namespace {
 
 void BM_Barcode128Draw(benchmark::State& state) {
-    host::PictureBox* box = host::PictureBox::make(220, 70);
+    kit::PictureBox* box = kit::PictureBox::make(220, 70);
     _clsBCAT175* bc = nullptr;
     T2CoCreateInstance(CLSID_clsBCAT175, IID__clsBCAT175, reinterpret_cast<void**>(&bc));
     BSTR t = SysAllocString(u"TAVOLIN2-128"), cap = SysAllocString(u"TAVOLIN2-128"), face = SysAllocString(u"Courier New");
@@ -29,7 +29,7 @@ void BM_Barcode128Draw(benchmark::State& state) {
 BENCHMARK(BM_Barcode128Draw);
 
 void BM_Barcode39Draw(benchmark::State& state) {
-    host::PictureBox* box = host::PictureBox::make(200, 60);
+    kit::PictureBox* box = kit::PictureBox::make(200, 60);
     _clsBCAT175* bc = nullptr;
     T2CoCreateInstance(CLSID_clsBCAT175, IID__clsBCAT175, reinterpret_cast<void**>(&bc));
     BSTR t = SysAllocString(u"TAVOLIN2"), cap = SysAllocString(u"TAVOLIN2");

@@ -1,15 +1,16 @@
-// Fuzz target: the picture loader over any bytes (PNG, JPEG, GIF and BMP by
+// Fuzz target: the picture loader over any bytes (PNG, JPEG, GIF, BMP, WebP and TIFF by
 // their signatures).  Every input gives a bitmap or a message, within the caps.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "host/picture.hpp"
+#include "kit/picture.hpp"
+#include "platform/gdi/gdi.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes(data, data + size);
     std::string error;
-    t2::gdi::HGDI bm = host::decode_image(bytes, "input", error);
+    t2::gdi::HGDI bm = kit::decode_image(bytes, "input", error);
     if (bm) {
         t2::gdi::BITMAP info{};
         if (t2::gdi::GetObjectA(bm, sizeof info, &info) != sizeof info || info.bmWidth <= 0 || info.bmHeight <= 0)

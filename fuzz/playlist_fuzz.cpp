@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_dir.hpp"
-#include "host/list_box.hpp"
+#include "kit/list_box.hpp"
 #include "platform/mci/mci.hpp"
 #include "tavolin2/tavolin2.h"
 
@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     _MP3Class* player = nullptr;
     if (FAILED(T2CoCreateInstance(CLSID_MP3Class, IID__MP3Class, reinterpret_cast<void**>(&player)))) return 0;
-    host::ListBox* list = host::ListBox::make();
-    host::ListBox* titles = host::ListBox::make();
+    kit::ListBox* list = kit::ListBox::make();
+    kit::ListBox* titles = kit::ListBox::make();
     BSTR file = SysAllocStringUTF8(path.c_str());
     VARIANT box;
     VariantInit(&box);

@@ -7,8 +7,8 @@ packages=(
   cmake g++ ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-liberation
-  libpng-dev libjpeg-dev libgif-dev
-  python3-pil zbar-tools
+  libpng-dev libjpeg-dev libgif-dev libwebp-dev libtiff-dev
+  python3-pil python3-pytest zbar-tools
   libmpv-dev libx11-dev ffmpeg xvfb x11-utils x11-apps
   pulseaudio pulseaudio-utils sox tmux locales
 )

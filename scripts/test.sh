@@ -11,3 +11,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+# The installed tree: the examples built with find_package and pkg-config, and
+# the Python package, against a temporary prefix.
+[ "$dir" = build ] && scripts/test-install.sh "$dir"
+exit 0

@@ -36,7 +36,9 @@
 typedef int32_t HRESULT;
 typedef int32_t SCODE;
 typedef int32_t LONG;
-typedef int32_t BOOL;
+/* The platform's 32-bit BOOL under a name of its own: X11 (Xmd.h) has a
+ * BOOL of one byte, and both headers go into one program. */
+typedef int32_t T2BOOL;
 typedef int32_t DISPID;
 typedef int32_t INT;
 typedef uint32_t ULONG;
@@ -137,6 +139,11 @@ struct IUnknown;
 struct IDispatch;
 
 typedef struct VARIANT VARIANT;
+/* A record by reference, inside a VARIANT. */
+struct T2BRECORD {
+    void* pvRecord;
+    void* pRecInfo;
+};
 struct VARIANT {
     VARTYPE vt;
     WORD wReserved1, wReserved2, wReserved3;
@@ -166,7 +173,7 @@ struct VARIANT {
         struct IDispatch** ppdispVal;
         VARIANT* pvarVal;
         void* byref;
-        struct { void* pvRecord; void* pRecInfo; } brecVal;
+        struct T2BRECORD brecVal;
     };
 };
 typedef VARIANT VARIANTARG;
@@ -239,7 +246,7 @@ struct IDispatch : IUnknown {
 };
 struct IClassFactory : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) = 0;
-    virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockServer(T2BOOL fLock) = 0;
 };
 struct IEnumConnections : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Next(ULONG cConnections, CONNECTDATA* rgcd, ULONG* pcFetched) = 0;
@@ -314,7 +321,7 @@ struct IDispatch { const IDispatchVtbl* lpVtbl; };
 typedef struct IClassFactoryVtbl {
     T2_IUNKNOWN_SLOTS(IClassFactory)
     HRESULT (*CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppv);
-    HRESULT (*LockServer)(IClassFactory* This, BOOL fLock);
+    HRESULT (*LockServer)(IClassFactory* This, T2BOOL fLock);
 } IClassFactoryVtbl;
 struct IClassFactory { const IClassFactoryVtbl* lpVtbl; };
 typedef struct IConnectionPointContainerVtbl {

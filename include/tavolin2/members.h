@@ -27,55 +27,55 @@
   M(GET,    BytesPerScanLine,  0x68030005, Long, 0, ()) \
   M(GET,    Width,             0x68030004, Long, 0, ()) \
   M(GET,    Height,            0x68030003, Long, 0, ()) \
-  M(METHOD, LoadPictureBlt,    0x6003000A, None, 6, ((Long, lHDC, VAL, REQ), (Long, lSrcLeft, VAL, DEF(0)), (Long, lSrcTop, VAL, DEF(0)), (Long, lSrcWidth, VAL, DEF(-1)), (Long, lSrcHeight, VAL, DEF(-1)), (Rop, eRop, VAL, DEF(13369376)))) \
-  M(METHOD, PaintPicture,      0x6003000B, None, 8, ((Long, lHDC, VAL, REQ), (Long, lDestLeft, VAL, DEF(0)), (Long, lDestTop, VAL, DEF(0)), (Long, lDestWidth, VAL, DEF(-1)), (Long, lDestHeight, VAL, DEF(-1)), (Long, lSrcLeft, VAL, DEF(0)), (Long, lSrcTop, VAL, DEF(0)), (Rop, eRop, VAL, DEF(13369376)))) \
+  M(METHOD, LoadPictureBlt,    0x6003000A, Void, 6, ((Long, lHDC, VAL, REQ), (Long, lSrcLeft, VAL, DEF(0)), (Long, lSrcTop, VAL, DEF(0)), (Long, lSrcWidth, VAL, DEF(-1)), (Long, lSrcHeight, VAL, DEF(-1)), (Rop, eRop, VAL, DEF(13369376)))) \
+  M(METHOD, PaintPicture,      0x6003000B, Void, 8, ((Long, lHDC, VAL, REQ), (Long, lDestLeft, VAL, DEF(0)), (Long, lDestTop, VAL, DEF(0)), (Long, lDestWidth, VAL, DEF(-1)), (Long, lDestHeight, VAL, DEF(-1)), (Long, lSrcLeft, VAL, DEF(0)), (Long, lSrcTop, VAL, DEF(0)), (Rop, eRop, VAL, DEF(13369376)))) \
   M(GET,    hDc,               0x68030002, Long, 0, ()) \
   M(GET,    hDib,              0x68030001, Long, 0, ()) \
   M(GET,    DIBSectionBitsPtr, 0x68030000, Long, 0, ()) \
-  M(METHOD, RandomiseBits,     0x6003000C, None, 1, ((Boolean, bGray, VAL, DEF(0)))) \
-  M(METHOD, ClearUp,           0x6003000D, None, 0, ()) \
+  M(METHOD, RandomiseBits,     0x6003000C, Void, 1, ((Boolean, bGray, VAL, DEF(0)))) \
+  M(METHOD, ClearUp,           0x6003000D, Void, 0, ()) \
   M(METHOD, Resample,          0x6003000E, DIB, 2, ((Long, lNewHeight, VAL, REQ), (Long, lNewWidth, VAL, REQ))) \
   M(METHOD, SavePicture,       0x60030010, Boolean, 1, ((String, sFileName, VAL, REQ))) \
   M(METHOD, ApiError,          0x60030011, String, 1, ((Long, e, VAL, REQ)))
 
 #define T2_MEMBERS__cPalette(M) \
-  M(METHOD, Add,           0x60030005, None, 3, ((Byte, Red, VAL, REQ), (Byte, Green, VAL, REQ), (Byte, Blue, VAL, REQ))) \
+  M(METHOD, Add,           0x60030005, Void, 3, ((Byte, Red, VAL, REQ), (Byte, Green, VAL, REQ), (Byte, Blue, VAL, REQ))) \
   M(GET,    ClosestIndex,  0x68030004, Long, 3, ((Long, Red, VAL, REQ), (Long, Green, VAL, REQ), (Long, Blue, VAL, REQ))) \
   M(GET,    Count,         0x68030003, Long, 0, ()) \
   M(GET,    Red,           0x68030002, Byte, 1, ((Variant, iIndex, VAL, REQ))) \
   M(GET,    Green,         0x68030001, Byte, 1, ((Variant, iIndex, VAL, REQ))) \
   M(GET,    Blue,          0x68030000, Byte, 1, ((Variant, iIndex, VAL, REQ))) \
-  M(METHOD, CreateOptimal, 0x60030006, None, 3, ((DIB, cdib, REF, REQ), (Long, PalSize, VAL, DEF(236)), (Long, nLevels, VAL, DEF(6)))) \
-  M(METHOD, EraseNodes,    0x60030009, None, 0, ()) \
-  M(METHOD, Clear,         0x6003000C, None, 0, ()) \
+  M(METHOD, CreateOptimal, 0x60030006, Void, 3, ((DIB, cdib, REF, REQ), (Long, PalSize, VAL, DEF(236)), (Long, nLevels, VAL, DEF(6)))) \
+  M(METHOD, EraseNodes,    0x60030009, Void, 0, ()) \
+  M(METHOD, Clear,         0x6003000C, Void, 0, ()) \
   M(METHOD, Load,          0x6003000D, Boolean, 2, ((String, sFileName, VAL, REQ), (Long, lPosition, REF, NODEF))) \
   M(METHOD, Save,          0x6003000E, Boolean, 2, ((String, sFileName, VAL, REQ), (Long, lPosition, VAL, NODEF))) \
-  M(METHOD, CreateWebSafe, 0x60030010, None, 0, ())
+  M(METHOD, CreateWebSafe, 0x60030010, Void, 0, ())
 
 #define T2_MEMBERS__GIF(M) \
   M(METHOD, SaveGIF,     0x60030001, Boolean, 5, ((Picture, pic, VAL, REQ), (String, sFileName, VAL, REQ), (Long, hDc, REF, DEF(0)), (Boolean, UseTrans, REF, DEF(0)), (Long, TransColor, VAL, DEF(0)))) \
   M(GET,    BestQuality, 0x68030000, Variant, 0, ()) \
-  M(LET,    BestQuality, 0x68030000, None, 1, ((Variant, RHS, VAL, REQ)))
+  M(LET,    BestQuality, 0x68030000, Void, 1, ((Variant, RHS, VAL, REQ)))
 
 #define T2_MEMBERS__clsBCAT175(M) \
   M(GET,    InputString,      0x68030007, String, 0, ()) \
-  M(LET,    InputString,      0x68030007, None, 1, ((String, RHS, VAL, REQ))) \
-  M(METHOD, ClearAll,         0x60030008, None, 0, ()) \
+  M(LET,    InputString,      0x68030007, Void, 1, ((String, RHS, VAL, REQ))) \
+  M(METHOD, ClearAll,         0x60030008, Void, 0, ()) \
   M(GET,    FirstCharacter,   0x68030006, String, 0, ()) \
-  M(LET,    FirstCharacter,   0x68030006, None, 1, ((String, RHS, VAL, REQ))) \
+  M(LET,    FirstCharacter,   0x68030006, Void, 1, ((String, RHS, VAL, REQ))) \
   M(GET,    LastCharacter,    0x68030005, String, 0, ()) \
-  M(LET,    LastCharacter,    0x68030005, None, 1, ((String, RHS, VAL, REQ))) \
+  M(LET,    LastCharacter,    0x68030005, Void, 1, ((String, RHS, VAL, REQ))) \
   M(GET,    Length,           0x68030004, Integer, 0, ()) \
-  M(LET,    Length,           0x68030004, None, 1, ((Integer, RHS, VAL, REQ))) \
+  M(LET,    Length,           0x68030004, Void, 1, ((Integer, RHS, VAL, REQ))) \
   M(GET,    Code1,            0x68030003, Variant, 0, ()) \
-  M(LET,    Code1,            0x68030003, None, 1, ((Variant, RHS, VAL, REQ))) \
+  M(LET,    Code1,            0x68030003, Void, 1, ((Variant, RHS, VAL, REQ))) \
   M(GET,    Code2,            0x68030002, Variant, 0, ()) \
-  M(LET,    Code2,            0x68030002, None, 1, ((Variant, RHS, VAL, REQ))) \
+  M(LET,    Code2,            0x68030002, Void, 1, ((Variant, RHS, VAL, REQ))) \
   M(GET,    Code3,            0x68030001, Variant, 0, ()) \
-  M(LET,    Code3,            0x68030001, None, 1, ((Variant, RHS, VAL, REQ))) \
+  M(LET,    Code3,            0x68030001, Void, 1, ((Variant, RHS, VAL, REQ))) \
   M(METHOD, GuessInputString, 0x60030009, String, 0, ()) \
   M(GET,    OutputCode,       0x68030000, Variant, 0, ()) \
-  M(LET,    OutputCode,       0x68030000, None, 1, ((Variant, RHS, VAL, REQ))) \
+  M(LET,    OutputCode,       0x68030000, Void, 1, ((Variant, RHS, VAL, REQ))) \
   M(METHOD, Barcode39Draw,    0x6003000A, Variant, 3, ((String, sBarCodeString, REF, REQ), (String, sBottomString, REF, REQ), (Object, oBarCodePic, REF, REQ))) \
   M(METHOD, Barcode128Draw,   0x6003000B, Variant, 14, ((String, sBarCodeString, REF, REQ), (Object, oBarCodePic, REF, REQ), (String, sBottomString, REF, REQ), \
       (Long, lBackColor, REF, DEF(16777215)), (Long, lForeColor, REF, DEF(0)), (Color, lColorConst, REF, NODEF), (Integer, iAlign, REF, DEF(1)), \
@@ -84,9 +84,9 @@
 
 #define T2_MEMBERS__MP3Class(M) \
   M(GET,    MP3File,              0x40030000, String, 0, ()) \
-  M(LET,    MP3File,              0x40030000, None, 1, ((String, RHS, VAL, REQ))) \
+  M(LET,    MP3File,              0x40030000, Void, 1, ((String, RHS, VAL, REQ))) \
   M(METHOD, GetLastBackSlash,     0x60030000, String, 1, ((String, text, REF, REQ))) \
-  M(METHOD, ListNoChar,           0x60030001, None, 2, ((Object, List1, REF, REQ), (Object, List2, REF, REQ))) \
+  M(METHOD, ListNoChar,           0x60030001, Void, 2, ((Object, List1, REF, REQ), (Object, List2, REF, REQ))) \
   M(METHOD, MP3Playing,           0x60030005, Boolean, 0, ()) \
   M(METHOD, MP3ChangePositionTo,  0x60030006, Variant, 1, ((Variant, Second, REF, REQ))) \
   M(METHOD, MP3PositionInSec,     0x60030007, Variant, 0, ()) \
@@ -97,16 +97,16 @@
   M(METHOD, MP3Position,          0x6003000D, Variant, 0, ()) \
   M(METHOD, MP3OpenPlayList,      0x6003000E, Variant, 2, ((String, TheFile, REF, REQ), (Variant, TheListBox, REF, REQ))) \
   M(METHOD, MP3SavePlayList,      0x6003000F, Variant, 2, ((String, TheFile, REF, REQ), (Variant, TheListBox, REF, REQ))) \
-  M(METHOD, MP3Play,              0x60030010, None, 0, ()) \
-  M(METHOD, MP3Stop,              0x60030011, None, 0, ()) \
-  M(METHOD, MP3Resume,            0x60030012, None, 0, ()) \
-  M(METHOD, MP3Pause,             0x60030013, None, 0, ())
+  M(METHOD, MP3Play,              0x60030010, Void, 0, ()) \
+  M(METHOD, MP3Stop,              0x60030011, Void, 0, ()) \
+  M(METHOD, MP3Resume,            0x60030012, Void, 0, ()) \
+  M(METHOD, MP3Pause,             0x60030013, Void, 0, ())
 
 #define T2_MEMBERS__MovieModule(M) \
   M(GET,    Error,                   0x40030001, Long, 0, ()) \
-  M(LET,    Error,                   0x40030001, None, 1, ((Long, RHS, VAL, REQ))) \
+  M(LET,    Error,                   0x40030001, Void, 1, ((Long, RHS, VAL, REQ))) \
   M(GET,    Filename,                0x40030002, String, 0, ()) \
-  M(LET,    Filename,                0x40030002, None, 1, ((String, RHS, VAL, REQ))) \
+  M(LET,    Filename,                0x40030002, Void, 1, ((String, RHS, VAL, REQ))) \
   M(METHOD, stepFrames,              0x60030000, Variant, 1, ((Long, Value, REF, REQ))) \
   M(METHOD, restoreSizeDefault,      0x60030001, Variant, 0, ()) \
   M(METHOD, openMovie,               0x60030002, Variant, 0, ()) \
@@ -174,7 +174,7 @@
   M(METHOD, setSpeed,                0x60030041, Variant, 1, ((Long, Value, REF, REQ))) \
   M(METHOD, setLeftVolume,           0x60030042, Variant, 1, ((Long, Value, REF, REQ))) \
   M(METHOD, setRightVolume,          0x60030043, Variant, 1, ((Long, Value, REF, REQ))) \
-  M(METHOD, timeOut,                 0x60030044, None, 1, ((Variant, duration, REF, REQ)))
+  M(METHOD, timeOut,                 0x60030044, Void, 1, ((Variant, duration, REF, REQ)))
 
 /* Event interfaces: pure dispatch, called by member id.  E(name, member id, parameter count, (parameters)) */
 #define T2_EVENTS__GIF(E) \
@@ -282,8 +282,8 @@
 #define T2_ABI_PARAM(type, name, mode, def) T2_CAT(T2_ABI_##mode##_, type) name
 #define T2_ABI_PARAM_C(type, name, mode, def) , T2_CAT(T2_ABI_##mode##_, type) name
 /* result out-parameter, with (N) or without (Z) a comma before it */
-#define T2_RES_Z_None
-#define T2_RES_N_None
+#define T2_RES_Z_Void
+#define T2_RES_N_Void
 #define T2_RES_Z_Boolean VARIANT_BOOL* pResult
 #define T2_RES_N_Boolean , VARIANT_BOOL* pResult
 #define T2_RES_Z_Integer SHORT* pResult

@@ -25,7 +25,10 @@ T2_API HRESULT T2GetAppObject(REFCLSID rclsid, REFIID riid, void** ppv);
 T2_API HRESULT T2CLSIDFromProgID(const char* progid, CLSID* clsid);
 
 /* Where DllRegisterServer writes: $XDG_DATA_HOME/tavolin2/registry, by default
- * ~/.local/share/tavolin2/registry.  Static text of the calling thread. */
+ * ~/.local/share/tavolin2/registry (HOME, else the user database); "" when
+ * there is no usable home folder, and then registration fails with the reason
+ * in the error info: it never falls back to a folder all users share.  Static
+ * text of the calling thread. */
 T2_API const char* T2RegistryPath(void);
 
 /* Creates an object by class id: this library's classes directly, others

@@ -182,7 +182,7 @@ struct ITypeLib : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** ppTComp) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* pBstrName, BSTR* pBstrDocString,
                                                        DWORD* pdwHelpContext, BSTR* pBstrHelpFile) = 0;
-    virtual HRESULT STDMETHODCALLTYPE IsName(LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE IsName(LPOLESTR szNameBuf, ULONG lHashVal, T2BOOL* pfName) = 0;
     virtual HRESULT STDMETHODCALLTYPE FindName(LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo,
                                                MEMBERID* rgMemId, USHORT* pcFound) = 0;
     virtual void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* pTLibAttr) = 0;
@@ -226,7 +226,7 @@ typedef struct ITypeLibVtbl {
     HRESULT (*GetTypeComp)(ITypeLib* This, ITypeComp** ppTComp);
     HRESULT (*GetDocumentation)(ITypeLib* This, INT index, BSTR* pBstrName, BSTR* pBstrDocString,
                                 DWORD* pdwHelpContext, BSTR* pBstrHelpFile);
-    HRESULT (*IsName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName);
+    HRESULT (*IsName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, T2BOOL* pfName);
     HRESULT (*FindName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo, MEMBERID* rgMemId,
                         USHORT* pcFound);
     void (*ReleaseTLibAttr)(ITypeLib* This, TLIBATTR* pTLibAttr);

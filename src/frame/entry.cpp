@@ -44,7 +44,7 @@ public:
         obj->Release();
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    HRESULT STDMETHODCALLTYPE LockServer(T2BOOL lock) override {
         server_lock(lock != 0);
         return S_OK;
     }
@@ -68,12 +68,21 @@ ClassFactory* factory_for(const ClassInfo* info) {
     return nullptr;
 }
 
+// The library's file as registrations record it: the folder it was loaded
+// from (links resolved) with the soname (libtavolin2.so.2), not the file of
+// one release, so an upgrade within the major version keeps working.
 std::string library_path() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&DllRegisterServer), &info) && info.dli_fname) {
         char buf[4096];
-        if (realpath(info.dli_fname, buf)) return buf;
-        return info.dli_fname;
+        if (!realpath(info.dli_fname, buf)) return info.dli_fname;
+        std::string file = buf;
+#ifdef TAVOLIN2_SONAME
+        std::string soname = std::string(file.substr(0, file.find_last_of('/') + 1)) + TAVOLIN2_SONAME;
+        char same[4096];
+        if (realpath(soname.c_str(), same) && file == same) return soname;
+#endif
+        return file;
     }
     return "libtavolin2.so";
 }
@@ -144,9 +153,24 @@ T2_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 
 T2_API HRESULT DllCanUnloadNow(void) { return (t2::live_objects() == 0 && t2::server_locks() == 0) ? S_OK : S_FALSE; }
 
+namespace {
+// The registry update's result; a failure's message (the file or the missing
+// home, and the system's reason) goes to the thread's error info.
+HRESULT registered(bool ok, const std::string& error) {
+    if (ok) {
+        t2::clear_thread_error();
+        return S_OK;
+    }
+    t2::set_thread_error(u"tavolin2", t2::from_utf8(error.empty() ? "cannot write the registry" : error));
+    return SELFREG_E_CLASS;
+}
+}  // namespace
+
 T2_API HRESULT DllRegisterServer(void) {
     try {
-        return t2::platform::registry_update(t2::registration_keys(), {}) ? S_OK : SELFREG_E_CLASS;
+        std::string error;
+        bool ok = t2::platform::registry_update(t2::registration_keys(), {}, &error);
+        return registered(ok, error);
     } catch (...) {
         return SELFREG_E_CLASS;
     }
@@ -156,7 +180,9 @@ T2_API HRESULT DllUnregisterServer(void) {
     try {
         std::vector<std::string> names;
         for (auto& k : t2::registration_keys()) names.push_back(k.name);
-        return t2::platform::registry_update({}, names) ? S_OK : SELFREG_E_CLASS;
+        std::string error;
+        bool ok = t2::platform::registry_update({}, names, &error);
+        return registered(ok, error);
     } catch (...) {
         return SELFREG_E_CLASS;
     }

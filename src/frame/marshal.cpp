@@ -134,8 +134,8 @@ class Proxy;
 
 // The entry tables of the default interfaces, forwarded slot by slot.
 #define T2_FWD_NAME(type, name, mode, def) name
-#define T2_RESFWD_Z_None
-#define T2_RESFWD_N_None
+#define T2_RESFWD_Z_Void
+#define T2_RESFWD_N_Void
 #define T2_RESFWD_ANY_Z pResult
 #define T2_RESFWD_ANY_N , pResult
 #define T2_RESFWD_Z_Boolean T2_RESFWD_ANY_Z
@@ -163,7 +163,7 @@ class Proxy;
         });                                                                                                   \
         T2_PROXY_FIX_##res return hr;                                                                         \
     }
-#define T2_PROXY_FIX_None
+#define T2_PROXY_FIX_Void
 #define T2_PROXY_FIX_Boolean
 #define T2_PROXY_FIX_Integer
 #define T2_PROXY_FIX_Long

@@ -17,7 +17,7 @@
 namespace t2 {
 
 enum class Kind : uint8_t { Method, Get, Let };
-enum class Type : uint8_t { None, Boolean, Integer, Long, Byte, String, Variant, Object, Picture, DIB, Enum, Rop, Color };
+enum class Type : uint8_t { None, Void = None, Boolean, Integer, Long, Byte, String, Variant, Object, Picture, DIB, Enum, Rop, Color };
 // The public T2Type numbers the same types: T2GetParamInfo hands them out as they are.
 #define T2_TYPE_IN_STEP(t, pub) static_assert(static_cast<int>(Type::t) == (pub), "T2Type and Type differ at " #t);
 T2_TYPE_IN_STEP(None, T2_TYPE_NONE)
@@ -259,7 +259,7 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_NT_REF(type) T2_NTV_##type&
 #define T2_NPARAM(type, name, mode, def) T2_NT_##mode(type) name
 #define T2_NTYPE(type, name, mode, def) T2_NT_##mode(type)
-#define T2_NRES_None void
+#define T2_NRES_Void void
 #define T2_NRES_Boolean bool
 #define T2_NRES_Integer ::t2::Integer
 #define T2_NRES_Long ::t2::Long
@@ -275,7 +275,7 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_FWD_VAL(type, name) ::t2::abi::arg<T2_NTV_##type>(name)
 #define T2_FWD_REF(type, name) ::t2::abi::ref<T2_NTV_##type>(name)
 #define T2_FWD(type, name, mode, def) T2_FWD_##mode(type, name)
-#define T2_STORE_None(expr) expr;
+#define T2_STORE_Void(expr) expr;
 #define T2_STORE_Boolean(expr) *pResult = ::t2::abi::vbool(expr);
 #define T2_STORE_Integer(expr) *pResult = (expr);
 #define T2_STORE_Long(expr) *pResult = (expr);
@@ -283,7 +283,7 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_STORE_String(expr) *pResult = ::t2::to_bstr(expr);
 #define T2_STORE_Variant(expr) *pResult = (expr).release();
 #define T2_STORE_DIB(expr) *pResult = (expr).detach();
-#define T2_OUTCHECK_None
+#define T2_OUTCHECK_Void
 #define T2_OUTCHECK_ANY                \
     if (!pResult) return E_POINTER;    \
     ::t2::abi::init_out(pResult);

@@ -524,7 +524,7 @@ public:
         if (index < 0 || static_cast<size_t>(index) >= listed_) return TYPE_E_ELEMENTNOTFOUND;
         return TypeInfo::documentation(types_[static_cast<size_t>(index)]->name().c_str(), name, doc, context, file);
     }
-    HRESULT STDMETHODCALLTYPE IsName(LPOLESTR name, ULONG, BOOL* found) override {
+    HRESULT STDMETHODCALLTYPE IsName(LPOLESTR name, ULONG, T2BOOL* found) override {
         if (!name || !found) return E_INVALIDARG;
         ITypeInfo* info = nullptr;
         MEMBERID id = 0;

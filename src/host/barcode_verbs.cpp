@@ -4,8 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/picture.hpp"
-#include "host/picture_box.hpp"
+#include "tavolin2/kit.h"
 #include "host/verbs.hpp"
 
 namespace host {
@@ -16,11 +15,6 @@ _clsBCAT175* new_barcode() {
     _clsBCAT175* b = nullptr;
     T2CoCreateInstance(CLSID_clsBCAT175, IID__clsBCAT175, reinterpret_cast<void**>(&b));
     return b;
-}
-
-bool ends_with(const std::string& s, const char* tail) {
-    size_t n = std::strlen(tail);
-    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
 bool parse_rgb(const char* text, LONG& out) {
@@ -41,20 +35,10 @@ int counting_box(void*, const char* text, const char* title, int) {
 
 }  // namespace
 
-// Saves what a picture box shows: PNG, BMP, or GIF through GIF.SaveGIF.
-int save_picture_box(PictureBox* box, const std::string& out) {
-    if (ends_with(out, ".gif")) {
-        Picture* pic = Picture::make(box->bitmap(), Picture::Bitmap, false);
-        int rc = save_gif(pic, out, false, false, 0, false);
-        pic->Release();
-        return rc;
-    }
-    std::string error;
-    if (!save_surface(box->hdc(), out, error)) {
-        std::fprintf(stderr, "tavolin2: %s\n", error.c_str());
-        return 1;
-    }
-    return 0;
+// Saves what a picture box shows: PNG, BMP, or GIF (through GIF.SaveGIF), by the extension.
+int save_picture_box(IDispatch* box, const std::string& out) {
+    HRESULT hr = T2SavePicture(box, out.c_str());
+    return FAILED(hr) ? report(hr) : 0;
 }
 
 int cmd_code128(int argc, char** argv) {
@@ -71,14 +55,21 @@ int cmd_code128(int argc, char** argv) {
             align = v == "left" ? 1 : v == "center" ? 2 : v == "right" ? 3 : v == "justify" ? 4 : (ok = false, 0);
         } else if (a == "--top") display = 2;
         else if (a == "--font") font = next();
-        else if (a == "--size") size = static_cast<SHORT>(std::atoi(next()));
-        else if (a == "--style") style = static_cast<SHORT>(std::atoi(next()));
-        else if (a == "--bar-height") bar = static_cast<SHORT>(std::atoi(next()));
-        else if (a == "--fore") ok = parse_rgb(next(), fore);
-        else if (a == "--back") ok = parse_rgb(next(), back);
-        else if (text.empty() && a.rfind("--", 0) != 0) text = a;
-        else if (out.empty() && a.rfind("--", 0) != 0) out = a;
-        else ok = false;
+        else if (a == "--size" || a == "--style" || a == "--bar-height") {
+            long v = 0;
+            if (i + 1 >= argc) ok = false;
+            else if (!option_number("code128", a, argv[++i], a == "--style" ? 0 : 1, a == "--size" ? 512 : 4096, v)) return 2;
+            (a == "--size" ? size : a == "--style" ? style : bar) = static_cast<SHORT>(v);
+        } else if (a == "--fore" || a == "--back") {
+            if (i + 1 >= argc) ok = false;
+            else if (!parse_rgb(argv[++i], a == "--fore" ? fore : back)) {
+                std::fprintf(stderr, "tavolin2 code128: %s takes a colour RRGGBB, not '%s'\n", a.c_str(), argv[i]);
+                return 2;
+            }
+        } else if (a.size() > 1 && a[0] == '-') return unknown_argument("code128", a);
+        else if (text.empty()) text = a;
+        else if (out.empty()) out = a;
+        else return unknown_argument("code128", a);
     }
     if (!ok || text.empty() || out.empty()) {
         std::fprintf(stderr, "usage: tavolin2 code128 TEXT OUT.(png|bmp|gif) [--caption T] [--align left|center|right|justify]\n"
@@ -89,7 +80,11 @@ int cmd_code128(int argc, char** argv) {
     BSTR t = SysAllocStringUTF8(text.c_str());
     int width = static_cast<int>(SysStringLen(t)) * 11 + 35 + 20 + 2;
     width = std::max<int>(width, static_cast<int>(caption.size()) * size * 96 / 72 + 30);
-    PictureBox* box = PictureBox::make(width, bar + size * 96 / 72 + 30);
+    IDispatch* box = nullptr;
+    HRESULT made = T2CreatePictureBox(width, bar + size * 96 / 72 + 30, &box);
+    SysFreeString(t);
+    if (FAILED(made)) return report(made);
+    t = SysAllocStringUTF8(text.c_str());
     _clsBCAT175* bc = new_barcode();
     IDispatch* pic = box;
     BSTR cap = SysAllocStringUTF8(caption.c_str()), face = SysAllocStringUTF8(font.c_str());
@@ -113,15 +108,18 @@ int cmd_code39(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--caption" && i + 1 < argc) caption = argv[++i];
+        else if (a.size() > 1 && a[0] == '-') return unknown_argument("code39", a);
         else if (text.empty()) text = a;
         else if (out.empty()) out = a;
-        else text.clear(), i = argc;
+        else return unknown_argument("code39", a);
     }
     if (text.empty() || out.empty()) {
         std::fprintf(stderr, "usage: tavolin2 code39 TEXT OUT.(png|bmp|gif) [--caption T]\n");
         return 2;
     }
-    PictureBox* box = PictureBox::make(200, 60);
+    IDispatch* box = nullptr;
+    HRESULT made = T2CreatePictureBox(200, 60, &box);
+    if (FAILED(made)) return report(made);
     _clsBCAT175* bc = new_barcode();
     IDispatch* pic = box;
     BSTR t = SysAllocStringUTF8(text.c_str()), cap = SysAllocStringUTF8(caption.c_str());

@@ -11,9 +11,8 @@
 #include <vector>
 
 #include "host/client.hpp"
+#include "tavolin2/version.h"
 #include "host/steps.hpp"
-#include "host/list_box.hpp"
-#include "host/picture_box.hpp"
 #include "host/verbs.hpp"
 
 namespace host {
@@ -42,8 +41,8 @@ int usage(FILE* out) {
                  "  bmp IN OUT.bmp             load a picture (PNG, JPEG, GIF, BMP) and save it with cDIBSection.SavePicture\n"
                  "  resample IN OUT W H        resample a picture to W x H (OUT .bmp or .png)\n"
                  "  noise W H OUT [--gray]     a section of random pixels (OUT .bmp or .png)\n"
-                 "  gif IN OUT.gif [--best] [--transparent RRGGBB]   save a picture as GIF\n"
-                 "  gif IN... --out-dir DIR [--best] [-j N]   convert many pictures, N worker threads\n"
+                 "  gif IN OUT.gif [--best] [--transparent RRGGBB] [--quiet]   save a picture as GIF\n"
+                 "  gif IN... --out-dir DIR [--best] [-j N] [--quiet]   convert many pictures, N worker threads\n"
                  "  palette IN OUT.pal [--size N]   write the optimal palette record of a picture\n"
                  "  palette --show FILE [--offset N]   list a palette record\n"
                  "  code128 TEXT OUT [--caption T] [--align left|center|right|justify] [--top] [--font NAME]\n"
@@ -102,10 +101,10 @@ int cmd_call(int argc, char** argv) {
     const auto& lists = made_list_boxes();
     for (size_t i = 0; i < lists.size(); ++i) {
         std::printf("list %zu:\n", i + 1);
-        for (const std::string& e : lists[i]->entries()) std::printf("  %s\n", show(Value::text(e).v).c_str());
+        for (const std::string& e : list_entries(lists[i])) std::printf("  %s\n", show(Value::text(e).v).c_str());
     }
     if (!save_box.empty()) {
-        PictureBox* box = last_picture_box();
+        IDispatch* box = last_picture_box();
         if (!box) {
             std::fprintf(stderr, "tavolin2 call: --save-picturebox needs an @picturebox argument\n");
             return rc ? rc : 2;
@@ -157,8 +156,8 @@ int cmd_members(int argc, char** argv) {
 int cmd_register(bool add) {
     HRESULT hr = add ? DllRegisterServer() : DllUnregisterServer();
     if (FAILED(hr)) {
-        std::fprintf(stderr, "error: %s failed (0x%08X)\n", add ? "registration" : "unregistration",
-                     static_cast<unsigned>(hr));
+        std::fprintf(stderr, "error: %s failed (0x%08X): %s\n", add ? "registration" : "unregistration",
+                     static_cast<unsigned>(hr), error_description(hr).c_str());
         return 1;
     }
     std::printf("%s %s\n", add ? "registered in" : "unregistered from", registry_file().c_str());
@@ -173,6 +172,10 @@ int run_verb(int argc, char** argv) {
     if (argc < 2) return host::usage(stderr);
     std::string verb = argv[1];
     if (verb == "-h" || verb == "--help" || verb == "help") return host::usage(stdout);
+    if (verb == "--version" || verb == "-V") {
+        std::printf("tavolin2 %s\n", T2_VERSION_STRING);
+        return 0;
+    }
     if (verb == "call") return host::cmd_call(argc - 2, argv + 2);
     if (verb == "members") return host::cmd_members(argc - 2, argv + 2);
     if (verb == "vendor") return host::cmd_vendor(argc - 2, argv + 2);

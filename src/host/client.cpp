@@ -1,10 +1,15 @@
 // Late-bound client helpers.
 #include "host/client.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+
+#include <fstream>
+
+#include "tavolin2/kit.h"
 
 namespace host {
 
@@ -81,6 +86,44 @@ std::string show(const VARIANT& in) {
             return s;
         }
     }
+}
+
+std::string error_description(HRESULT hr) {
+    IErrorInfo* info = nullptr;
+    std::string description;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        BSTR d = nullptr;
+        info->GetDescription(&d);
+        description = utf8(d);
+        SysFreeString(d);
+        info->Release();
+    }
+    long n = 0;
+    if (description.empty()) description = status_text(hr, n);
+    while (!description.empty() && (description.back() == '\n' || description.back() == '\r')) description.pop_back();
+    return description;
+}
+
+IDispatch* load_picture(const std::string& path, std::string& error) {
+    IDispatch* pic = nullptr;
+    HRESULT hr = T2LoadPicture(path.c_str(), &pic);
+    if (FAILED(hr)) error = error_description(hr);
+    return pic;
+}
+
+bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error) {
+    // beside the target first, renamed over it once complete
+    std::string temp = path + ".tmp-tavolin2";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
+        out.close();
+        if (out.good() && std::rename(temp.c_str(), path.c_str()) == 0) return true;
+    }
+    int e = errno;
+    std::remove(temp.c_str());
+    error = "cannot write " + path + ": " + std::strerror(e ? e : EIO) + " (error " + std::to_string(e ? e : EIO) + ")";
+    return false;
 }
 
 std::string show_text(BSTR b) {

@@ -51,6 +51,13 @@ IDispatch* create_object(const std::string& progid, CallError& error, CLSID* cls
 bool invoke(IDispatch* obj, const std::string& member, WORD flags, std::vector<Arg>& args, Value& result,
             CallError& error);
 
+// The description of a failed call: the thread's error info, else the status's own text.
+std::string error_description(HRESULT hr);
+// A picture of an image file through the kit; nullptr with the kit's message on failure.
+IDispatch* load_picture(const std::string& path, std::string& error);
+// Writes a file whole or not at all; false with a message naming the file and the reason.
+bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error);
+
 // Whether the class's member of that name returns a value (unknown classes: true).
 bool member_has_result(const CLSID& clsid, const std::string& member);
 

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/picture.hpp"
 #include "host/verbs.hpp"
 
 namespace host {
@@ -51,6 +50,10 @@ int cmd_vendor(int argc, char** argv) {
         bool empty = false;
         if (!vendor_text(n, text, empty)) {
             std::fprintf(stderr, "error: the vendor texts are not available\n");
+            return 1;
+        }
+        if (argc == 1 && empty) {
+            std::fprintf(stderr, "tavolin2 vendor: there is no vendor text %ld (900 to 921 are there)\n", n);
             return 1;
         }
         if (argc == 1)

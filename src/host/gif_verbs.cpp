@@ -1,4 +1,6 @@
 // tavolin2 gif and tavolin2 palette.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
@@ -9,25 +11,40 @@
 #include <thread>
 #include <vector>
 
-#include "host/picture.hpp"
 #include "host/verbs.hpp"
+#include "tavolin2/kit.h"
 
 namespace host {
 
 namespace {
 
-// Draws a progress bar on stderr from the writer's Progress events.
-class ProgressBar final : public DispatchObject {
-public:
-    ProgressBar() {
-        also_answer(DIID___GIF);
-        add("Progress", 1, Call, [](int, Args& a) {
-            long p = a.to_long(0);
-            int filled = static_cast<int>(p * 30 / 100);
-            std::fprintf(stderr, "\r[%-30s] %3ld%%", std::string(static_cast<size_t>(filled), '#').c_str(), p);
-            std::fflush(stderr);
-            return Value();
-        });
+// A progress bar on stderr from the writer's Progress events (DISPID 1): drawn
+// in place on a terminal; a log gets one line when the file is done.
+struct ProgressBar {
+    bool tty = isatty(2) != 0;
+    long last = -1;
+    static void draw(long p) {
+        int filled = static_cast<int>(p * 30 / 100);
+        std::fprintf(stderr, "\r[%-30s] %3ld%%", std::string(static_cast<size_t>(filled), '#').c_str(), p);
+        std::fflush(stderr);
+    }
+    static HRESULT on_event(void* context, DISPID id, DISPPARAMS* dp, VARIANT*) {
+        auto* bar = static_cast<ProgressBar*>(context);
+        VARIANT l;
+        VariantInit(&l);
+        if (id != 1 || dp->cArgs < 1 || FAILED(VariantChangeType(&l, &dp->rgvarg[dp->cArgs - 1], 0, VT_I4))) return S_OK;
+        bar->last = std::clamp<long>(l.lVal, 0, 100);
+        if (bar->tty) draw(bar->last);
+        return S_OK;
+    }
+    // The end of a save: 100 % once it succeeded, whatever the last event said.
+    void finish(bool ok, const std::string& file) const {
+        if (tty) {
+            if (ok) draw(100);
+            std::fprintf(stderr, "\n");
+        } else if (ok) {
+            std::fprintf(stderr, "%s: 100%%\n", file.c_str());
+        }
     }
 };
 
@@ -53,7 +70,9 @@ int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, 
     IConnectionPointContainer* cpc = nullptr;
     IConnectionPoint* cp = nullptr;
     DWORD cookie = 0;
-    ProgressBar* bar = progress ? new ProgressBar() : nullptr;
+    ProgressBar bar_state;
+    IDispatch* bar = nullptr;
+    if (progress) T2CreateSink(DIID___GIF, &ProgressBar::on_event, nullptr, &bar_state, &bar);
     if (bar && SUCCEEDED(gif->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc))) &&
         SUCCEEDED(cpc->FindConnectionPoint(DIID___GIF, &cp)))
         cp->Advise(bar, &cookie);
@@ -62,7 +81,7 @@ int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, 
     VARIANT_BOOL use = trans ? VARIANT_TRUE : VARIANT_FALSE, ok = VARIANT_FALSE;
     HRESULT hr = gif->SaveGIF(picture, name, &hdc, &use, color, &ok);
     SysFreeString(name);
-    if (bar) std::fprintf(stderr, "\n");
+    if (bar) bar_state.finish(SUCCEEDED(hr) && ok, out);
     if (cp) {
         cp->Unadvise(cookie);
         cp->Release();
@@ -96,11 +115,13 @@ std::string failure_text(HRESULT hr) {
 // tavolin2 gif IN... --out-dir DIR [--best] [-j N]: every worker thread is an
 // apartment of its own with its own GIF object, and takes the next file; one
 // progress bar counts finished files; a failure is reported and the rest go on.
-int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bool best, int jobs) {
+int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bool best, int jobs, bool progress) {
     std::atomic<size_t> next{0}, done{0};
     std::atomic<int> failed{0};
     std::mutex report_lock;
+    const bool tty = progress && isatty(2);  // a log gets one line at the end instead
     auto bar = [&](size_t finished) {
+        if (!tty) return;
         const size_t filled = finished * 30 / inputs.size();
         std::fprintf(stderr, "\r[%-30s] %zu/%zu", std::string(filled, '#').c_str(), finished, inputs.size());
         std::fflush(stderr);
@@ -120,7 +141,7 @@ int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bo
             std::string error;
             HRESULT hr = S_OK;
             VARIANT_BOOL ok = VARIANT_FALSE;
-            if (Picture* pic = load_picture(in, error)) {
+            if (IDispatch* pic = load_picture(in, error)) {
                 BSTR name = SysAllocStringUTF8((dir + "/" + base).c_str());
                 LONG hdc = 0;
                 VARIANT_BOOL use = VARIANT_FALSE;
@@ -133,7 +154,7 @@ int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bo
             std::lock_guard<std::mutex> hold(report_lock);
             if (!error.empty()) {
                 ++failed;
-                std::fprintf(stderr, "\rtavolin2: %s: %s\n", in.c_str(), error.c_str());
+                std::fprintf(stderr, "%stavolin2: %s: %s\n", tty ? "\r" : "", in.c_str(), error.c_str());
             }
             bar(++done);
         }
@@ -143,63 +164,68 @@ int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bo
     std::vector<std::thread> threads;
     for (int k = 0; k < jobs; ++k) threads.emplace_back(worker);
     for (auto& t : threads) t.join();
-    std::fprintf(stderr, "\n");
+    if (tty) std::fprintf(stderr, "\n");
+    else if (progress) std::fprintf(stderr, "%zu of %zu files converted\n", inputs.size() - failed.load(), inputs.size());
     if (failed) std::fprintf(stderr, "tavolin2: %d of %zu files failed\n", failed.load(), inputs.size());
     return failed ? 1 : 0;
 }
 
 int cmd_gif(int argc, char** argv) {
-    std::vector<std::string> inputs;
+    std::vector<std::string> files;
     std::string out_dir;
-    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    bool batch = false;
+    long jobs = static_cast<long>(std::max(1u, std::thread::hardware_concurrency()));
+    bool batch = false, best = false, trans = false, quiet = false;
+    LONG color = 0;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--out-dir") == 0 && i + 1 < argc) {
+        std::string a = argv[i];
+        bool has_value = i + 1 < argc;
+        if (a == "--out-dir" && has_value) {
             out_dir = argv[++i];
             batch = true;
-        } else if (std::strcmp(argv[i], "-j") == 0 && i + 1 < argc) {
-            jobs = std::atoi(argv[++i]);
+        } else if (a == "-j" && has_value) {
+            if (!option_number("gif", a, argv[++i], 1, 256, jobs)) return 2;
             batch = true;
+        } else if (a == "--transparent" && has_value) {
+            if (!parse_color(argv[++i], color)) {
+                std::fprintf(stderr, "tavolin2 gif: --transparent takes a colour RRGGBB, not '%s'\n", argv[i]);
+                return 2;
+            }
+            trans = true;
+        } else if (a == "--best") {
+            best = true;
+        } else if (a == "--quiet" || a == "-q") {
+            quiet = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return unknown_argument("gif", a);
+        } else {
+            files.push_back(a);
         }
     }
     if (batch) {
-        bool best = false;
-        for (int i = 0; i < argc; ++i) {
-            std::string a = argv[i];
-            if (a == "--out-dir" || a == "-j") ++i;
-            else if (a == "--best") best = true;
-            else inputs.push_back(a);
-        }
-        if (inputs.empty() || out_dir.empty() || jobs < 1) {
-            std::fprintf(stderr, "usage: tavolin2 gif IN... --out-dir DIR [--best] [-j N]\n");
+        if (files.empty() || out_dir.empty() || trans) {
+            std::fprintf(stderr, "usage: tavolin2 gif IN... --out-dir DIR [--best] [-j N] [--quiet]\n");
             return 2;
         }
-        return gif_batch(inputs, out_dir, best, std::min<int>(jobs, static_cast<int>(inputs.size())));
+        return gif_batch(files, out_dir, best, std::min<int>(static_cast<int>(jobs), static_cast<int>(files.size())),
+                         !quiet);
     }
-    bool best = false, trans = false;
-    LONG color = 0;
-    std::string in, out;
-    for (int i = 0; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--best") best = true;
-        else if (a == "--transparent" && i + 1 < argc && parse_color(argv[i + 1], color)) {
-            trans = true;
-            ++i;
-        } else if (in.empty()) in = a;
-        else if (out.empty()) out = a;
-        else in.clear(), i = argc;
+    if (files.size() != 2) {
+        if (files.size() > 2) return unknown_argument("gif", files[2]);
+        std::fprintf(stderr, "usage: tavolin2 gif IN OUT.gif [--best] [--transparent RRGGBB] [--quiet]\n");
+        return 2;
     }
-    if (in.empty() || out.empty()) {
-        std::fprintf(stderr, "usage: tavolin2 gif IN OUT.gif [--best] [--transparent RRGGBB]\n");
+    const std::string in = files[0], out = files[1];
+    if (!has_extension(out, "gif")) {
+        std::fprintf(stderr, "tavolin2 gif: %s: the output of gif is a .gif file\n", out.c_str());
         return 2;
     }
     std::string error;
-    Picture* pic = load_picture(in, error);
+    IDispatch* pic = load_picture(in, error);
     if (!pic) {
         std::fprintf(stderr, "tavolin2: %s\n", error.c_str());
         return 1;
     }
-    int rc = save_gif(pic, out, best, trans, color, true);
+    int rc = save_gif(pic, out, best, trans, color, !quiet);
     pic->Release();
     return rc;
 }
@@ -213,8 +239,11 @@ int cmd_palette(int argc, char** argv) {
     } drop{pal};
     if (argc >= 2 && std::strcmp(argv[0], "--show") == 0) {
         LONG position = 0;
-        if (argc == 4 && std::strcmp(argv[2], "--offset") == 0) position = std::atol(argv[3]);
-        else if (argc != 2) return std::fprintf(stderr, "usage: tavolin2 palette --show FILE [--offset N]\n"), 2;
+        long offset = 0;
+        if (argc == 4 && std::strcmp(argv[2], "--offset") == 0) {
+            if (!option_number("palette", "--offset", argv[3], 0, INT32_MAX, offset)) return 2;
+            position = static_cast<LONG>(offset);
+        } else if (argc != 2) return std::fprintf(stderr, "usage: tavolin2 palette --show FILE [--offset N]\n"), 2;
         BSTR name = SysAllocStringUTF8(argv[1]);
         VARIANT_BOOL ok = VARIANT_FALSE;
         HRESULT hr = pal->Load(name, &position, &ok);
@@ -238,13 +267,14 @@ int cmd_palette(int argc, char** argv) {
         return 0;
     }
     long size = 236;
-    if (argc == 4 && std::strcmp(argv[2], "--size") == 0) size = std::atol(argv[3]);
-    else if (argc != 2) {
+    if (argc == 4 && std::strcmp(argv[2], "--size") == 0) {
+        if (!option_number("palette", "--size", argv[3], 1, 256, size)) return 2;
+    } else if (argc != 2) {
         std::fprintf(stderr, "usage: tavolin2 palette IN OUT.pal [--size N] | tavolin2 palette --show FILE [--offset N]\n");
         return 2;
     }
     std::string error;
-    Picture* pic = load_picture(argv[0], error);
+    IDispatch* pic = load_picture(argv[0], error);
     if (!pic) return std::fprintf(stderr, "tavolin2: %s\n", error.c_str()), 1;
     _cDIBSection* d = nullptr;
     T2CoCreateInstance(CLSID_cDIBSection, IID__cDIBSection, reinterpret_cast<void**>(&d));
@@ -267,8 +297,8 @@ int cmd_palette(int argc, char** argv) {
 }
 
 int demo_gif(const std::string& dir, std::string& report_text) {
-    t2::gdi::HGDI picture = make_test_picture(320, 240);
-    Picture* pic = Picture::make(picture, Picture::Bitmap, true);
+    IDispatch* pic = nullptr;
+    if (FAILED(T2CreatePicture(make_test_picture(320, 240), TRUE, &pic))) return 1;
     int rc = save_gif(pic, dir + "/test-picture-websafe.gif", false, false, 0, false);
     if (rc == 0) rc = save_gif(pic, dir + "/test-picture-best.gif", true, false, 0, false);
     if (rc == 0) rc = save_gif(pic, dir + "/test-picture-transparent.gif", false, true, 0x000000, false);

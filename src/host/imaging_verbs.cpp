@@ -1,15 +1,18 @@
 // tavolin2 bmp, resample and noise, and the built-in test picture of the demo.
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "host/picture.hpp"
 #include "host/verbs.hpp"
+#include "tavolin2/kit.h"
+#include "tavolin2/platform.h"
 
 namespace host {
 
-using namespace t2::gdi;
 
 namespace {
 
@@ -20,6 +23,52 @@ bool ends_with(const std::string& s, const char* tail) {
         if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != tail[i]) return false;
     return true;
 }
+
+}  // namespace
+
+bool option_number(const char* verb, const std::string& option, const char* text, long lo, long hi, long& out) {
+    char* end = nullptr;
+    errno = 0;
+    long long v = text && *text ? std::strtoll(text, &end, 10) : 0;
+    if (!text || !*text || *end || errno || v < lo || v > hi) {
+        std::fprintf(stderr, "tavolin2 %s: %s takes a whole number from %ld to %ld, not '%s'\n", verb, option.c_str(), lo,
+                     hi, text ? text : "");
+        return false;
+    }
+    out = static_cast<long>(v);
+    return true;
+}
+
+bool option_real(const char* verb, const std::string& option, const char* text, double lo, double hi, double& out) {
+    char* end = nullptr;
+    errno = 0;
+    double v = text && *text ? std::strtod(text, &end) : 0;
+    if (!text || !*text || *end || errno || !(v >= lo && v <= hi)) {
+        std::fprintf(stderr, "tavolin2 %s: %s takes a number from %g to %g, not '%s'\n", verb, option.c_str(), lo, hi,
+                     text ? text : "");
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+int unknown_argument(const char* verb, const std::string& argument) {
+    if (argument.size() > 1 && argument[0] == '-')
+        std::fprintf(stderr, "tavolin2 %s: unknown option %s\n", verb, argument.c_str());
+    else
+        std::fprintf(stderr, "tavolin2 %s: one argument too many: %s\n", verb, argument.c_str());
+    return 2;
+}
+
+bool has_extension(const std::string& name, const char* ext) {
+    std::string tail = std::string(".") + ext;
+    if (name.size() <= tail.size()) return false;
+    for (size_t i = 0; i < tail.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - tail.size() + i])) != tail[i]) return false;
+    return true;
+}
+
+namespace {
 
 bool parse_size(const char* text, long& out) {
     char* end = nullptr;
@@ -60,7 +109,7 @@ int save_section(_cDIBSection* d, const std::string& out) {
 // Fills a section from a picture file.
 int section_from_file(const std::string& in, _cDIBSection*& d) {
     std::string error;
-    Picture* pic = load_picture(in, error);
+    IDispatch* pic = load_picture(in, error);
     if (!pic) {
         std::fprintf(stderr, "tavolin2: %s\n", error.c_str());
         return 1;
@@ -101,13 +150,25 @@ int report(HRESULT hr) {
     return 1;
 }
 
-HGDI make_test_picture(int w, int h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader = {40, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+bool save_surface(int32_t dc_or_bitmap, const std::string& out, std::string& error) {
+    T2HGDI bitmap = T2GetObjectType(dc_or_bitmap) == T2_OBJ_BITMAP ? dc_or_bitmap : T2GetCurrentObject(dc_or_bitmap, T2_OBJ_BITMAP);
+    IDispatch* pic = nullptr;
+    HRESULT hr = T2CreatePicture(bitmap, FALSE, &pic);
+    if (SUCCEEDED(hr)) {
+        hr = T2SavePicture(pic, out.c_str());
+        pic->Release();
+    }
+    if (FAILED(hr)) error = error_description(hr);
+    return SUCCEEDED(hr);
+}
+
+int32_t make_test_picture(int w, int h) {
+    T2BITMAPINFO bi{};
+    bi.bmiHeader = {40, w, h, 1, 24, 0, 0, 0, 0, 0, 0};
     int32_t bits = 0;
-    HGDI bm = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    Surface s;
-    if (!bm || !surface_of(bm, s)) return 0;
+    T2HGDI bm = T2CreateDIBSection(0, &bi, 0, &bits);
+    T2SURFACE s{};
+    if (!bm || !T2GetSurface(bm, &s)) return 0;
     // a sky-to-ground gradient, a sun, colour bars and a grey ramp: smooth areas, edges and saturated colours
     for (int y = 0; y < h; ++y) {
         uint8_t* row = s.top + y * s.step;
@@ -143,9 +204,13 @@ int cmd_bmp(int argc, char** argv) {
         std::fprintf(stderr, "usage: tavolin2 bmp IN OUT.bmp\n");
         return 2;
     }
+    if (!has_extension(argv[1], "bmp")) {
+        std::fprintf(stderr, "tavolin2 bmp: %s: the output of bmp is a .bmp file\n", argv[1]);
+        return 2;
+    }
     _cDIBSection* d = nullptr;
     int rc = section_from_file(argv[0], d);
-    if (rc == 0) rc = save_section(d, ends_with(argv[1], ".bmp") ? argv[1] : std::string(argv[1]) + ".bmp");
+    if (rc == 0) rc = save_section(d, argv[1]);
     if (d) d->Release();
     return rc;
 }
@@ -197,13 +262,14 @@ int cmd_noise(int argc, char** argv) {
 }
 
 int demo_imaging(const std::string& dir, std::string& report_text) {
-    HGDI picture = make_test_picture(320, 240);
+    int32_t picture = make_test_picture(320, 240);
     std::string error;
     if (!picture || !save_surface(picture, dir + "/test-picture.png", error)) {
         std::fprintf(stderr, "tavolin2 demo: %s\n", error.c_str());
         return 1;
     }
-    Picture* pic = Picture::make(picture, Picture::Bitmap, true);
+    IDispatch* pic = nullptr;
+    if (FAILED(T2CreatePicture(picture, TRUE, &pic))) return 1;
     _cDIBSection* d = new_section();
     IDispatch* p = pic;
     VARIANT ignored;

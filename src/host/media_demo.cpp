@@ -5,10 +5,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "host/list_box.hpp"
-#include "host/picture.hpp"
+#include "host/steps.hpp"
 #include "host/verbs.hpp"
-#include "platform/mci/mci.hpp"
+#include "tavolin2/platform.h"
 
 namespace host {
 
@@ -48,7 +47,7 @@ int demo_media(const std::string& dir, std::string& report_text) {
         p->Release();
         return 1;
     }
-    ListBox* entries = ListBox::make({tone, "C:\\Music\\Rock\\song.mp3", "D:\\Audio\\talk.wav"});
+    IDispatch* entries = make_list_box({tone, "C:\\Music\\Rock\\song.mp3", "D:\\Audio\\talk.wav"});
     VARIANT box;
     VariantInit(&box);
     box.vt = VT_DISPATCH;
@@ -60,7 +59,9 @@ int demo_media(const std::string& dir, std::string& report_text) {
     entries->Release();
     report_text += "\n== Media ==\nplaylist.m3u\tMP3SavePlayList of three entries\ntone.wav\ta generated one-second tone\n";
     std::printf("Media: playlist.m3u, tone.wav\n");
-    if (!t2::mci::real_backend_available()) {
+    int real = 0;
+    T2MediaBackend(&real);
+    if (!real) {
         report_text += "media channel\tsimulated (this build has no libmpv): the tone is not played\n";
         p->Release();
         return 0;

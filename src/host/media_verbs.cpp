@@ -1,6 +1,7 @@
 // tavolin2 mci (a console for the media channel), playlist and play.
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,25 +16,36 @@
 #include <thread>
 #include <vector>
 
-#include "host/list_box.hpp"
+#include "host/steps.hpp"
 #include "host/verbs.hpp"
-#include "platform/files.hpp"
-#include "platform/mci/mci.hpp"
+#include "tavolin2/platform.h"
 
 namespace host {
+
+namespace {
+bool media_is_real() {
+    int real = 0;
+    T2MediaBackend(&real);
+    return real != 0;
+}
+bool regular_file(const char* name) {
+    struct stat st{};
+    return stat(name, &st) == 0 && S_ISREG(st.st_mode);
+}
+}  // namespace
 
 namespace {
 
 // One command: its answer, or its error number and text.
 int run_command(const std::string& cmd) {
     char reply[512] = {};
-    uint32_t r = t2::mci::mciSendStringA(cmd.c_str(), reply, sizeof reply, 0);
+    uint32_t r = T2mciSendString(cmd.c_str(), reply, sizeof reply, 0);
     if (r == 0) {
         std::printf("%s\n", reply);
         return 0;
     }
     char text[256];
-    t2::mci::mciGetErrorStringA(r, text, sizeof text);
+    T2mciGetErrorString(r, text, sizeof text);
     std::printf("error %u: %s\n", r, text);
     return 1;
 }
@@ -47,8 +59,8 @@ _MP3Class* new_player() {
 }  // namespace
 
 int cmd_mci(int argc, char** argv) {
-    std::fprintf(stderr, "media channel: %s backend%s\n", t2::mci::backend_name(),
-                 t2::mci::real_backend_available() ? "" : " (this build has no libmpv: nothing is heard or seen)");
+    std::fprintf(stderr, "media channel: %s backend%s\n", T2MediaBackend(nullptr),
+                 media_is_real() ? "" : " (this build has no libmpv: nothing is heard or seen)");
     int failures = 0;
     if (argc > 0) {
         for (int i = 0; i < argc; ++i) failures += run_command(argv[i]);
@@ -69,7 +81,7 @@ int cmd_playlist(int argc, char** argv) {
     }
     const std::string verb = argv[0];
     // a play list is a file of lines: a folder, a pipe or a device (/dev/zero) is refused
-    if (verb != "save" && !t2::platform::is_regular_file(argv[1])) {
+    if (verb != "save" && !regular_file(argv[1])) {
         std::fprintf(stderr, "tavolin2 playlist: %s: not an ordinary file\n", argv[1]);
         return 1;
     }
@@ -80,7 +92,7 @@ int cmd_playlist(int argc, char** argv) {
                 return 2;
             }
     _MP3Class* player = new_player();
-    ListBox* list = ListBox::make();
+    IDispatch* list = make_list_box({});
     BSTR file = SysAllocStringUTF8(argv[1]);
     VARIANT box;
     VariantInit(&box);
@@ -90,7 +102,7 @@ int cmd_playlist(int argc, char** argv) {
     HRESULT hr = S_OK;
     if (verb == "save") {
         std::vector<std::string> entries(argv + 2, argv + argc);
-        ListBox* filled = ListBox::make(entries);
+        IDispatch* filled = make_list_box(entries);
         box.pdispVal = filled;
         hr = player->MP3SavePlayList(&file, &box, &r);
         filled->Release();
@@ -110,14 +122,14 @@ int cmd_playlist(int argc, char** argv) {
     } else {
         hr = player->MP3OpenPlayList(&file, &box, &r);
         if (verb == "titles") {
-            ListBox* titles = ListBox::make();
+            IDispatch* titles = make_list_box({});
             IDispatch* a = titles;
             IDispatch* b = list;
             hr = player->ListNoChar(&a, &b);
-            for (const auto& e : titles->entries()) std::printf("%s\n", e.c_str());
+            for (const auto& e : list_entries(titles)) std::printf("%s\n", e.c_str());
             titles->Release();
         } else {
-            for (const auto& e : list->entries()) std::printf("%s\n", e.c_str());
+            for (const auto& e : list_entries(list)) std::printf("%s\n", e.c_str());
         }
     }
     SysFreeString(file);
@@ -187,7 +199,7 @@ bool playable_name(const std::string& file) {
 
 // The entries of a play list file, read by MP3OpenPlayList.
 std::vector<std::string> play_list(_MP3Class* player, const std::string& file) {
-    ListBox* list = ListBox::make();
+    IDispatch* list = make_list_box({});
     BSTR name = SysAllocStringUTF8(file.c_str());
     VARIANT box;
     VariantInit(&box);
@@ -195,7 +207,7 @@ std::vector<std::string> play_list(_MP3Class* player, const std::string& file) {
     box.pdispVal = list;
     VARIANT r;
     player->MP3OpenPlayList(&name, &box, &r);
-    std::vector<std::string> entries = list->entries();
+    std::vector<std::string> entries = list_entries(list);
     SysFreeString(name);
     list->Release();
     return entries;
@@ -230,14 +242,17 @@ int cmd_play(int argc, char** argv) {
     double seconds = -1;
     std::string file;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[++i]);
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            if (!option_real("play", "--seconds", argv[++i], 0, 86400, seconds)) return 2;
+        } else if (argv[i][0] == '-' && argv[i][1]) return unknown_argument("play", argv[i]);
         else if (file.empty()) file = argv[i];
+        else return unknown_argument("play", argv[i]);
     }
     if (file.empty()) {
         std::fprintf(stderr, "usage: tavolin2 play FILE|PLAYLIST [--seconds N]\n");
         return 2;
     }
-    if (!t2::mci::real_backend_available())
+    if (!media_is_real())
         std::fprintf(stderr, "note: this build has no libmpv; the simulated backend plays silently\n");
     _MP3Class* p = new_player();
     std::vector<std::string> entries = playable_name(file) ? std::vector<std::string>{file} : play_list(p, file);
@@ -312,15 +327,18 @@ int cmd_movie(int argc, char** argv) {
     bool window = false;
     std::string file;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) seconds = std::atof(argv[++i]);
-        else if (std::strcmp(argv[i], "--window") == 0) window = true;
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            if (!option_real("movie", "--seconds", argv[++i], 0, 86400, seconds)) return 2;
+        } else if (std::strcmp(argv[i], "--window") == 0) window = true;
+        else if (argv[i][0] == '-' && argv[i][1]) return unknown_argument("movie", argv[i]);
         else if (file.empty()) file = argv[i];
+        else return unknown_argument("movie", argv[i]);
     }
     if (file.empty()) {
         std::fprintf(stderr, "usage: tavolin2 movie FILE [--window] [--seconds N]\n");
         return 2;
     }
-    if (!t2::mci::real_backend_available())
+    if (!media_is_real())
         std::fprintf(stderr, "note: this build has no libmpv; the simulated backend plays silently\n");
     if (window) std::fprintf(stderr, "note: the movie plays headless here; --window asks for no window of its own\n");
     _MovieModule* m = nullptr;

@@ -1,9 +1,7 @@
 // Parser of the call step language.
 #include "host/steps.hpp"
 
-#include "host/picture.hpp"
-#include "host/list_box.hpp"
-#include "host/picture_box.hpp"
+#include "tavolin2/kit.h"
 
 #include <cstdio>
 
@@ -17,7 +15,8 @@ namespace host {
 
 namespace {
 
-PictureBox* last_box = nullptr;
+IDispatch* last_box = nullptr;
+std::vector<IDispatch*> list_boxes;  // kept for printing at the end
 
 std::string trim(const std::string& s) {
     size_t b = s.find_first_not_of(" \t");
@@ -170,7 +169,12 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
                 return false;
             }
         }
-        PictureBox* box = PictureBox::make(w, h);
+        IDispatch* box = nullptr;
+        HRESULT hr = T2CreatePictureBox(w, h, &box);
+        if (FAILED(hr)) {
+            error = error_description(hr);
+            return false;
+        }
         value = Value::object(box);
         if (last_box) last_box->Release();
         last_box = box;  // keeps the reference make() gave
@@ -192,14 +196,18 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
                 at = bar + 1;
             }
         }
-        ListBox* box = ListBox::make(std::move(entries));
+        IDispatch* box = make_list_box(entries);
+        if (!box) {
+            error = "no list box";
+            return false;
+        }
         value = Value::object(box);
-        remember_list_box(box);
+        list_boxes.push_back(box);
         return true;
     }
     if (t.rfind("@picture:", 0) == 0) {
         std::string file = t.substr(9), why;
-        Picture* pic = load_picture(file, why);
+        IDispatch* pic = load_picture(file, why);
         if (!pic) {
             error = why;
             return false;
@@ -246,7 +254,43 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
     return false;
 }
 
-PictureBox* last_picture_box() { return last_box; }
+IDispatch* last_picture_box() { return last_box; }
+const std::vector<IDispatch*>& made_list_boxes() { return list_boxes; }
+
+IDispatch* make_list_box(const std::vector<std::string>& entries) {
+    IDispatch* list = nullptr;
+    if (FAILED(T2CreateListBox(&list))) return nullptr;
+    for (const std::string& e : entries) {
+        std::vector<Arg> args(1);
+        args[0].value = Value::text(e);
+        Value ignored;
+        CallError error;
+        if (!invoke(list, "AddItem", DISPATCH_METHOD, args, ignored, error)) {
+            list->Release();
+            return nullptr;
+        }
+    }
+    return list;
+}
+
+std::vector<std::string> list_entries(IDispatch* list) {
+    std::vector<std::string> out;
+    std::vector<Arg> none;
+    Value count;
+    CallError error;
+    if (!invoke(list, "ListCount", DISPATCH_PROPERTYGET, none, count, error)) return out;
+    VARIANT n;
+    VariantInit(&n);
+    if (FAILED(VariantChangeType(&n, &count.v, 0, VT_I4))) return out;
+    for (LONG i = 0; i < n.lVal; ++i) {
+        std::vector<Arg> args(1);
+        args[0].value = Value::i4(i);
+        Value text;
+        if (!invoke(list, "List", DISPATCH_PROPERTYGET, args, text, error)) break;
+        out.push_back(text.v.vt == VT_BSTR ? utf8(text.v.bstrVal) : show(text.v));
+    }
+    return out;
+}
 
 bool parse_step(const std::string& text, Step& step, std::string& error) {
     step = Step{};

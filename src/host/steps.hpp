@@ -25,8 +25,13 @@ bool parse_step(const std::string& text, Step& step, std::string& error);
 // Parses one argument value (not empty); false with a message.
 bool parse_value(const std::string& text, Value& value, std::string& error);
 
-class PictureBox;
 // The picture box the last @picturebox argument made (kept alive for saving), or nullptr.
-PictureBox* last_picture_box();
+IDispatch* last_picture_box();
+// The list boxes that @listbox arguments made, in order (kept alive for printing).
+const std::vector<IDispatch*>& made_list_boxes();
+// The entries of a list box, read by ListCount and List(i).
+std::vector<std::string> list_entries(IDispatch* list);
+// A list box holding `entries`; nullptr with the error on failure.
+IDispatch* make_list_box(const std::vector<std::string>& entries);
 
 }  // namespace host

@@ -24,12 +24,22 @@ int cmd_code39(int argc, char** argv);
 int cmd_barcode_text(int argc, char** argv);
 int demo_barcodes(const std::string& dir, std::string& report);
 int save_gif(IDispatch* picture, const std::string& out, bool best, bool trans, LONG color, bool progress);
-class PictureBox;
-int save_picture_box(PictureBox* box, const std::string& out);
+int save_picture_box(IDispatch* box, const std::string& out);
 int cmd_palette(int argc, char** argv);
 int demo_gif(const std::string& dir, std::string& report);
 // The built-in test picture: a new 24-bit section of w x h.
 int32_t make_test_picture(int w, int h);
+// Saves the surface of a device context or bitmap through the kit (.png, .bmp or .gif).
+bool save_surface(int32_t dc_or_bitmap, const std::string& out, std::string& error);
+// Options: a whole decimal number within [lo, hi] (a real number for
+// option_real), else a message naming the verb, the option and the text and
+// false; the verb then exits with 2.
+bool option_number(const char* verb, const std::string& option, const char* text, long lo, long hi, long& out);
+bool option_real(const char* verb, const std::string& option, const char* text, double lo, double hi, double& out);
+// An unknown option or a surplus argument: the message, and 2 to return.
+int unknown_argument(const char* verb, const std::string& argument);
+// Whether a file name ends in .EXT (any case).
+bool has_extension(const std::string& name, const char* ext);
 // Prints "error N: description" for a failed call (with the thread's error info) and returns 1.
 int report(HRESULT hr);
 int fail(const CallError& e);

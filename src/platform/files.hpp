@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// The host writes its files through the same type as the library.
-#define T2_FILES_API __attribute__((visibility("default")))
+#define T2_FILES_API
 
 namespace t2::platform {
 

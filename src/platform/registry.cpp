@@ -2,6 +2,7 @@
 #include "platform/registry.hpp"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,20 +13,33 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "platform/files.hpp"
 
 namespace t2::platform {
 
-std::string registry_path() {
-    std::string base;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
-        base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h)
-        base = std::string(h) + "/.local/share";
-    else
-        base = "/tmp";
-    return base + "/tavolin2/registry";
+std::string registry_path(std::string* why) {
+    // The user's own data folder only: a folder every user may write (such as
+    // /tmp) would let another user choose which library file gets loaded.
+    // Relative names are ignored, as the data-folder convention has it.
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') return std::string(x) + "/tavolin2/registry";
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && *h == '/') {
+        home = h;
+    } else {
+        passwd pw{}, *found = nullptr;
+        std::vector<char> buf(16384);
+        if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && pw.pw_dir && *pw.pw_dir == '/')
+            home = pw.pw_dir;
+    }
+    if (home.empty() || home == "/") {
+        if (why)
+            *why = "no home folder: XDG_DATA_HOME and HOME name no absolute folder and the user database gives none"
+                   " (the registry is never kept in a folder shared by all users)";
+        return "";
+    }
+    return home + "/.local/share/tavolin2/registry";
 }
 
 namespace {
@@ -61,7 +75,9 @@ bool parse(std::istream& in, std::vector<RegistryKey>& keys) {
 
 bool registry_read(std::vector<RegistryKey>& keys, std::string* error) {
     keys.clear();
-    std::ifstream in(registry_path());
+    const std::string path = registry_path();
+    if (path.empty()) return true;  // no home: nothing registered
+    std::ifstream in(path);
     if (!in) return true;
     if (!parse(in, keys)) {
         if (error) *error = "cannot read " + registry_path();
@@ -71,7 +87,12 @@ bool registry_read(std::vector<RegistryKey>& keys, std::string* error) {
 }
 
 bool registry_update(const std::vector<RegistryKey>& add, const std::vector<std::string>& remove, std::string* error) {
-    const std::string path = registry_path();
+    std::string why;
+    const std::string path = registry_path(&why);
+    if (path.empty()) {
+        if (error) *error = "cannot write the registry: " + why;
+        return false;
+    }
     auto fail = [&](const std::string& what) {
         if (error) *error = what + " " + path + ": " + std::strerror(errno);
         return false;

@@ -14,7 +14,10 @@ struct RegistryKey {
     std::vector<std::pair<std::string, std::string>> values;  // "@" is the default value
 };
 
-std::string registry_path();
+// $XDG_DATA_HOME/tavolin2/registry, else ~/.local/share/tavolin2/registry of
+// HOME or the user database; "" (with the reason in `why`) when there is no
+// usable home folder.
+std::string registry_path(std::string* why = nullptr);
 
 // Reads every key of the file (an absent file has none).  False on a read error.
 bool registry_read(std::vector<RegistryKey>& keys, std::string* error = nullptr);

@@ -109,4 +109,45 @@ TEST_F(RegistryTest, RewriteDroppedForeignLinesAndTheFilesMode) {
     }
 }
 
+// Regression: with no home folder the registry went to /tmp, where any user
+// could have chosen the library file others load; and failures said nothing.
+TEST_F(RegistryTest, NoUsableHomeFailsWithTheReason) {
+    const char* old_home = std::getenv("HOME");
+    const std::string home = old_home ? old_home : "";
+    auto description = [] {
+        IErrorInfo* info = nullptr;
+        std::string text;
+        if (GetErrorInfo(0, &info) == S_OK && info) {
+            BSTR d = nullptr;
+            info->GetDescription(&d);
+            char* u = T2StringToUTF8(d);
+            text = u ? u : "";
+            std::free(u);
+            SysFreeString(d);
+            info->Release();
+        }
+        return text;
+    };
+    struct Case {
+        const char* xdg;
+        const char* home;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"relative/data", "/", "no home folder"},
+        {"", "/", "no home folder"},
+        {"/proc/no-such-folder", "/", "/proc/no-such-folder/tavolin2/registry: "},
+    };
+    for (const Case& c : cases) {
+        setenv("XDG_DATA_HOME", c.xdg, 1);
+        setenv("HOME", c.home, 1);
+        EXPECT_EQ(DllRegisterServer(), SELFREG_E_CLASS) << c.xdg;
+        EXPECT_NE(description().find(c.text), std::string::npos) << c.xdg << ": " << description();
+        if (std::string(c.text) == "no home folder") {
+            EXPECT_STREQ(T2RegistryPath(), "");
+        }
+    }
+    if (old_home) setenv("HOME", home.c_str(), 1); else unsetenv("HOME");
+}
+
 }  // namespace

@@ -246,7 +246,7 @@ TEST(TypeInfo, TheLibraryListsEveryType) {
         EXPECT_EQ(constant.substr(0, 10), u"qelCompany");
         en->ReleaseVarDesc(v);
     }
-    BOOL found = FALSE;
+    T2BOOL found = FALSE;
     LPOLESTR company = const_cast<LPOLESTR>(u"qelcompanyname3");
     EXPECT_EQ(lib->IsName(company, 0, &found), S_OK);
     EXPECT_TRUE(found);

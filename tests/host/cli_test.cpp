@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "tavolin2/version.h"
+
 namespace {
 
 struct Result {
@@ -83,8 +85,8 @@ TEST(Cli, ImagingVerbs) {
     const Case failures[] = {
         {"noise 0 5 /tmp/x.png", 1, "", "no section of 0x5"},
         {"noise 5 five /tmp/x.png", 2, "", "usage"},
-        {"bmp /nonexistent.png /tmp/x.bmp", 1, "", "cannot open"},
-        {"resample /nonexistent.png /tmp/x.bmp 2 2", 1, "", "cannot open"},
+        {"bmp /nonexistent.png /tmp/x.bmp", 1, "", "File not found: /nonexistent.png"},
+        {"resample /nonexistent.png /tmp/x.bmp 2 2", 1, "", "File not found: /nonexistent.png"},
     };
     for (const Case& c : failures) {
         Result r = run(c.args);
@@ -176,3 +178,58 @@ TEST(Cli, VendorMembersAndDemo) {
 }
 
 }  // namespace
+
+// Regression: "--size abc" drew with size 0, unknown options were ignored or
+// taken as files, "vendor 5" printed nothing and exited 0, "bmp IN OUT" wrote
+// OUT.bmp under another name.
+TEST(Cli, StrictOptionsAndExitCodes) {
+    char tmpl[] = "/tmp/t2strictXXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    ASSERT_EQ(run("code128 PIC " + dir + "/in.png").rc, 0);
+    const Case cases[] = {
+        {"code128 ABC /tmp/x.png --size abc", 2, "", "--size takes a whole number from 1 to 512, not 'abc'"},
+        {"code128 ABC /tmp/x.png --bar-height 12x", 2, "", "--bar-height"},
+        {"code128 ABC /tmp/x.png --frob", 2, "", "unknown option --frob"},
+        {"code128 ABC /tmp/x.png extra", 2, "", "one argument too many: extra"},
+        {"code128 ABC /tmp/x.jpg", 1, "", "not as .jpg"},
+        {"code39 ABC /tmp/x.png --wide", 2, "", "unknown option --wide"},
+        {"vendor 5", 1, "", "no vendor text 5"},
+        {"vendor five", 2, "", "whole number"},
+        {"gif IN.png /tmp/x.png", 2, "", "the output of gif is a .gif file"},
+        {"gif IN.png /tmp/x.gif --transparent red", 2, "", "--transparent takes a colour"},
+        {"gif IN.png --out-dir /tmp -j many", 2, "", "-j takes a whole number"},
+        {"gif IN.png /tmp/x.gif --fast", 2, "", "unknown option --fast"},
+        {"bmp IN.png /tmp/x.png", 2, "", "the output of bmp is a .bmp file"},
+        {"palette IN.png /tmp/x.pal --size 9x", 2, "", "--size takes a whole number from 1 to 256"},
+        {"play x.mp3 --seconds soon", 2, "", "--seconds takes a number"},
+    };
+    for (const Case& c : cases) {
+        Result r = run(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
+    }
+    // progress on a log: one line at the end with 100 %, nothing with --quiet
+    Result logged = run("gif " + dir + "/in.png " + dir + "/out.gif");
+    EXPECT_EQ(logged.rc, 0) << logged.err;
+    EXPECT_EQ(logged.err, dir + "/out.gif: 100%\n");
+    Result quiet = run("gif " + dir + "/in.png " + dir + "/q.gif --quiet");
+    EXPECT_EQ(quiet.rc, 0);
+    EXPECT_EQ(quiet.err, "");
+    // on a terminal (through script(1), where there is one): a bar drawn in place, ending at 100 %
+    if (std::system("command -v script >/dev/null 2>&1") == 0) {
+        std::string cmd = "script -qec '" + std::string(TAVOLIN2_CLI) + " gif " + dir + "/in.png " + dir +
+                          "/tty.gif' /dev/null";
+        FILE* p = popen(cmd.c_str(), "r");
+        std::string tty;
+        std::array<char, 4096> buf;
+        for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) tty.append(buf.data(), n);
+        EXPECT_EQ(pclose(p), 0);
+        EXPECT_NE(tty.find("\r["), std::string::npos) << tty;
+        EXPECT_NE(tty.find("] 100%\r\n"), std::string::npos) << tty;
+        std::remove((dir + "/tty.gif").c_str());
+    }
+    Result version = run("--version");
+    EXPECT_EQ(version.out, std::string("tavolin2 ") + T2_VERSION_STRING + "\n");
+    for (const char* f : {"/in.png", "/out.gif", "/q.gif"}) std::remove((dir + f).c_str());
+    rmdir(dir.c_str());
+}

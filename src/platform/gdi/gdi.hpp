@@ -3,14 +3,15 @@
 // transfers with all 256 raster operations, colour matching, text, clipboard.
 // Handles are 32-bit values in one process-wide table; functions take the
 // arguments the library's classes pass and answer the way they rely on.
-// Exported from libtavolin2.so so a host draws on the same objects.
+// Internal to the library: hosts reach the same objects through the C entry
+// points of tavolin2/platform.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#define T2_GDI_API __attribute__((visibility("default")))
+#define T2_GDI_API
 
 namespace t2::gdi {
 

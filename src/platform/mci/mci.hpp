@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#define T2_MCI_API __attribute__((visibility("default")))
+#define T2_MCI_API
 
 namespace t2::mci {
 

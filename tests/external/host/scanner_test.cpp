@@ -7,10 +7,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/picture.hpp"
-#include "host/picture_box.hpp"
+#include "platform/gdi/gdi.hpp"
+#include "kit/picture.hpp"
+#include "kit/picture_box.hpp"
 
-using namespace host;
+using namespace kit;
 using namespace t2::gdi;
 
 namespace {

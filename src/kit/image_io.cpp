@@ -1,27 +1,31 @@
-// Image files for the host: PNG (libpng), JPEG (libjpeg), GIF (giflib) and BMP
-// read into 24-bit sections; surfaces written as PNG or BMP.
+// Image files for the kit: PNG (libpng), JPEG (libjpeg, CMYK converted), GIF
+// (giflib, the first frame), BMP (RLE included), WebP (libwebp) and TIFF
+// (libtiff) read into 24-bit sections; surfaces written as PNG or BMP.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
+#include <cstdarg>
 #include <cstdio>
 
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "host/picture.hpp"
-#include "platform/files.hpp"
+#include "kit/picture.hpp"
+#include <tiffio.h>
+#include <webp/decode.h>
 
-namespace host {
+namespace kit {
 
-using namespace t2::gdi;
+using namespace gdi;
 
 namespace {
 
@@ -45,7 +49,7 @@ bool fits(int64_t width, int64_t height, std::string& error) {
     error = width <= 0 || height <= 0 ? "a picture of no size"
                                       : "a picture of " + std::to_string(width) + "x" + std::to_string(height) +
                                             " pixels is larger than the " + std::to_string(kMaxPixels >> 20) +
-                                            " Mpixels this host loads";
+                                            " Mpixels the kit loads";
     return false;
 }
 
@@ -137,14 +141,30 @@ bool decode_jpeg(const std::vector<uint8_t>& data, Image& img, std::string& erro
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    cinfo.out_color_space = JCS_EXT_BGR;
+    // CMYK (and YCCK) files come out as CMYK and are mixed to BGR here: the
+    // decoder converts only the colour spaces of three channels.
+    bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);
     img.width = static_cast<int>(cinfo.output_width);
     img.height = static_cast<int>(cinfo.output_height);
     img.bgr.resize(static_cast<size_t>(img.width) * img.height * 3);
+    std::vector<uint8_t> four(cmyk ? static_cast<size_t>(img.width) * 4 : 0);
+    // Files with an Adobe marker store the inks inverted (0 is full ink).
+    bool inverted = cinfo.saw_Adobe_marker;
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &img.bgr[static_cast<size_t>(cinfo.output_scanline) * img.width * 3];
+        uint8_t* out = &img.bgr[static_cast<size_t>(cinfo.output_scanline) * img.width * 3];
+        JSAMPROW row = cmyk ? four.data() : out;
         jpeg_read_scanlines(&cinfo, &row, 1);
+        if (!cmyk) continue;
+        for (int x = 0; x < img.width; ++x) {
+            const uint8_t* p = &four[static_cast<size_t>(x) * 4];
+            auto ink = [&](int i) { return inverted ? p[i] : 255 - p[i]; };  // 255: no ink
+            int k = ink(3);
+            out[x * 3] = static_cast<uint8_t>((ink(2) * k + 127) / 255);
+            out[x * 3 + 1] = static_cast<uint8_t>((ink(1) * k + 127) / 255);
+            out[x * 3 + 2] = static_cast<uint8_t>((ink(0) * k + 127) / 255);
+        }
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -250,6 +270,48 @@ bool decode_gif(const std::vector<uint8_t>& data, Image& img, std::string& error
 uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+// Run-length coded 8- or 4-bit rows (compression 1 and 2) into one palette
+// index per pixel, bottom row first as the file stores them.  Pixels the runs
+// skip keep index 0; runs past a row's end or the last row are cut off.
+bool decode_rle(const uint8_t* p, size_t n, int bpp, int32_t w, int32_t rows, std::vector<uint8_t>& idx,
+                std::string& error) {
+    idx.assign(static_cast<size_t>(w) * rows, 0);
+    int64_t x = 0, y = 0;
+    size_t i = 0;
+    auto put = [&](unsigned v) {
+        if (x < w && y < rows) idx[static_cast<size_t>(y) * w + static_cast<size_t>(x)] = static_cast<uint8_t>(v);
+        ++x;
+    };
+    while (i + 1 < n) {
+        unsigned count = p[i], value = p[i + 1];
+        i += 2;
+        if (count > 0) {
+            for (unsigned k = 0; k < count; ++k) put(bpp == 8 ? value : (k & 1) ? value & 15 : value >> 4);
+            continue;
+        }
+        if (value == 0) {  // end of row
+            x = 0;
+            ++y;
+        } else if (value == 1) {  // end of picture
+            return true;
+        } else if (value == 2) {  // move right and up
+            if (i + 1 >= n) break;
+            x += p[i];
+            y += p[i + 1];
+            i += 2;
+        } else {  // `value` pixels as they are, padded to an even byte count
+            size_t bytes = bpp == 8 ? value : (value + 1) / 2;
+            if (i + bytes > n) break;
+            for (unsigned k = 0; k < value; ++k) put(bpp == 8 ? p[i + k] : (k & 1) ? p[i + k / 2] & 15 : p[i + k / 2] >> 4);
+            i += bytes + (bytes & 1);
+        }
+        if (y >= rows) return true;
+    }
+    if (y >= rows - 1) return true;  // the end marker missing after the last row
+    error = "truncated run-length bitmap data";
+    return false;
+}
+
 bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error) {
     if (data.size() < 54) {
         error = "truncated bitmap file";
@@ -259,35 +321,39 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
     int32_t w = static_cast<int32_t>(le32(&data[18])), h = static_cast<int32_t>(le32(&data[22]));
     uint16_t bpp = le16(&data[28]);
     uint32_t compression = le32(&data[30]), used = le32(&data[46]);
+    bool rle = (compression == 1 && bpp == 8) || (compression == 2 && bpp == 4);
     if (hsize < 40 || w <= 0 || h == 0 || h == INT32_MIN || w > 65535 || std::abs(h) > 65535 ||
-        (compression != 0 && !(compression == 3 && (bpp == 32 || bpp == 16))) ||
-        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)) {
-        error = "unsupported bitmap file (uncompressed 1, 4, 8, 24 or 32 bits only)";
+        (compression != 0 && !rle && !(compression == 3 && (bpp == 32 || bpp == 16))) ||
+        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) || (rle && h < 0)) {
+        error = "unsupported bitmap file (1, 4, 8, 24 or 32 bits, run-length coded 4 and 8 bits)";
         return false;
     }
     bool top_down = h < 0;
     int32_t rows = top_down ? -h : h;
     if (!fits(w, rows, error)) return false;
     size_t stride = ((static_cast<size_t>(w) * bpp + 31) / 32) * 4;
-    if (offset > data.size() || stride * rows > data.size() - offset) {
+    if (offset > data.size() || (!rle && stride * rows > data.size() - offset)) {
         error = "truncated bitmap file";
         return false;
     }
     std::vector<RGBQUAD> palette;
     if (bpp <= 8) {
         size_t n = used ? used : (1u << bpp);
-        size_t at = 14 + hsize;
+        size_t at = 14 + static_cast<size_t>(hsize);
         if (n > 256 || at + n * 4 > offset) {
             error = "bad colour table";
             return false;
         }
         for (size_t i = 0; i < n; ++i) palette.push_back({data[at + i * 4], data[at + i * 4 + 1], data[at + i * 4 + 2], 0});
     }
+    std::vector<uint8_t> indices;
+    if (rle && !decode_rle(&data[offset], data.size() - offset, bpp, w, rows, indices, error)) return false;
     img.width = w;
     img.height = rows;
     img.bgr.resize(static_cast<size_t>(w) * rows * 3);
     for (int32_t y = 0; y < rows; ++y) {
-        const uint8_t* in = &data[offset + stride * static_cast<size_t>(top_down ? y : rows - 1 - y)];
+        int32_t file_row = top_down ? y : rows - 1 - y;
+        const uint8_t* in = rle ? &indices[static_cast<size_t>(file_row) * w] : &data[offset + stride * static_cast<size_t>(file_row)];
         uint8_t* out = &img.bgr[static_cast<size_t>(y) * w * 3];
         for (int32_t x = 0; x < w; ++x, out += 3) {
             if (bpp == 24 || bpp == 32) {
@@ -297,12 +363,100 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
                 out[2] = p[2];
                 continue;
             }
-            unsigned idx = bpp == 8 ? in[x] : bpp == 4 ? (in[x / 2] >> ((x & 1) ? 0 : 4)) & 15 : (in[x / 8] >> (7 - (x & 7))) & 1;
+            unsigned idx = rle || bpp == 8 ? in[x] : bpp == 4 ? (in[x / 2] >> ((x & 1) ? 0 : 4)) & 15 : (in[x / 8] >> (7 - (x & 7))) & 1;
             RGBQUAD q = idx < palette.size() ? palette[idx] : RGBQUAD{0, 0, 0, 0};
             out[0] = q.rgbBlue;
             out[1] = q.rgbGreen;
             out[2] = q.rgbRed;
         }
+    }
+    return true;
+}
+
+bool decode_webp(const std::vector<uint8_t>& data, Image& img, std::string& error) {
+    int w = 0, h = 0;
+    if (!WebPGetInfo(data.data(), data.size(), &w, &h)) {
+        error = "malformed WebP file";
+        return false;
+    }
+    if (!fits(w, h, error)) return false;
+    img.width = w;
+    img.height = h;
+    img.bgr.resize(static_cast<size_t>(w) * h * 3);
+    if (!WebPDecodeBGRInto(data.data(), data.size(), img.bgr.data(), img.bgr.size(), w * 3)) {
+        error = "malformed WebP file";
+        return false;
+    }
+    return true;
+}
+
+// libtiff reads from memory through these callbacks; its warnings and errors go
+// to the message of the file being read, not to stderr.
+struct TiffMemory {
+    const std::vector<uint8_t>* data;
+    toff_t at;
+};
+thread_local std::string tiff_message;
+void tiff_error(const char*, const char* fmt, va_list ap) {
+    char text[256];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    tiff_message = text;
+}
+void tiff_quiet(const char*, const char*, va_list) {}
+
+bool decode_tiff(const std::vector<uint8_t>& data, Image& img, std::string& error) {
+    TiffMemory mem{&data, 0};
+    TIFFSetErrorHandler(tiff_error);
+    TIFFSetWarningHandler(tiff_quiet);
+    tiff_message = "malformed TIFF file";
+    auto rd = [](thandle_t h, tdata_t buf, tmsize_t n) -> tmsize_t {
+        auto* m = static_cast<TiffMemory*>(h);
+        size_t size = m->data->size();
+        size_t take = m->at >= size ? 0 : std::min<size_t>(static_cast<size_t>(n), size - m->at);
+        std::memcpy(buf, m->data->data() + m->at, take);
+        m->at += take;
+        return static_cast<tmsize_t>(take);
+    };
+    auto wr = [](thandle_t, tdata_t, tmsize_t) -> tmsize_t { return 0; };
+    auto sk = [](thandle_t h, toff_t off, int whence) -> toff_t {
+        auto* m = static_cast<TiffMemory*>(h);
+        toff_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? m->at : m->data->size();
+        m->at = base + off;
+        return m->at;
+    };
+    auto cl = [](thandle_t) { return 0; };
+    auto sz = [](thandle_t h) -> toff_t { return static_cast<TiffMemory*>(h)->data->size(); };
+    auto mp = [](thandle_t, tdata_t*, toff_t*) { return 0; };
+    auto um = [](thandle_t, tdata_t, toff_t) {};
+    TIFF* t = TIFFClientOpen("picture", "rm", &mem, rd, wr, sk, cl, sz, mp, um);
+    if (!t) {
+        error = tiff_message;
+        return false;
+    }
+    uint32_t w = 0, h = 0;
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
+    if (!fits(w, h, error)) {
+        TIFFClose(t);
+        return false;
+    }
+    std::vector<uint32_t> rgba(static_cast<size_t>(w) * h);
+    if (!TIFFReadRGBAImageOriented(t, w, h, rgba.data(), ORIENTATION_TOPLEFT, 0)) {
+        error = tiff_message;
+        TIFFClose(t);
+        return false;
+    }
+    TIFFClose(t);
+    img.width = static_cast<int>(w);
+    img.height = static_cast<int>(h);
+    img.bgr.resize(rgba.size() * 3);
+    for (size_t i = 0; i < rgba.size(); ++i) {
+        uint32_t p = rgba[i];
+        unsigned a = TIFFGetA(p);  // transparent parts over white
+        auto over_white = [a](unsigned c) { return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255); };
+        img.bgr[i * 3] = over_white(TIFFGetB(p));
+        img.bgr[i * 3 + 1] = over_white(TIFFGetG(p));
+        img.bgr[i * 3 + 2] = over_white(TIFFGetR(p));
     }
     return true;
 }
@@ -318,8 +472,12 @@ HGDI decode_bytes(const std::vector<uint8_t>& data, const std::string& path, std
     else if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8) ok = decode_jpeg(data, img, error);
     else if (data.size() >= 6 && std::memcmp(data.data(), "GIF8", 4) == 0) ok = decode_gif(data, img, error);
     else if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') ok = decode_bmp(data, img, error);
+    else if (data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 && std::memcmp(&data[8], "WEBP", 4) == 0)
+        ok = decode_webp(data, img, error);
+    else if (data.size() >= 8 && (std::memcmp(data.data(), "II*\0", 4) == 0 || std::memcmp(data.data(), "MM\0*", 4) == 0))
+        ok = decode_tiff(data, img, error);
     else {
-        error = path + ": not a PNG, JPEG, GIF or BMP file";
+        error = path + ": not a PNG, JPEG, GIF, BMP, WebP or TIFF file";
         return 0;
     }
     if (!ok) {
@@ -384,7 +542,12 @@ bool save_surface(HGDI h, const std::string& path, std::string& error) {
             }
         }
     }
-    bool bmp = path.size() > 4 && (path.compare(path.size() - 4, 4, ".bmp") == 0 || path.compare(path.size() - 4, 4, ".BMP") == 0);
+    std::string ext = extension(path);
+    if (ext != "bmp" && ext != "png") {
+        error = "cannot write " + path + ": a surface is saved as .png or .bmp";
+        return false;
+    }
+    bool bmp = ext == "bmp";
     if (bmp) {
         size_t stride = (static_cast<size_t>(s.width) * 3 + 3) & ~size_t{3};
         uint32_t image = static_cast<uint32_t>(stride * s.height), total = 54 + image;
@@ -423,13 +586,4 @@ bool save_surface(HGDI h, const std::string& path, std::string& error) {
     return write_whole_file(path, png.data(), size, error);
 }
 
-bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error) {
-    // beside the target first; the target is replaced only by a complete file, and
-    // anything that is not an ordinary file we may write is left alone
-    t2::platform::ReplacingFile file;
-    if (file.open(path) && file.write(data, bytes) && file.commit()) return true;
-    error = "cannot write " + file.message() + " (error " + std::to_string(file.os_error()) + ")";
-    return false;
-}
-
-}  // namespace host
+}  // namespace kit

@@ -1,44 +1,47 @@
 // Picture objects: a bitmap handle (the default member), a type and a size, as
-// the classes take them for Picture arguments; loaded from PNG, JPEG, BMP and
-// GIF files or made from a bitmap handle.  Surfaces are saved as PNG.
+// the classes take them for Picture arguments; loaded from image files or made
+// from a bitmap handle.  Surfaces are saved as PNG or BMP.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "host/dispatch_object.hpp"
-#include "platform/gdi/gdi.hpp"
+#include "kit/dispatch_object.hpp"
+#include "kit/gdi.hpp"
 
-namespace host {
+namespace kit {
 
 class Picture final : public DispatchObject {
 public:
     enum Type { None = 0, Bitmap = 1, Metafile = 2, Icon = 3 };
     // Takes ownership of `handle` when `owns`: it is deleted with the picture.
-    static Picture* make(t2::gdi::HGDI handle, Type type, bool owns);
+    static Picture* make(gdi::HGDI handle, Type type, bool owns);
     // An icon-type picture of a size: its handle is not a bitmap.
     static Picture* icon(int width, int height);
-    t2::gdi::HGDI handle() const { return handle_; }
+    gdi::HGDI handle() const { return handle_; }
 
 private:
-    Picture(t2::gdi::HGDI handle, Type type, bool owns, int width, int height);
+    Picture(gdi::HGDI handle, Type type, bool owns, int width, int height);
     ~Picture() override;
-    t2::gdi::HGDI handle_;
+    gdi::HGDI handle_;
     Type type_;
     bool owns_;
     int width_, height_;  // pixels
 };
 
 // Loads an image file into a new 24-bit bitmap section; 0 with a message on failure.
-t2::gdi::HGDI load_image(const std::string& path, std::string& error);
+gdi::HGDI load_image(const std::string& path, std::string& error);
 // The same for the bytes of an image file; `name` heads the messages.
-t2::gdi::HGDI decode_image(const std::vector<uint8_t>& data, const std::string& name, std::string& error);
+gdi::HGDI decode_image(const std::vector<uint8_t>& data, const std::string& name, std::string& error);
 // A picture of an image file (nullptr with a message on failure).
 Picture* load_picture(const std::string& path, std::string& error);
-// Saves the surface of a bitmap or device context as PNG, or as BMP when the name ends in .bmp.
-bool save_surface(t2::gdi::HGDI dc_or_bitmap, const std::string& path, std::string& error);
+// The extension of a file name in lower case, without the dot ("" without one).
+std::string extension(const std::string& path);
+// Saves the surface of a bitmap or device context as PNG or BMP, by the name's
+// extension; any other extension is refused.
+bool save_surface(gdi::HGDI dc_or_bitmap, const std::string& path, std::string& error);
 // Writes a file whole or not at all (a failure leaves the old file as it was); the
 // message names the file, the system's reason and its error number.
 bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error);
 
-}  // namespace host
+}  // namespace kit

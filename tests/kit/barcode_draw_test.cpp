@@ -1,10 +1,11 @@
 // The barcode members drawing on a real PictureBox, as callers use them.
 #include <gtest/gtest.h>
 
-#include "host/dispatch_object.hpp"
-#include "host/picture_box.hpp"
+#include "platform/gdi/gdi.hpp"
+#include "kit/dispatch_object.hpp"
+#include "kit/picture_box.hpp"
 
-using namespace host;
+using namespace kit;
 
 namespace {
 

@@ -1,17 +1,7 @@
 // The list box over a vector of texts.
-#include "host/list_box.hpp"
+#include "kit/list_box.hpp"
 
-namespace host {
-
-namespace {
-std::vector<ListBox*>& made() {
-    static std::vector<ListBox*> boxes;
-    return boxes;
-}
-}  // namespace
-
-const std::vector<ListBox*>& made_list_boxes() { return made(); }
-void remember_list_box(ListBox* box) { made().push_back(box); }
+namespace kit {
 
 ListBox* ListBox::make(std::vector<std::string> entries) {
     ListBox* b = new ListBox();
@@ -42,12 +32,26 @@ ListBox::ListBox() {
         long i = a.to_long(0);
         if (i < 0 || i >= static_cast<long>(entries_.size())) throw HostError{5, "Invalid procedure call or argument"};
         entries_.erase(entries_.begin() + i);
+        if (index_ == i) index_ = -1;
+        else if (index_ > i) --index_;
         return Value();
     });
     add("Clear", Call, [this](int, Args&) {
         entries_.clear();
+        index_ = -1;
         return Value();
+    });
+    add("ListIndex", Get | Put, [this](int kind, Args& a) {
+        if (kind == Put) {
+            long i = a.to_long(0);
+            if (i < -1 || i >= static_cast<long>(entries_.size())) throw HostError{380, "Invalid property value: ListIndex"};
+            index_ = i;
+        }
+        return Value::i4(static_cast<LONG>(index_));
+    });
+    add("Text", Get, [this](int, Args&) {
+        return Value::text(index_ >= 0 ? entries_[static_cast<size_t>(index_)] : std::string());
     });
 }
 
-}  // namespace host
+}  // namespace kit

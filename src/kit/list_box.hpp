@@ -1,13 +1,13 @@
 // ListBox: a list control a caller owns, callable late-bound with AddItem,
-// ListCount, List(i), RemoveItem and Clear.
+// ListCount, List(i), RemoveItem, Clear, ListIndex and Text.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "host/dispatch_object.hpp"
+#include "kit/dispatch_object.hpp"
 
-namespace host {
+namespace kit {
 
 class ListBox final : public DispatchObject {
 public:
@@ -17,10 +17,7 @@ public:
 private:
     ListBox();
     std::vector<std::string> entries_;  // UTF-8
+    long index_ = -1;                   // the selected entry, -1 for none
 };
 
-// The list boxes that @listbox arguments made, in order (kept alive for printing).
-const std::vector<ListBox*>& made_list_boxes();
-void remember_list_box(ListBox* box);
-
-}  // namespace host
+}  // namespace kit

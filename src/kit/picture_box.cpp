@@ -1,14 +1,14 @@
 // The picture box over a memory device context and a 24-bit section.
-#include "host/picture_box.hpp"
+#include "kit/picture_box.hpp"
 
 #include <cmath>
 #include <cstring>
 
-#include "host/picture.hpp"
+#include "kit/picture.hpp"
 
-namespace host {
+namespace kit {
 
-using namespace t2::gdi;
+using namespace gdi;
 
 namespace {
 int round_even(double v) { return static_cast<int>(std::nearbyint(v)); }  // the default rounding: ties to even
@@ -324,4 +324,4 @@ void PictureBox::print(const std::string& text) {
     current_y_ += from_pixels(measure(text).cy);
 }
 
-}  // namespace host
+}  // namespace kit

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "host/client.hpp"
+#include "kit/value.hpp"
 
-namespace host {
+namespace kit {
 
 // A failure inside a host object's member: becomes DISP_E_EXCEPTION with 0x800A0000+number.
 struct HostError {
@@ -77,4 +77,4 @@ private:
 Value text_value(const std::string& utf8);
 Value single_value(float f);
 
-}  // namespace host
+}  // namespace kit

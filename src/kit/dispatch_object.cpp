@@ -1,11 +1,11 @@
 // IDispatch over a table of named handlers.
-#include "host/dispatch_object.hpp"
+#include "kit/dispatch_object.hpp"
 
 #include <strings.h>
 
 #include <cstring>
 
-namespace host {
+namespace kit {
 
 bool Args::has(size_t i) const {
     if (i >= a_.size()) return false;
@@ -155,4 +155,4 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
     }
 }
 
-}  // namespace host
+}  // namespace kit

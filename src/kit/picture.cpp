@@ -1,11 +1,11 @@
 // Picture objects over graphics handles.
-#include "host/picture.hpp"
+#include "kit/picture.hpp"
 
 #include <cmath>
 
-namespace host {
+namespace kit {
 
-using namespace t2::gdi;
+using namespace gdi;
 
 Picture::Picture(HGDI handle, Type type, bool owns, int width, int height)
     : handle_(handle), type_(type), owns_(owns), width_(width), height_(height) {
@@ -41,4 +41,4 @@ Picture* load_picture(const std::string& path, std::string& error) {
     return bm ? Picture::make(bm, Picture::Bitmap, true) : nullptr;
 }
 
-}  // namespace host
+}  // namespace kit

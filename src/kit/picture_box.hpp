@@ -6,17 +6,17 @@
 
 #include <string>
 
-#include "host/dispatch_object.hpp"
-#include "platform/gdi/gdi.hpp"
+#include "kit/dispatch_object.hpp"
+#include "kit/gdi.hpp"
 
-namespace host {
+namespace kit {
 
 class PictureBox final : public DispatchObject {
 public:
     // A box whose inner (drawing) area is width x height pixels; `border` adds 2 pixels a side.
     static PictureBox* make(int width, int height, bool border = false);
-    t2::gdi::HGDI hdc() const { return dc_; }
-    t2::gdi::HGDI bitmap() const { return bitmap_; }
+    gdi::HGDI hdc() const { return dc_; }
+    gdi::HGDI bitmap() const { return bitmap_; }
     int inner_width() const { return inner_w_; }
     int inner_height() const { return inner_h_; }
 
@@ -31,9 +31,9 @@ private:
     void clear();
     void line(long flags, double x1, double y1, double x2, double y2, uint32_t color);
     void print(const std::string& text);
-    t2::gdi::SIZE measure(const std::string& text);
+    gdi::SIZE measure(const std::string& text);
 
-    t2::gdi::HGDI dc_ = 0, bitmap_ = 0, previous_ = 0, font_ = 0, previous_font_ = 0;
+    gdi::HGDI dc_ = 0, bitmap_ = 0, previous_ = 0, font_ = 0, previous_font_ = 0;
     int inner_w_ = 0, inner_h_ = 0;
     int border_ = 0;  // pixels a side
     int scale_mode_ = 3;
@@ -46,4 +46,4 @@ private:
     IDispatch* picture_ = nullptr;
 };
 
-}  // namespace host
+}  // namespace kit

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "host/list_box.hpp"
+#include "kit/list_box.hpp"
 
-using namespace host;
+using namespace kit;
 
 namespace {
 
