@@ -132,21 +132,7 @@ int section_from_file(const std::string& in, _cDIBSection*& d) {
 }  // namespace
 
 int report(HRESULT hr) {
-    IErrorInfo* info = nullptr;
-    std::string description;
-    if (GetErrorInfo(0, &info) == S_OK && info) {
-        BSTR d = nullptr;
-        info->GetDescription(&d);
-        description = utf8(d);
-        SysFreeString(d);
-        info->Release();
-    }
-    BSTR fallback = nullptr;
-    LONG n = T2DescribeStatus(hr, &fallback);
-    if (description.empty()) description = utf8(fallback);
-    SysFreeString(fallback);
-    while (!description.empty() && (description.back() == '\n' || description.back() == '\r')) description.pop_back();
-    std::fprintf(stderr, "error %ld: %s\n", static_cast<long>(n), description.c_str());
+    std::fprintf(stderr, "%s\n", failure_text(hr).c_str());
     return 1;
 }
 

@@ -40,7 +40,9 @@ bool option_real(const char* verb, const std::string& option, const char* text, 
 int unknown_argument(const char* verb, const std::string& argument);
 // Whether a file name ends in .EXT (any case).
 bool has_extension(const std::string& name, const char* ext);
-// Prints "error N: description" for a failed call (with the thread's error info) and returns 1.
+// "error N: description" of a failed call, from this thread's error info.
+std::string failure_text(HRESULT hr);
+// Prints failure_text(hr) and returns 1.
 int report(HRESULT hr);
 int fail(const CallError& e);
 std::string registry_file();
