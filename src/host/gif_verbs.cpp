@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -205,6 +206,15 @@ int cmd_gif(int argc, char** argv) {
         if (files.empty() || out_dir.empty() || trans) {
             std::fprintf(stderr, "usage: tavolin2 gif IN... --out-dir DIR [--best] [-j N] [--quiet]\n");
             return 2;
+        }
+        // the output folder is made when missing, as a user asking for it expects; one
+        // clear message when it cannot be, instead of every file failing on its own
+        std::error_code made;
+        std::filesystem::create_directories(out_dir, made);
+        if (made || !std::filesystem::is_directory(out_dir)) {
+            std::fprintf(stderr, "tavolin2 gif: cannot make the output folder %s: %s\n", out_dir.c_str(),
+                         made ? made.message().c_str() : "a file of that name is in the way");
+            return 1;
         }
         return gif_batch(files, out_dir, best, std::min<int>(static_cast<int>(jobs), static_cast<int>(files.size())),
                          !quiet);

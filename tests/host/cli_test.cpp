@@ -233,3 +233,34 @@ TEST(Cli, StrictOptionsAndExitCodes) {
     for (const char* f : {"/in.png", "/out.gif", "/q.gif"}) std::remove((dir + f).c_str());
     rmdir(dir.c_str());
 }
+
+// Batch conversion: the output folder is made, a bad file is named while the others
+// go on, the exit status says one failed, and each output is the one-at-a-time save.
+TEST(Cli, BatchConversion) {
+    char tmpl[] = "/tmp/t2batchXXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    ASSERT_EQ(run("code128 ONE " + dir + "/a.png").rc, 0);
+    ASSERT_EQ(run("code128 TWO " + dir + "/b.png").rc, 0);
+    std::ofstream(dir + "/bad.png") << "not a picture";
+    const std::string out = dir + "/made/here";
+    Result r = run("gif " + dir + "/a.png " + dir + "/bad.png " + dir + "/b.png --out-dir " + out + " -j 2 --quiet");
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("tavolin2: " + dir + "/bad.png: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1 of 3 files failed"), std::string::npos) << r.err;
+    auto bytes = [](const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    };
+    for (const char* name : {"a", "b"}) {
+        ASSERT_EQ(run("gif " + dir + "/" + name + ".png " + dir + "/" + name + ".gif --quiet").rc, 0);
+        const std::string alone = bytes(dir + "/" + name + ".gif");
+        EXPECT_FALSE(alone.empty());
+        EXPECT_EQ(bytes(out + "/" + name + ".gif"), alone) << name;
+    }
+    // a file where the folder should be: one message, nothing converted
+    std::ofstream(dir + "/taken") << "x";
+    Result blocked = run("gif " + dir + "/a.png --out-dir " + dir + "/taken --quiet");
+    EXPECT_EQ(blocked.rc, 1);
+    EXPECT_NE(blocked.err.find("cannot make the output folder"), std::string::npos) << blocked.err;
+    std::system(("rm -rf " + dir).c_str());
+}
