@@ -304,4 +304,38 @@ TEST(Threads, EventPointsRefuseOtherThreadsWhileTheOwnerRaises) {
     cpc->Release();
 }
 
+// Four threads make 20,000 calls each into an object of this thread, early-
+// and late-bound, while this thread keeps using it: every one is refused and
+// the object's own thread sees its state unchanged.
+TEST(Threads, EightyThousandWrongThreadCallsAreAllRefused) {
+    auto pal = create(CLSID_cPalette).query<_cPalette>(IID__cPalette);
+    ASSERT_EQ(pal->CreateWebSafe(), S_OK);
+    std::atomic<int> refused{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> others;
+    for (int t = 0; t < 4; ++t)
+        others.emplace_back([&, t] {
+            while (!go.load()) std::this_thread::yield();
+            DISPPARAMS none{nullptr, nullptr, 0, 0};
+            LPOLESTR name = const_cast<LPOLESTR>(u"Count");
+            for (int i = 0; i < 20000; ++i) {
+                LONG n = 0;
+                DISPID id = 0;
+                HRESULT hr = (i + t) % 3 == 0   ? pal->get_Count(&n)
+                             : (i + t) % 3 == 1 ? pal->Invoke(0x68030003, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
+                                                              nullptr, nullptr, nullptr)
+                                                : pal->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
+                if (hr == RPC_E_WRONG_THREAD) ++refused;
+            }
+        });
+    go = true;
+    LONG count = 0;
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_EQ(pal->get_Count(&count), S_OK);
+        ASSERT_EQ(count, 256);
+    }
+    for (auto& t : others) t.join();
+    EXPECT_EQ(refused.load(), 80000);
+}
+
 }  // namespace
