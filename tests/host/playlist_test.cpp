@@ -89,6 +89,9 @@ int save_past_the_size_limit(const std::string& path) {
     BSTR file = SysAllocStringUTF8(path.c_str());
     VARIANT box = holding(big), r;
     const HRESULT hr = p->MP3SavePlayList(&file, &box, &r);
+    SysFreeString(file);
+    big->Release();
+    p->Release();
     if (hr != S_OK) return 2;  // silent, as the member always was
     return read_all(path) == "old\r\n" ? 0 : 3;
 }
