@@ -5,6 +5,7 @@
 // mostly small (sizes and offsets stay within reach) with the extremes mixed
 // in; an object argument is another object, never the one called (a cycle
 // would keep both alive).
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,6 +14,7 @@
 #include "frame/com.hpp"
 #include "fuzz_dir.hpp"
 #include "platform/mci/mci.hpp"
+#include "platform/pump.hpp"
 
 namespace {
 
@@ -53,11 +55,45 @@ struct Reader {
 
 int quiet_box(void*, const char*, const char*, int) { return 1; }
 
+// A clock that moves half a second at every reading: members that wait for
+// the clock (timeOut) end after a few readings instead of real seconds.
+double fast_clock() {
+    static double now = 3600;
+    now += 0.5;
+    if (now >= 86400) now -= 86400;
+    return now;
+}
+
+// timeOut waits as long as it is told: its numbers are kept to a few seconds
+// of the fast clock (a duration of 1e300 would be a wait without end, not a fault).
+void keep_waits_short(VARIANT& v) {
+    auto small = [](double d) { return std::isfinite(d) ? std::fmod(d, 3.0) : 0.0; };
+    switch (v.vt) {
+        case VT_I2: v.iVal %= 3; break;
+        case VT_I4: v.lVal %= 3; break;
+        case VT_UI1: v.bVal %= 3; break;
+        case VT_R8: v.dblVal = small(v.dblVal); break;
+        case VT_BYREF | VT_I4: *v.plVal %= 3; break;
+        case VT_BYREF | VT_I2: *v.piVal %= 3; break;
+        case VT_BYREF | VT_VARIANT: keep_waits_short(*v.pvarVal); break;
+        case VT_BSTR:
+            SysFreeString(v.bstrVal);
+            v.bstrVal = SysAllocString(u"1");
+            break;
+        case VT_BYREF | VT_BSTR:
+            SysFreeString(*v.pbstrVal);
+            *v.pbstrVal = SysAllocString(u"1");
+            break;
+        default: break;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
         T2SetMessageBoxHandler(&quiet_box, nullptr);
+        t2::platform::set_timer_source(&fast_clock);
         t2::mci::use_simulation(true);
         fuzz::private_dir();
         return true;
@@ -124,6 +160,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 13: v.vt = VT_UI1; v.bVal = r.byte(); break;
         }
     }
+    for (size_t m = 0; m < cls->table->count; ++m)
+        if (cls->table->members[m].id == id && std::u16string_view(cls->table->members[m].name) == u"timeOut")
+            for (auto& v : args) keep_waits_short(v);
     size_t named = argc ? r.byte() % (argc + 1) : 0;
     std::vector<DISPID> names(named);
     for (auto& n : names) {

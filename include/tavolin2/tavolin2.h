@@ -82,7 +82,9 @@ T2_API HRESULT T2GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** ppv);
 T2_API HRESULT T2RevokeInterfaceFromGlobal(DWORD cookie);
 /* Runs the calls other threads carried to this one; returns how many ran. */
 T2_API int T2PumpMessages(void);
-/* Runs them until *stop becomes non-zero (checked at least every 10 ms). */
+/* Runs them until *stop becomes non-zero (checked at least every 10 ms).  The
+ * flag is read as an atomic: another thread sets it with an atomic store
+ * (__atomic_store_n(&stop, 1, __ATOMIC_RELEASE)), not a plain assignment. */
 T2_API void T2RunMessageLoop(const volatile LONG* stop);
 
 /* Message boxes are shown by the host.  The handler returns the button chosen

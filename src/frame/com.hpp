@@ -12,6 +12,7 @@
 #include "guids.hpp"
 #include "members.hpp"
 #include "typeinfo.hpp"
+#include "platform/apartment.hpp"
 
 namespace t2 {
 
@@ -181,6 +182,7 @@ public:
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
         ComPtr<I> hold(static_cast<I*>(this));
+        platform::BusyScope busy(static_cast<I*>(this));  // calls from other apartments wait
         return dispatch_invoke(*info_->table, static_cast<I*>(this), id, flags, params, result, excep, arg_err);
     }
 
@@ -208,6 +210,7 @@ protected:
     HRESULT early(F&& body) {
         if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
         ComPtr<I> hold(static_cast<I*>(this));
+        platform::BusyScope busy(static_cast<I*>(this));  // calls from other apartments wait
         try {
             body();
             return S_OK;
@@ -239,6 +242,8 @@ HRESULT make_point_enumerator(IConnectionPoint* only, IEnumConnectionPoints** e)
 
 template <class I, class Impl>
 HRESULT STDMETHODCALLTYPE ComCore<I, Impl>::EnumConnectionPoints(IEnumConnectionPoints** e) {
+    // the points it hands out answer only here, as FindConnectionPoint's do
+    if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
     return make_point_enumerator(events_, e);
 }
 

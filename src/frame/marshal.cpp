@@ -73,15 +73,18 @@ private:
     std::deque<_cDIBSection*> dib_slots_;
 };
 
-// Runs `call` in `home` and carries the thread's error info back with it.
+// Runs `call` on `object` in `home` and carries the thread's error info back with it.
 template <class F>
-HRESULT run_in(const platform::ApartmentRef& home, F&& call) {
+HRESULT run_in(const platform::ApartmentRef& home, const void* object, F&& call) {
     HRESULT hr = E_UNEXPECTED;
     IErrorInfo* info = nullptr;
-    bool ran = platform::call_in(home, [&] {
-        hr = call();
-        if (FAILED(hr)) GetErrorInfo(0, &info);
-    });
+    bool ran = platform::call_in(
+        home,
+        [&] {
+            hr = call();
+            if (FAILED(hr)) GetErrorInfo(0, &info);
+        },
+        object);
     if (!ran) return kDisconnected;
     if (FAILED(hr)) {
         SetErrorInfo(0, info);
@@ -107,7 +110,7 @@ public:
 protected:
     template <class F>
     HRESULT forward(F&& call) {
-        return run_in(home_, std::forward<F>(call));
+        return run_in(home_, real_, std::forward<F>(call));
     }
     // An object handed to the owner: a proxy back to the calling apartment.
     IDispatch* outgoing(IDispatch* d) const { return d ? wrap_dispatch(d, platform::current_apartment()) : nullptr; }
@@ -417,7 +420,7 @@ HRESULT invoke_across(IDispatch* real, const platform::ApartmentRef& home, DISPI
             local.rgvarg = args.data();
         }
     }
-    HRESULT hr = run_in(home, [&] { return real->Invoke(id, riid, lcid, flags, dp ? &local : nullptr, result, excep, arg_err); });
+    HRESULT hr = run_in(home, real, [&] { return real->Invoke(id, riid, lcid, flags, dp ? &local : nullptr, result, excep, arg_err); });
     if (SUCCEEDED(hr) && result && result->vt == VT_DISPATCH && result->pdispVal) {
         IDispatch* p = wrap_dispatch(result->pdispVal, home);
         result->pdispVal->Release();
@@ -565,7 +568,9 @@ T2_API HRESULT T2RevokeInterfaceFromGlobal(DWORD cookie) {
 T2_API int T2PumpMessages(void) { return t2::platform::run_pending_calls(); }
 
 T2_API void T2RunMessageLoop(const volatile LONG* stop) {
-    while (!(stop && *stop)) {
+    // the flag is set by another thread: read it as an atomic
+    auto stopped = [stop] { return stop && __atomic_load_n(const_cast<const LONG*>(stop), __ATOMIC_ACQUIRE) != 0; };
+    while (!stopped()) {
         t2::platform::run_pending_calls();
         t2::platform::wait_for_calls(10);
     }

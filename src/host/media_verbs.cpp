@@ -1,5 +1,6 @@
 // tavolin2 mci (a console for the media channel), playlist and play.
 #include <poll.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -74,6 +76,23 @@ int cmd_mci(int argc, char** argv) {
     return failures ? 1 : 0;
 }
 
+namespace {
+
+// Why a play list could not be written at `path`, as far as the host can tell.
+std::string save_failure_reason(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st{};
+    auto system_error = [](int e) { return std::string(std::strerror(e)) + " (error " + std::to_string(e) + ")"; };
+    if (stat(folder.c_str(), &st) != 0) return folder + ": " + system_error(errno);
+    if (!S_ISDIR(st.st_mode)) return folder + ": " + system_error(ENOTDIR);
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not an ordinary file";
+    if (access(folder.c_str(), W_OK) != 0) return folder + ": " + system_error(errno);
+    return "the file could not be written in full";
+}
+
+}  // namespace
+
 int cmd_playlist(int argc, char** argv) {
     if (argc < 2 || (std::strcmp(argv[0], "load") != 0 && std::strcmp(argv[0], "save") != 0 && std::strcmp(argv[0], "titles") != 0)) {
         std::fprintf(stderr, "usage: tavolin2 playlist load FILE | save FILE ENTRY... | titles FILE\n");
@@ -104,15 +123,19 @@ int cmd_playlist(int argc, char** argv) {
         std::vector<std::string> entries(argv + 2, argv + argc);
         IDispatch* filled = make_list_box(entries);
         box.pdispVal = filled;
+        // the member goes on silently past a failed save and leaves the old file: a
+        // replaced file (a new one at the name) is the sign that it went through
+        struct stat before{};
+        const bool existed = stat(argv[1], &before) == 0;
         hr = player->MP3SavePlayList(&file, &box, &r);
         filled->Release();
-        // the member goes on silently past a failed write: what reached the file says it
-        std::ifstream back(argv[1], std::ios::binary);
-        size_t lines = 0;
-        for (std::string line; std::getline(back, line);) ++lines;
-        if (SUCCEEDED(hr) && (!back.eof() || lines != entries.size())) {
-            std::fprintf(stderr, "tavolin2 playlist: %s: %zu of %zu entries written\n", argv[1], lines,
-                         entries.size());
+        struct stat after{};
+        const bool replaced = stat(argv[1], &after) == 0 &&
+                              (!existed || after.st_ino != before.st_ino || after.st_dev != before.st_dev);
+        if (SUCCEEDED(hr) && !replaced) {
+            std::fprintf(stderr, "tavolin2 playlist: %s: not saved (%s); %s\n", argv[1],
+                         save_failure_reason(argv[1]).c_str(),
+                         existed ? "the file was left as it was" : "no file was made");
             SysFreeString(file);
             list->Release();
             player->Release();

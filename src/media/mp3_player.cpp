@@ -1,12 +1,18 @@
 // MP3Class: one sound file at a time through the media command channel,
 // addressed by its quoted path; positions and lengths as numbers and clock
 // texts; play lists kept in a caller's list control and in text files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "frame/com.hpp"
+#include "imaging/file_name.hpp"
+#include "platform/files.hpp"
 #include "platform/mci/mci.hpp"
 
 namespace t2 {
@@ -64,15 +70,39 @@ String LeftOfLastChar(const String& text, char16_t ch) {
 
 // The bytes of a file: error 53 when it cannot be opened, 57 when it cannot be
 // read (a folder, say).  Plain C reads, so no stream exception can escape.
+// A play list is an ordinary file of at most kMaxPlayList bytes: a folder, a
+// pipe or a device (which could be waited on or read for ever) is no file.
+constexpr off_t kMaxPlayList = 64 << 20;
+
 std::string read_whole_file(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) raise(err::FileNotFound);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) raise(err::FileNotFound);
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        raise(err::FileNotFound);
+    }
+    if (st.st_size > kMaxPlayList) {
+        ::close(fd);
+        raise(err::OutOfMemory);
+    }
     std::string bytes;
     char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
+    ssize_t n;
+    bool failed = false;
+    while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            failed = true;
+            break;
+        }
+        bytes.append(chunk, static_cast<size_t>(n));
+        if (static_cast<off_t>(bytes.size()) > kMaxPlayList) {  // it grew while read
+            failed = true;
+            break;
+        }
+    }
+    ::close(fd);
     if (failed) raise(err::DeviceIO);
     return bytes;
 }
@@ -288,13 +318,18 @@ Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
     return {};
 }
 
+// The list goes to a new file beside the target, renamed over it once every
+// line is written: a save that fails (a missing folder, a full disk, a folder
+// or device as the name) leaves the old file as it was.  The member goes on
+// silently past each failure, as it always has; the caller sees only whether
+// the file was replaced.  Entries are written as they are: one holding a CR
+// (or CR LF) reads back as two entries, a lone LF stays inside its entry.
 Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
-    std::ofstream out;
+    platform::ReplacingFile out;
     bool open = false;
     resume_next([&] {
         if (TheFile.empty()) raise(err::BadFileName);
-        out.open(to_utf8(TheFile), std::ios::binary | std::ios::trunc);
-        if (!out) raise(err::PathFileAccess);
+        if (!out.open(file_name(TheFile))) raise(err::PathFileAccess);
         open = true;
     });
     Long count = 0;
@@ -304,12 +339,19 @@ Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
         bool ok = resume_next([&] {
             if (k > 0) i = checked::add<Integer>(i, 1);
             String entry = Object(TheListBox.to_object()).get(u"List", {Variant(i)}).to_string();
-            if (open) out << to_code_page(entry) << kLineEnd;
+            if (open) {
+                const std::string line = to_code_page(entry) + kLineEnd;
+                out.write(line.data(), line.size());  // the first failure stays with the file
+            }
         });
         if (!ok && k > 0 && i == INT16_MAX) break;  // the 16-bit index cannot go on
     }
     resume_next([&] {
-        if (open) out.close();
+        if (!open) return;
+        if (out.failed() || !out.commit()) {
+            out.discard();
+            raise(err::DeviceIO);
+        }
     });
     return {};
 }

@@ -1,20 +1,52 @@
 // Per-thread call queues for calls carried between apartments.
 #include "platform/apartment.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace t2::platform {
 
-// One pending call: its task, and whether it has run (guarded by the caller's
-// apartment, whose thread waits for it).
+// One pending call: its task, the object it enters, the chain of calls it
+// belongs to, and whether it has run (guarded by the caller's apartment, whose
+// thread waits for it).
 struct Call {
     std::function<void()> task;
     ApartmentRef caller;
+    const void* object = nullptr;
+    uint64_t chain = 0;
     bool done = false;
 };
+
+namespace {
+
+// What the calling thread is inside: the objects whose members run (with the
+// chain each started in), and the chain of the carried call it runs (0 when it
+// runs its own code: then the chain is the thread's own).
+struct Busy {
+    const void* object;
+    uint64_t chain;
+};
+thread_local std::vector<Busy> t_busy;
+thread_local uint64_t t_chain = 0;
+
+uint64_t own_chain();
+
+uint64_t current_chain() { return t_chain ? t_chain : own_chain(); }
+
+// A carried call may run now unless it enters an object busy in another chain.
+bool may_run(const Call& c) {
+    if (!c.object) return true;
+    for (const Busy& b : t_busy)
+        if (b.object == c.object && b.chain != c.chain) return false;
+    return true;
+}
+
+}  // namespace
 
 class Apartment {
 public:
@@ -26,12 +58,16 @@ public:
         wake_.notify_all();
         return true;
     }
+    // The first queued call that may run now (called by the apartment's own thread).
     std::shared_ptr<Call> next() {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (queue_.empty()) return nullptr;
-        auto c = queue_.front();
-        queue_.pop_front();
-        return c;
+        for (auto it = queue_.begin(); it != queue_.end(); ++it)
+            if (may_run(**it)) {
+                auto c = *it;
+                queue_.erase(it);
+                return c;
+            }
+        return nullptr;
     }
     // Marks a call of this apartment's thread as done and wakes the thread.
     void finish(Call& call) {
@@ -39,10 +75,10 @@ public:
         call.done = true;
         wake_.notify_all();
     }
-    // Waits until the call is done or another call arrives.
+    // Waits until the call is done or a call that may run arrives.
     void wait(const Call& call) {
         std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [&] { return call.done || !queue_.empty(); });
+        wake_.wait(lock, [&] { return call.done || runnable(); });
     }
     bool done(const Call& call) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -50,7 +86,7 @@ public:
     }
     void wait_for(int ms) {
         std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !queue_.empty(); });
+        wake_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return runnable(); });
     }
     // The thread ends: later posts fail; calls still queued are answered as not run.
     std::deque<std::shared_ptr<Call>> end() {
@@ -58,8 +94,15 @@ public:
         ended_ = true;
         return std::move(queue_);
     }
+    const uint64_t chain = next_chain_++;  // the chain of the thread's own calls
 
 private:
+    bool runnable() const {
+        for (auto& c : queue_)
+            if (may_run(*c)) return true;
+        return false;
+    }
+    static inline std::atomic<uint64_t> next_chain_{1};
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::shared_ptr<Call>> queue_;
@@ -81,12 +124,20 @@ ThreadApartment& this_thread_apartment() {
     return t;
 }
 
+uint64_t own_chain() { return this_thread_apartment().apartment->chain; }
+
 void run_one(Call& c) {
+    const uint64_t outer = t_chain;
+    t_chain = c.chain;  // what the task calls belongs to the caller's chain
     c.task();
+    t_chain = outer;
     c.caller->finish(c);
 }
 
 }  // namespace
+
+BusyScope::BusyScope(const void* object) { t_busy.push_back({object, current_chain()}); }
+BusyScope::~BusyScope() { t_busy.pop_back(); }
 
 ApartmentRef current_apartment() { return this_thread_apartment().apartment; }
 
@@ -104,7 +155,7 @@ int run_pending_calls() {
 
 void wait_for_calls(int ms) { current_apartment()->wait_for(ms); }
 
-bool call_in(const ApartmentRef& apartment, const std::function<void()>& task) {
+bool call_in(const ApartmentRef& apartment, const std::function<void()>& task, const void* object) {
     if (!apartment) return false;
     if (is_current(apartment)) {
         task();
@@ -117,6 +168,8 @@ bool call_in(const ApartmentRef& apartment, const std::function<void()>& task) {
         ran = true;
     };
     call->caller = current_apartment();
+    call->object = object;
+    call->chain = current_chain();
     if (!apartment->post(call)) return false;
     Apartment& self = *call->caller;
     while (!self.done(*call)) {

@@ -26,7 +26,7 @@ void on_worker_while_pumping(const std::function<void()>& work) {
     volatile LONG stop = 0;
     std::thread worker([&] {
         work();
-        stop = 1;
+        __atomic_store_n(const_cast<LONG*>(&stop), 1, __ATOMIC_RELEASE);  // read by the loop on this thread
     });
     T2RunMessageLoop(&stop);
     worker.join();

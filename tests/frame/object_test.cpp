@@ -365,7 +365,7 @@ TEST_F(ObjectTest, EventsReachEverySinkBeforeTheMemberGoesOn) {
     cp->Release();
     cpc->Release();
     EXPECT_EQ(pal->Release(), 0u);
-    EXPECT_EQ(a.refs, 1u);  // the point let go of its sink references
+    EXPECT_EQ(a.refs.load(), 1u);  // the point let go of its sink references
 }
 
 TEST_F(ObjectTest, AMemberKeepsItsObjectAliveWhenTheClientLetsGo) {

@@ -1,6 +1,11 @@
 // Play lists through the host's ListBox: files, titles, refusals.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -69,6 +74,81 @@ TEST(PlayList, LoadSaveAndTitles) {
     for (BSTR s : {file, missing, empty}) SysFreeString(s);
     for (ListBox* l : {list, two, none, lf, paths}) l->Release();
     p->Release();
+}
+
+// Regression: MP3SavePlayList truncated the old list before writing, so a save
+// that failed part-way left a partial file, and one given a device or folder
+// opened it.  Now the list goes to a new file renamed over the old one when
+// whole; the member stays silent about failures, as it always was.
+int save_past_the_size_limit(const std::string& path) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lim{100, 100};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    _MP3Class* p = player();
+    ListBox* big = ListBox::make({std::string(80, 'a'), std::string(80, 'b')});
+    BSTR file = SysAllocStringUTF8(path.c_str());
+    VARIANT box = holding(big), r;
+    const HRESULT hr = p->MP3SavePlayList(&file, &box, &r);
+    SysFreeString(file);
+    big->Release();
+    p->Release();
+    if (hr != S_OK) return 2;  // silent, as the member always was
+    return read_all(path) == "old\r\n" ? 0 : 3;
+}
+
+TEST(PlayList, FailedSaveTruncatedTheOldList) {
+    const std::string dir = testing::TempDir() + "/t2-playlist-save";
+    mkdir(dir.c_str(), 0755);
+    const std::string path = dir + "/l.m3u";
+    std::ofstream(path, std::ios::binary) << "old\r\n";
+    EXPECT_EXIT(std::exit(save_past_the_size_limit(path)), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(read_all(path), "old\r\n");
+
+    _MP3Class* p = player();
+    ListBox* two = ListBox::make({"a", "b"});
+    VARIANT box = holding(two), r;
+    for (const std::string& name : {dir, std::string("/dev/null"), dir + "/missing/l.m3u", dir + std::string("/x\0y", 4)}) {
+        const std::u16string wide(name.begin(), name.end());
+        BSTR file = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+        EXPECT_EQ(p->MP3SavePlayList(&file, &box, &r), S_OK) << name;
+        SysFreeString(file);
+    }
+    struct stat st{};
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(stat(dir.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_NE(stat((dir + "/x").c_str(), &st), 0);  // the name with a NUL wrote nothing at its prefix
+
+    // an entry holding CR (or CR LF) is written as it is and reads back as two entries;
+    // a lone LF stays inside its entry (the host refuses both line breaks)
+    BSTR file = SysAllocStringUTF8(path.c_str());
+    ListBox* breaks = ListBox::make({"a\rb", "c\r\nd", "e\nf"});
+    VARIANT with_breaks = holding(breaks);
+    ASSERT_EQ(p->MP3SavePlayList(&file, &with_breaks, &r), S_OK);
+    EXPECT_EQ(read_all(path), "a\rb\r\nc\r\nd\r\ne\nf\r\n");
+    ListBox* back = ListBox::make();
+    VARIANT into = holding(back);
+    ASSERT_EQ(p->MP3OpenPlayList(&file, &into, &r), S_OK);
+    EXPECT_EQ(back->entries(), (std::vector<std::string>{"a", "b", "c", "d", "e\nf"}));
+    // a pipe or a device is no play list: nothing is read from it
+    const std::string pipe = dir + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    for (const std::string& name : {pipe, std::string("/dev/zero"), dir}) {
+        BSTR other = SysAllocStringUTF8(name.c_str());
+        ListBox* none = ListBox::make();
+        VARIANT none_box = holding(none);
+        EXPECT_EQ(p->MP3OpenPlayList(&other, &none_box, &r), S_OK) << name;
+        EXPECT_TRUE(none->entries().empty()) << name;
+        none->Release();
+        SysFreeString(other);
+    }
+    SysFreeString(file);
+    for (ListBox* l : {two, breaks, back}) l->Release();
+    p->Release();
+    std::remove(pipe.c_str());
+    std::remove(path.c_str());
+    rmdir(dir.c_str());
 }
 
 TEST(PlayList, FileNames) {

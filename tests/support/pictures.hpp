@@ -1,6 +1,7 @@
 // Test support: sections filled from byte patterns, pictures of handles.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "frame/com.hpp"
@@ -19,7 +20,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* r, EXCEPINFO*, UINT*) override;
-    ULONG refs = 1;
+    std::atomic<ULONG> refs{1};  // a proxy on another thread may count too
 
 private:
     int32_t handle_;

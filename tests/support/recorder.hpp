@@ -1,6 +1,7 @@
 // Test support: a message-box recorder and a scripted event sink.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,7 +39,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* dp, VARIANT*, EXCEPINFO*,
                                      UINT*) override;
-    ULONG refs = 1;
+    std::atomic<ULONG> refs{1};  // a proxy on another thread may count too
 
 private:
     IID iid_;
