@@ -30,8 +30,18 @@
 #else
 #define T2_EXTERN_C extern
 #endif
+#ifdef _WIN32
+/* On Windows the library is an in-process server: its exports are the four
+ * Dll* entry points (named in the module definition file), and the string,
+ * value and error-info functions are the platform's own (OLEAUT32). */
+#define T2_API T2_EXTERN_C
+#define STDMETHODCALLTYPE __stdcall
+#define T2_WINAPI __stdcall
+#else
 #define T2_API T2_EXTERN_C __attribute__((visibility("default")))
 #define STDMETHODCALLTYPE /* System V calling convention */
+#define T2_WINAPI
+#endif
 
 typedef int32_t HRESULT;
 typedef int32_t SCODE;
@@ -344,28 +354,34 @@ struct IErrorInfo { const IErrorInfoVtbl* lpVtbl; };
 #endif
 
 /* ---- functions exported by libtavolin2.so ---- */
-T2_API BSTR SysAllocString(const OLECHAR* psz);
-T2_API BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch);
-T2_API void SysFreeString(BSTR bstr);
-T2_API UINT SysStringLen(BSTR bstr);
-T2_API UINT SysStringByteLen(BSTR bstr);
+T2_API BSTR T2_WINAPI SysAllocString(const OLECHAR* psz);
+T2_API BSTR T2_WINAPI SysAllocStringLen(const OLECHAR* pch, UINT cch);
+T2_API void T2_WINAPI SysFreeString(BSTR bstr);
+T2_API UINT T2_WINAPI SysStringLen(BSTR bstr);
+T2_API UINT T2_WINAPI SysStringByteLen(BSTR bstr);
 /* UTF-8 helpers for C clients: SysAllocStringUTF8 copies; T2StringToUTF8 returns a malloc'd text to free(). */
 T2_API BSTR SysAllocStringUTF8(const char* utf8);
 T2_API char* T2StringToUTF8(BSTR bstr);
 
-T2_API void VariantInit(VARIANT* pvarg);
-T2_API HRESULT VariantClear(VARIANT* pvarg);
-T2_API HRESULT VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc);
+T2_API void T2_WINAPI VariantInit(VARIANT* pvarg);
+T2_API HRESULT T2_WINAPI VariantClear(VARIANT* pvarg);
+T2_API HRESULT T2_WINAPI VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc);
 /* Converts with the runtime's rules: half-to-even rounding, DISP_E_OVERFLOW, DISP_E_TYPEMISMATCH. */
-T2_API HRESULT VariantChangeType(VARIANT* pvargDest, const VARIANT* pvarSrc, USHORT wFlags, VARTYPE vt);
+T2_API HRESULT T2_WINAPI VariantChangeType(VARIANT* pvargDest, const VARIANT* pvarSrc, USHORT wFlags, VARTYPE vt);
 
-T2_API HRESULT SetErrorInfo(ULONG dwReserved, struct IErrorInfo* perrinfo);
-T2_API HRESULT GetErrorInfo(ULONG dwReserved, struct IErrorInfo** pperrinfo);
-T2_API HRESULT CreateErrorInfo(struct ICreateErrorInfo** pperrinfo);
+#ifdef _WIN32
+/* The platform's conversion with an explicit locale (the library passes 0x0409). */
+T2_API HRESULT T2_WINAPI VariantChangeTypeEx(VARIANT* pvargDest, const VARIANT* pvarSrc, LCID lcid, USHORT wFlags,
+                                             VARTYPE vt);
+#endif
 
-T2_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
-T2_API HRESULT DllCanUnloadNow(void);
-T2_API HRESULT DllRegisterServer(void);
-T2_API HRESULT DllUnregisterServer(void);
+T2_API HRESULT T2_WINAPI SetErrorInfo(ULONG dwReserved, struct IErrorInfo* perrinfo);
+T2_API HRESULT T2_WINAPI GetErrorInfo(ULONG dwReserved, struct IErrorInfo** pperrinfo);
+T2_API HRESULT T2_WINAPI CreateErrorInfo(struct ICreateErrorInfo** pperrinfo);
+
+T2_API HRESULT T2_WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
+T2_API HRESULT T2_WINAPI DllCanUnloadNow(void);
+T2_API HRESULT T2_WINAPI DllRegisterServer(void);
+T2_API HRESULT T2_WINAPI DllUnregisterServer(void);
 
 #endif
