@@ -1,0 +1,220 @@
+/* A C client of tavolin2.dll through the platform: classes created by
+ * programmatic name with CoCreateInstance (the registration), early-bound calls
+ * through the entry tables of the widl header, events through a connection
+ * point, every reference released back to zero and DllCanUnloadNow answering
+ * S_OK.  With a picture file it also writes the files the test compares with
+ * the Linux build's: IN -> OUT.gif (fixed table), OUT-best.gif, OUT.bmp, OUT.pal.
+ *
+ * usage: t2client [IN.bmp OUTSTEM]        exit status: the number of failures */
+#define COBJMACROS
+#include <windows.h>
+#include <initguid.h>
+#include <ole2.h>
+#include <olectl.h>
+#include <stdio.h>
+
+#include "tavolin2_idl.h"
+
+static int failures;
+
+static void expect(int ok, const char* what) {
+    printf("%s %s\n", ok ? "ok  " : "FAIL", what);
+    if (!ok) ++failures;
+}
+
+/* ---- an event sink for __cPalette: counts the calls by member id ---- */
+typedef struct Sink {
+    IDispatch iface;
+    LONG refs;
+    int calls[4];
+    LONG last_max;
+} Sink;
+
+static HRESULT STDMETHODCALLTYPE sink_qi(IDispatch* This, REFIID riid, void** ppv) {
+    if (IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IDispatch) || IsEqualIID(riid, &DIID___cPalette)) {
+        *ppv = This;
+        IDispatch_AddRef(This);
+        return S_OK;
+    }
+    *ppv = NULL;
+    return E_NOINTERFACE;
+}
+static ULONG STDMETHODCALLTYPE sink_addref(IDispatch* This) { return InterlockedIncrement(&((Sink*)This)->refs); }
+static ULONG STDMETHODCALLTYPE sink_release(IDispatch* This) { return InterlockedDecrement(&((Sink*)This)->refs); }
+static HRESULT STDMETHODCALLTYPE sink_count(IDispatch* This, UINT* n) { (void)This; *n = 0; return S_OK; }
+static HRESULT STDMETHODCALLTYPE sink_info(IDispatch* This, UINT i, LCID l, ITypeInfo** t) {
+    (void)This; (void)i; (void)l; *t = NULL; return E_NOTIMPL;
+}
+static HRESULT STDMETHODCALLTYPE sink_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
+    (void)This; (void)r; (void)n; (void)c; (void)l; (void)d; return E_NOTIMPL;
+}
+static HRESULT STDMETHODCALLTYPE sink_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
+                                             VARIANT* res, EXCEPINFO* e, UINT* a) {
+    Sink* s = (Sink*)This;
+    (void)r; (void)l; (void)f; (void)res; (void)e; (void)a;
+    if (id >= 1 && id <= 3) ++s->calls[id];
+    if (id == 1 && p && p->cArgs == 1 && V_VT(&p->rgvarg[0]) == VT_I4) s->last_max = V_I4(&p->rgvarg[0]);
+    return S_OK;
+}
+static IDispatchVtbl sink_vtbl = {sink_qi, sink_addref, sink_release, sink_count, sink_info, sink_ids, sink_invoke};
+
+static void* create(const wchar_t* progid, REFIID iid) {
+    CLSID clsid;
+    void* p = NULL;
+    if (FAILED(CLSIDFromProgID(progid, &clsid))) return NULL;
+    if (FAILED(CoCreateInstance(&clsid, NULL, CLSCTX_INPROC_SERVER, iid, &p))) return NULL;
+    return p;
+}
+
+static int write_files(const char* in, const char* stem) {
+    wchar_t win[MAX_PATH], name[MAX_PATH];
+    char path[MAX_PATH];
+    IDispatch* pic = NULL;
+    _GIF* gif;
+    _cDIBSection* dib;
+    _cPalette* pal;
+    VARIANT_BOOL ok = VARIANT_FALSE, trans = VARIANT_FALSE;
+    LONG hdc = 0;
+    VARIANT q, ignored;
+    BSTR b;
+    MultiByteToWideChar(CP_UTF8, 0, in, -1, name, MAX_PATH);
+    GetFullPathNameW(name, MAX_PATH, win, NULL);
+    expect(SUCCEEDED(OleLoadPicturePath(win, NULL, 0, 0, &IID_IDispatch, (void**)&pic)) && pic,
+           "OleLoadPicturePath of the input picture");
+    if (!pic) return 1;
+
+    gif = create(L"TAVOLIN2.GIF", &IID__GIF);
+    expect(gif != NULL, "GIF by programmatic name");
+    if (gif) {
+        snprintf(path, sizeof path, "%s.gif", stem);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+        b = SysAllocString(name);
+        expect(SUCCEEDED(_GIF_SaveGIF(gif, pic, b, &hdc, &trans, 0, &ok)) && ok, "GIF.SaveGIF with the fixed table");
+        SysFreeString(b);
+        VariantInit(&q);
+        V_VT(&q) = VT_BOOL;
+        V_BOOL(&q) = VARIANT_TRUE;
+        _GIF_put_BestQuality(gif, q);
+        snprintf(path, sizeof path, "%s-best.gif", stem);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+        b = SysAllocString(name);
+        ok = VARIANT_FALSE;
+        expect(SUCCEEDED(_GIF_SaveGIF(gif, pic, b, &hdc, &trans, 0, &ok)) && ok, "GIF.SaveGIF with BestQuality");
+        SysFreeString(b);
+        expect(_GIF_Release(gif) == 0, "GIF released to zero");
+    }
+
+    dib = create(L"TAVOLIN2.cDIBSection", &IID__cDIBSection);
+    pal = create(L"TAVOLIN2.cPalette", &IID__cPalette);
+    expect(dib && pal, "cDIBSection and cPalette by programmatic name");
+    if (dib && pal) {
+        VariantInit(&ignored);
+        expect(SUCCEEDED(_cDIBSection_CreateFromPicture(dib, &pic, &ignored)), "cDIBSection.CreateFromPicture");
+        VariantClear(&ignored);
+        snprintf(path, sizeof path, "%s.bmp", stem);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+        b = SysAllocString(name);
+        ok = VARIANT_FALSE;
+        expect(SUCCEEDED(_cDIBSection_SavePicture(dib, b, &ok)) && ok, "cDIBSection.SavePicture");
+        SysFreeString(b);
+        expect(SUCCEEDED(_cPalette_CreateOptimal(pal, &dib, 236, 6)), "cPalette.CreateOptimal");
+        snprintf(path, sizeof path, "%s.pal", stem);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+        b = SysAllocString(name);
+        ok = VARIANT_FALSE;
+        expect(SUCCEEDED(_cPalette_Save(pal, b, 0, &ok)) && ok, "cPalette.Save");
+        SysFreeString(b);
+    }
+    if (dib) expect(_cDIBSection_Release(dib) == 0, "cDIBSection released to zero");
+    if (pal) expect(_cPalette_Release(pal) == 0, "cPalette released to zero");
+    IDispatch_Release(pic);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    _cPalette* pal;
+    _clsQELCompany* company;
+    IConnectionPointContainer* cpc = NULL;
+    IConnectionPoint* cp = NULL;
+    Sink sink = {{&sink_vtbl}, 1, {0}, 0};
+    DWORD cookie = 0;
+    LONG count = 0, index = 0;
+    HMODULE lib;
+    HRESULT (STDAPICALLTYPE * can_unload)(void);
+
+    CoInitialize(NULL);
+
+    /* early-bound calls through the entry table */
+    pal = create(L"TAVOLIN2.cPalette", &IID__cPalette);
+    expect(pal != NULL, "cPalette by programmatic name");
+    if (pal) {
+        expect(SUCCEEDED(IUnknown_QueryInterface(pal, &IID_IConnectionPointContainer, (void**)&cpc)) && cpc,
+               "cPalette is a connection point container");
+        if (cpc) {
+            expect(SUCCEEDED(IConnectionPointContainer_FindConnectionPoint(cpc, &DIID___cPalette, &cp)) && cp,
+                   "FindConnectionPoint(__cPalette)");
+            if (cp) expect(SUCCEEDED(IConnectionPoint_Advise(cp, (IUnknown*)&sink.iface, &cookie)), "Advise");
+        }
+        expect(SUCCEEDED(_cPalette_CreateWebSafe(pal)), "CreateWebSafe");
+        _cPalette_get_Count(pal, &count);
+        printf("     Count = %ld\n", (long)count);
+        expect(count == 256, "the web-safe palette has 256 entries");
+        expect(SUCCEEDED(_cPalette_get_ClosestIndex(pal, 250, 10, 10, &index)), "ClosestIndex");
+        printf("     ClosestIndex(250, 10, 10) = %ld\n", (long)index);
+        {
+            VARIANT i;
+            BYTE r = 0, g = 1, b = 1;
+            VariantInit(&i);
+            V_VT(&i) = VT_I4;
+            V_I4(&i) = index;
+            _cPalette_get_Red(pal, i, &r);
+            _cPalette_get_Green(pal, i, &g);
+            _cPalette_get_Blue(pal, i, &b);
+            expect(r == 255 && g == 0 && b == 0, "the closest entry to (250, 10, 10) is pure red");
+        }
+        if (cp) {
+            /* the octree raises InitProgress, Progress and Complete to the sink */
+            _cDIBSection* dib = create(L"TAVOLIN2.cDIBSection", &IID__cDIBSection);
+            VARIANT_BOOL ok = VARIANT_FALSE;
+            if (dib && SUCCEEDED(_cDIBSection_Create(dib, 64, 32, &ok)) && ok) {
+                _cDIBSection_RandomiseBits(dib, VARIANT_FALSE);
+                expect(SUCCEEDED(_cPalette_CreateOptimal(pal, &dib, 64, 6)), "CreateOptimal with a sink");
+                printf("     events: InitProgress %d, Progress %d, Complete %d (max %ld)\n", sink.calls[1],
+                       sink.calls[2], sink.calls[3], (long)sink.last_max);
+                expect(sink.calls[1] == 1 && sink.calls[2] > 0 && sink.calls[3] == 1,
+                       "events reached the sink through the connection point");
+            }
+            if (dib) expect(_cDIBSection_Release(dib) == 0, "cDIBSection released to zero");
+            expect(SUCCEEDED(IConnectionPoint_Unadvise(cp, cookie)), "Unadvise");
+            expect(sink.refs == 1, "the sink's references came back");
+            IConnectionPoint_Release(cp);
+        }
+        if (cpc) IConnectionPointContainer_Release(cpc);
+        expect(_cPalette_Release(pal) == 0, "cPalette released to zero");
+    }
+
+    company = create(L"TAVOLIN2.clsQELCompany", &IID__clsQELCompany);
+    expect(company != NULL, "clsQELCompany by programmatic name");
+    if (company) {
+        QELCompanyInformationTypeConstants id = qelCompanyName1;
+        VARIANT v;
+        VariantInit(&v);
+        expect(SUCCEEDED(_clsQELCompany_GetQELCompanyInformation(company, &id, &v)) && V_VT(&v) == VT_BSTR &&
+                   lstrcmpW(V_BSTR(&v), L"QEL") == 0,
+               "GetQELCompanyInformation(901) = QEL");
+        VariantClear(&v);
+        expect(_clsQELCompany_Release(company) == 0, "clsQELCompany released to zero");
+    }
+
+    if (argc == 3) write_files(argv[1], argv[2]);
+
+    lib = GetModuleHandleW(L"tavolin2.dll");
+    expect(lib != NULL, "tavolin2.dll is loaded in process");
+    if (lib) {
+        can_unload = (HRESULT (STDAPICALLTYPE*)(void))(void*)GetProcAddress(lib, "DllCanUnloadNow");
+        expect(can_unload && can_unload() == S_OK, "DllCanUnloadNow answers S_OK with no objects left");
+    }
+    CoUninitialize();
+    printf("client: %d failure(s)\n", failures);
+    return failures;
+}
