@@ -1,6 +1,7 @@
 // GIF: saves a picture as a single-image GIF file with a 256-entry colour
 // table, adaptive (octree, 236 colours) or fixed, optional transparency, and
 // Progress events every ten rows while the host keeps its messages moving.
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <cstring>
@@ -96,11 +97,7 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     const HGDI screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
     HGDI dc8 = CreateCompatibleDC(screen);
     HGDI source = hDc, picture_dc = 0, picture_prev = 0;
-    if (hDc == 0) {
-        picture_dc = CreateCompatibleDC(screen);
-        picture_prev = SelectObject(picture_dc, picture_bitmap);
-        source = picture_dc;
-    }
+    if (hDc == 0) picture_dc = CreateCompatibleDC(screen);  // the picture goes in after the palette
     DeleteDC(screen);
     // 12. whatever happens from here on, the contexts and the 8-bit bitmap are released
     HGDI bitmap8 = 0, prev8 = 0;
@@ -108,10 +105,11 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
         HGDI& dc8;
         HGDI& bitmap8;
         HGDI& prev8;
-        HGDI picture_dc, picture_prev;
+        HGDI& picture_dc;
+        HGDI& picture_prev;
         ~Release() {
             if (picture_dc) {
-                SelectObject(picture_dc, picture_prev);
+                if (picture_prev) SelectObject(picture_dc, picture_prev);
                 DeleteDC(picture_dc);
             }
             if (prev8) SelectObject(dc8, prev8);
@@ -147,6 +145,8 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     }
     check(palette->get_Count(&count));
     m_tBitmapInfo.bmiHeader = {40, dib_w, dib_h, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
+    // entries past the palette's count are black, not the colours of an earlier save
+    std::fill(std::begin(m_tBitmapInfo.bmiColors), std::end(m_tBitmapInfo.bmiColors), RGBQUAD{});
     for (Long k = 0; k <= std::min<Long>(count - 1, 255); ++k) {
         VARIANT index;
         VariantInit(&index);
@@ -160,6 +160,14 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     }
     int32_t bits = 0;
     bitmap8 = CreateDIBSection(hDc, &m_tBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+
+    // The picture enters its context only now: a bitmap is selected into one device
+    // context at a time, and the adaptive palette above reads it through a context of
+    // its own (CreateFromPicture); selected earlier, that read would find no pixels.
+    if (picture_dc) {
+        picture_prev = SelectObject(picture_dc, picture_bitmap);
+        source = picture_dc;
+    }
 
     // 6. the pixels as indices: through the 8-bit bitmap, or straight from the picture
     HGDI rows_from = 0, rows_dc = 0;
