@@ -27,6 +27,14 @@ Sub CheckError(n, what)
     Err.Clear
 End Sub
 
+' A wait on the clock (this script host has no WScript.Sleep).
+Sub Pause(seconds)
+    Dim t
+    t = Timer
+    Do While Timer < t + seconds And Timer >= t
+    Loop
+End Sub
+
 ' ---- every class by programmatic name ----
 Dim progids, p, o
 progids = Array("clsTavolin2", "clsQELPictureViewer", "clsQELCompany", "MP3Class", "MovieModule", _
@@ -140,21 +148,46 @@ WScript.Echo "     barcode: Length " & bc.Length & ", First " & bc.FirstCharacte
 Check Err.Number = 0, "the barcode text model answers"
 Err.Clear
 
-' ---- media through the platform's waveaudio device ----
-Dim mp3, movie, length, position
+' ---- media: a one-second WAV through the platform's media control interface ----
+' MP3Class opens it by name (the waveaudio device, which reads the length with
+' no sound device); MovieModule through the mpegvideo device, which needs one:
+' the test passes "sound" when it runs a sound server with a null sink.
+Dim mp3, movie, length, position, sound
+sound = WScript.Arguments.Count > 0
+If sound Then sound = (WScript.Arguments(0) = "sound")
 Set mp3 = CreateObject("TAVOLIN2.MP3Class")
 mp3.MP3File = fso.GetAbsolutePathName("tone.wav")
 length = mp3.MP3DurationInMs
 WScript.Echo "     MP3Class: duration " & length & " ms, " & mp3.MP3DurationInSec & " s, position " & mp3.MP3PositionInMS
 Check Err.Number = 0 And CLng(length) = 1000, "MP3Class reads the length of a one-second WAV"
+Check CLng(mp3.MP3PositionInMS) = 0, "MP3Class: position 0 before playing"
 Err.Clear
 Set movie = CreateObject("TAVOLIN2.MovieModule")
 movie.Filename = fso.GetAbsolutePathName("tone.wav")
 movie.openMovie
-WScript.Echo "     MovieModule: length " & movie.getLengthInMS & " ms, position " & movie.getPositionInMS & _
-             ", status " & movie.getStatus & ", device " & movie.getDeviceName & ", error " & movie.checkError
-Check Err.Number = 0, "MovieModule opens the WAV"
+If sound Then
+    Check Err.Number = 0 And movie.Error = 0, "MovieModule opens the WAV (mpegvideo)"
+    Check movie.getLengthInMS = 1000 And movie.getLengthInSec = 1, "MovieModule: length 1000 ms, 1 s"
+    Check movie.getPositionInMS = 0, "MovieModule: position 0 before playing"
+    movie.playMovie
+    Pause 0.4
+    position = movie.getPositionInMS
+    WScript.Echo "     MovieModule: position " & position & " ms after 400 ms of playing, status " & movie.getStatus
+    Check position > 0 And position <= 1000, "MovieModule: the position moves while it plays"
+    movie.stopMovie
+    mp3.MP3Play
+    Pause 0.4
+    position = mp3.MP3PositionInMS
+    WScript.Echo "     MP3Class: position " & position & " ms after 400 ms of playing, playing " & mp3.MP3Playing
+    Check CLng(position) > 0, "MP3Class: the position moves while it plays"
+    mp3.MP3Stop
+Else
+    WScript.Echo "     MovieModule: no sound device; error " & movie.Error & ": " & Trim(movie.checkError)
+    Check movie.Error <> 0, "MovieModule reports the device's error without a sound device"
+End If
 Err.Clear
 movie.closeMovie
+Check Err.Number = 0, "the media channels close"
+Err.Clear
 
 WScript.Echo "vbscript: " & failures & " failure(s)"
