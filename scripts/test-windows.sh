@@ -157,6 +157,19 @@ run reg export 'HKEY_LOCAL_MACHINE\Software\Classes' after.reg /y >/dev/null
 run regsvr32 /s /u t2pictures.dll || true
 if cmp -s before.reg after.reg; then pass "unregistration removed exactly what registration wrote"
 else fail "the classes differ after unregistration: $(diff before.reg after.reg | head -5 | tr '\n' ' ')"; fi
+
+# ---- per-user registration (regsvr32 /n /i:user), no administrator rights ----
+run reg export 'HKEY_CURRENT_USER\Software\Classes' user-before.reg /y >/dev/null 2>&1 || true
+if run regsvr32 /s /n /i:user tavolin2.dll; then pass "regsvr32 /n /i:user tavolin2.dll"; else fail "regsvr32 /n /i:user"; fi
+q "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" | grep -q 'ThreadingModel *REG_SZ *Apartment' &&
+  pass "the per-user classes key holds the registration" || fail "no per-user registration"
+q "HKLM\\Software\\Classes\\CLSID\\$clsid" | grep -q InprocServer32 && fail "per-user registration wrote the machine's classes"
+# (Windows merges the user's classes into HKEY_CLASSES_ROOT; Wine's holds the
+# machine's only, so clients under Wine do not find a per-user class.)
+run regsvr32 /s /u /n /i:user tavolin2.dll || fail "regsvr32 /u /n /i:user"
+run reg export 'HKEY_CURRENT_USER\Software\Classes' user-after.reg /y >/dev/null 2>&1 || true
+cmp -s user-before.reg user-after.reg && pass "per-user unregistration removed exactly its keys" ||
+  fail "the user's classes differ after unregistration"
 wineserver -k 2>/dev/null || true
 
 echo "test-windows: $failures failure(s) in $(( $(date +%s) - started )) s"

@@ -36,6 +36,10 @@ std::string module_path();
 // (TypeLib and Interface keys), and its removal: 0 or a failure status.
 long register_type_library(const std::string& module);
 long unregister_type_library(const std::string& module);
+// While on, the classes root of this process is the user's own classes
+// (HKEY_CURRENT_USER\Software\Classes), for registration without
+// administrator rights; the type library's keys follow it.  False on failure.
+bool classes_root_per_user(bool on);
 #endif
 
 }  // namespace t2::platform

@@ -3,6 +3,8 @@
 // TypeLib, and the programmatic name's key; the type library (version 1.0,
 // locale 0x0409) and its interfaces are registered by the automation runtime
 // from the DLL's TYPELIB resource.  Unregistration removes exactly these.
+// DllInstall with "user" (regsvr32 /n /i:user) does either below the user's
+// own classes key, without administrator rights.
 #include "frame/com.hpp"
 #include "platform/registry.hpp"
 
@@ -68,4 +70,14 @@ T2_API HRESULT T2_WINAPI DllUnregisterServer(void) {
     } catch (...) {
         return SELFREG_E_CLASS;
     }
+}
+
+// regsvr32 /n /i:user tavolin2.dll registers for the current user only; /u /n
+// /i:user removes that registration.  Any other command line is refused.
+T2_API HRESULT T2_WINAPI DllInstall(BOOL install, const OLECHAR* command_line) {
+    if (!command_line || !t2::equal_nocase(command_line, u"user")) return E_INVALIDARG;
+    if (!t2::platform::classes_root_per_user(true)) return SELFREG_E_CLASS;
+    HRESULT hr = install ? DllRegisterServer() : DllUnregisterServer();
+    t2::platform::classes_root_per_user(false);
+    return hr;
 }

@@ -104,4 +104,15 @@ long unregister_type_library(const std::string& module) {
     return hr;
 }
 
+bool classes_root_per_user(bool on) {
+    if (!on) return ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr) == ERROR_SUCCESS;
+    HKEY user = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user,
+                          nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool ok = ::RegOverridePredefKey(HKEY_CLASSES_ROOT, user) == ERROR_SUCCESS;
+    ::RegCloseKey(user);
+    return ok;
+}
+
 }  // namespace t2::platform
