@@ -3,7 +3,8 @@
  * through the entry tables of the widl header, events through a connection
  * point, every reference released back to zero and DllCanUnloadNow answering
  * S_OK.  With a picture file it also writes the files the test compares with
- * the Linux build's: IN -> OUT.gif (fixed table), OUT-best.gif, OUT.bmp, OUT.pal.
+ * the Linux build's: IN -> OUT.gif (fixed table), OUT-best.gif, OUT.bmp, OUT.pal,
+ * and the barcode OUT-code128.bmp, which the test decodes.
  *
  * usage: t2client [IN.bmp OUTSTEM]        exit status: the number of failures */
 #define COBJMACROS
@@ -57,6 +58,99 @@ static HRESULT STDMETHODCALLTYPE sink_invoke(IDispatch* This, DISPID id, REFIID 
     return S_OK;
 }
 static IDispatchVtbl sink_vtbl = {sink_qi, sink_addref, sink_release, sink_count, sink_info, sink_ids, sink_invoke};
+
+static void* create(const wchar_t* progid, REFIID iid);
+
+/* ---- a picture box for the barcode drawings: Cls and hDc, over a section ---- */
+typedef struct Box {
+    IDispatch iface;
+    LONG refs;
+    LONG hdc;
+    int cleared;
+} Box;
+
+static HRESULT STDMETHODCALLTYPE box_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
+    (void)This; (void)r; (void)l;
+    if (c != 1) return DISP_E_UNKNOWNNAME;
+    if (lstrcmpiW(n[0], L"Cls") == 0) d[0] = 1;
+    else if (lstrcmpiW(n[0], L"hDc") == 0) d[0] = 2;
+    else return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
+    return S_OK;
+}
+static HRESULT STDMETHODCALLTYPE box_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
+                                            VARIANT* res, EXCEPINFO* e, UINT* a) {
+    Box* b = (Box*)This;
+    (void)r; (void)l; (void)f; (void)p; (void)e; (void)a;
+    if (res) VariantInit(res);
+    if (id == 1) {
+        ++b->cleared;
+        return S_OK;
+    }
+    if (id == 2) {
+        if (res) {
+            V_VT(res) = VT_I4;
+            V_I4(res) = b->hdc;
+        }
+        return S_OK;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+static IDispatchVtbl box_vtbl = {sink_qi, sink_addref, sink_release, sink_count, sink_info, box_ids, box_invoke};
+
+/* Code 128 drawn by clsBCAT175 on a white section, saved as a bitmap file that
+ * the test decodes.  (Code 39 draws through a whole picture box: scale modes,
+ * Line, Print, TextWidth; this box has only what Code 128 asks for.) */
+static void draw_barcodes(const char* stem) {
+    static const struct { int code128; const wchar_t* text; const char* suffix; } codes[] = {
+        {1, L"TAVOLIN2-128", "-code128.bmp"}};
+    _clsBCAT175* bc = create(L"TAVOLIN2.clsBCAT175", &IID__clsBCAT175);
+    size_t k;
+    expect(bc != NULL, "clsBCAT175 by programmatic name");
+    if (!bc) return;
+    for (k = 0; k < sizeof codes / sizeof codes[0]; ++k) {
+        _cDIBSection* dib = create(L"TAVOLIN2.cDIBSection", &IID__cDIBSection);
+        VARIANT_BOOL ok = VARIANT_FALSE;
+        Box box = {{&box_vtbl}, 1, 0, 0};
+        IDispatch* pic = &box.iface;
+        BSTR text = SysAllocString(codes[k].text), caption = SysAllocString(codes[k].text), name;
+        wchar_t wname[MAX_PATH];
+        char path[MAX_PATH];
+        VARIANT r;
+        HRESULT hr;
+        if (!dib || FAILED(_cDIBSection_Create(dib, 320, 110, &ok)) || !ok) {
+            expect(0, "a section for the barcode");
+            break;
+        }
+        _cDIBSection_get_hDc(dib, &box.hdc);
+        PatBlt((HDC)(INT_PTR)box.hdc, 0, 0, 320, 110, WHITENESS);
+        VariantInit(&r);
+        if (codes[k].code128) {
+            LONG back = 0xFFFFFF, fore = 0;
+            OLE_COLOR colour = 0;
+            SHORT align = 1, display = 1, style = 2, size = 10, height = 60, left = 10, top = 10;
+            BSTR font = SysAllocString(L"Courier New");
+            hr = _clsBCAT175_Barcode128Draw(bc, &text, &pic, &caption, &back, &fore, &colour, &align, &display, &style,
+                                            &size, &font, &height, &left, &top, &r);
+            SysFreeString(font);
+            expect(SUCCEEDED(hr) && box.cleared == 1, "Barcode128Draw on the picture box");
+        } else {
+            hr = _clsBCAT175_Barcode39Draw(bc, &text, &caption, &pic, &r);
+            expect(SUCCEEDED(hr), "Barcode39Draw on the picture box");
+        }
+        VariantClear(&r);
+        snprintf(path, sizeof path, "%s%s", stem, codes[k].suffix);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, wname, MAX_PATH);
+        name = SysAllocString(wname);
+        ok = VARIANT_FALSE;
+        expect(SUCCEEDED(_cDIBSection_SavePicture(dib, name, &ok)) && ok, "the barcode section saved");
+        SysFreeString(name);
+        SysFreeString(text);
+        SysFreeString(caption);
+        expect(box.refs == 1, "the picture box's references came back");
+        expect(_cDIBSection_Release(dib) == 0, "cDIBSection released to zero");
+    }
+    expect(_clsBCAT175_Release(bc) == 0, "clsBCAT175 released to zero");
+}
 
 static void* create(const wchar_t* progid, REFIID iid) {
     CLSID clsid;
@@ -206,7 +300,10 @@ int main(int argc, char** argv) {
         expect(_clsQELCompany_Release(company) == 0, "clsQELCompany released to zero");
     }
 
-    if (argc == 3) write_files(argv[1], argv[2]);
+    if (argc == 3) {
+        write_files(argv[1], argv[2]);
+        draw_barcodes(argv[2]);
+    }
 
     lib = GetModuleHandleW(L"tavolin2.dll");
     expect(lib != NULL, "tavolin2.dll is loaded in process");
