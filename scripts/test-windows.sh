@@ -99,6 +99,40 @@ out=$(run cscript //nologo classes.vbs "$sound" || true)
 echo "$out" | sed 's/^/  vbs: /'
 echo "$out" | grep -qx 'vbscript: 0 failure(s)' && pass "classes.vbs" || fail "classes.vbs (see above)"
 
+# ---- a message box on a display: Xvfb shows it, xdotool reads its title and answers ----
+if command -v Xvfb >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1; then
+  # Wine picks its display driver when its desktop starts: a fresh start on the display
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  exec 9> >(cat > "$work/xvfb.display")
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp >>"$winelog" 2>&1 &
+  xvfb_pid=$!
+  exec 9>&-
+  for _ in $(seq 50); do [ -s "$work/xvfb.display" ] && break; sleep 0.1; done
+  printf 'r = CreateObject("TAVOLIN2.clsQELCompany").GetQELCompanyInformation(899)\nWScript.Echo "returned [" & r & "]"\n' > box.vbs
+  (DISPLAY=:$(cat "$work/xvfb.display") run cscript //nologo box.vbs > box.out || true) &
+  box_pid=$!
+  box=$(DISPLAY=:$(cat "$work/xvfb.display") timeout 60 xdotool search --sync --onlyvisible --name "Error In" 2>/dev/null | head -1 || true)
+  if [ -n "$box" ]; then
+    title=$(DISPLAY=:$(cat "$work/xvfb.display") xdotool getwindowname "$box")
+    [ "$title" = "Error In Tavolin2.clsQELCompany.GetQELCompanyInfo" ] &&
+      pass "the error box of GetQELCompanyInformation(899) shows, titled '$title'" || fail "the error box's title is '$title'"
+    sleep 0.3
+    DISPLAY=:$(cat "$work/xvfb.display") xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
+    DISPLAY=:$(cat "$work/xvfb.display") xdotool key --window "$box" Return 2>/dev/null || true
+  else
+    fail "no error box appeared on the display"
+  fi
+  wait "$box_pid" || true
+  [ "$(cat box.out)" = "returned []" ] && pass "the box answered with Return, the call returned Empty" ||
+    fail "after the box: '$(cat box.out)'"
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+else
+  echo "test-windows: no Xvfb or xdotool; message boxes are tested in the Linux suite only"
+fi
+
 # ---- the C client, and the files it writes from the picture ----
 out=$(run ./t2client.exe in.bmp win || true)
 echo "$out" | sed 's/^/  c: /'
