@@ -6,13 +6,17 @@
  * the Linux build's: IN -> OUT.gif (fixed table), OUT-best.gif, OUT.bmp, OUT.pal,
  * and the barcode OUT-code128.bmp, which the test decodes.
  *
- * usage: t2client [IN.bmp OUTSTEM]        exit status: the number of failures */
+ * With --apartments it also calls an object from a second apartment through the
+ * platform's proxy (CoMarshalInterThreadInterfaceInStream).
+ *
+ * usage: t2client [IN.bmp OUTSTEM | --apartments]   exit status: the number of failures */
 #define COBJMACROS
 #include <windows.h>
 #include <initguid.h>
 #include <ole2.h>
 #include <olectl.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "tavolin2_idl.h"
 
@@ -225,6 +229,58 @@ static int write_files(const char* in, const char* stem) {
     return 0;
 }
 
+/* ---- a call from another apartment, through the platform's marshalling ---- */
+typedef struct Across {
+    IStream* stream;
+    _cPalette* raw;
+    HRESULT direct, marshalled;
+    LONG count;
+    DWORD caller;
+} Across;
+
+static DWORD WINAPI other_apartment(void* arg) {
+    Across* a = arg;
+    _cPalette* proxy = NULL;
+    CoInitialize(NULL);
+    a->caller = GetCurrentThreadId();
+    a->direct = _cPalette_CreateWebSafe(a->raw); /* the object itself refuses a foreign thread */
+    if (SUCCEEDED(CoGetInterfaceAndReleaseStream(a->stream, &IID__cPalette, (void**)&proxy)) && proxy) {
+        a->marshalled = _cPalette_CreateWebSafe(proxy);
+        _cPalette_get_Count(proxy, &a->count);
+        _cPalette_Release(proxy);
+    }
+    CoUninitialize();
+    return 0;
+}
+
+static void across_apartments(void) {
+    Across a = {NULL, NULL, E_FAIL, E_FAIL, 0, 0};
+    HANDLE thread;
+    a.raw = create(L"TAVOLIN2.cPalette", &IID__cPalette);
+    if (!a.raw) {
+        expect(0, "cPalette for the apartment test");
+        return;
+    }
+    {
+        HRESULT hr = CoMarshalInterThreadInterfaceInStream(&IID__cPalette, (IUnknown*)a.raw, &a.stream);
+        if (FAILED(hr)) printf("     CoMarshalInterThreadInterfaceInStream: 0x%08lX\n", (unsigned long)hr);
+        expect(SUCCEEDED(hr), "CoMarshalInterThreadInterfaceInStream(_cPalette)");
+    }
+    thread = CreateThread(NULL, 0, other_apartment, &a, 0, NULL);
+    /* this apartment runs the calls that arrive for it while it waits */
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    CloseHandle(thread);
+    expect(a.direct == RPC_E_WRONG_THREAD, "a direct call from another thread fails with RPC_E_WRONG_THREAD");
+    expect(SUCCEEDED(a.marshalled) && a.count == 256, "calls through the platform's proxy run in the object's apartment");
+    expect(_cPalette_Release(a.raw) == 0, "cPalette released to zero after the proxy");
+}
+
 int main(int argc, char** argv) {
     _cPalette* pal;
     _clsQELCompany* company;
@@ -299,6 +355,8 @@ int main(int argc, char** argv) {
         VariantClear(&v);
         expect(_clsQELCompany_Release(company) == 0, "clsQELCompany released to zero");
     }
+
+    if (argc == 2 && strcmp(argv[1], "--apartments") == 0) across_apartments();
 
     if (argc == 3) {
         write_files(argv[1], argv[2]);
