@@ -13,10 +13,8 @@ foreach(dir base platform frame imaging barcode media vendor)
   endif()
 endforeach()
 
-# The platform layer: the files that are the same on both platforms, and the
-# Windows twins of the rest.
-set(TAVOLIN2_WIN_PLATFORM_SHARED
-  src/platform/apartment.cpp)
+# The platform layer: the Windows twins of src/platform/ (none of the Linux
+# files; the apartments' call queues are the platform's message queues).
 file(GLOB TAVOLIN2_WIN_PLATFORM CONFIGURE_DEPENDS src/platform/win/*.cpp)
 file(GLOB TAVOLIN2_WIN_COMMON CONFIGURE_DEPENDS
   src/base/*.cpp src/frame/*.cpp src/frame/win/*.cpp
@@ -65,7 +63,7 @@ set(TAVOLIN2_RC ${CMAKE_CURRENT_SOURCE_DIR}/src/win/tavolin2.rc)
 set_source_files_properties(${TAVOLIN2_RC} PROPERTIES OBJECT_DEPENDS "${gen}/tavolin2.tlb;${gen}/strings.rc")
 
 add_library(tavolin2 SHARED
-  ${TAVOLIN2_WIN_COMMON} ${TAVOLIN2_WIN_PLATFORM_SHARED} ${TAVOLIN2_WIN_PLATFORM}
+  ${TAVOLIN2_WIN_COMMON} ${TAVOLIN2_WIN_PLATFORM}
   ${TAVOLIN2_RC} src/win/tavolin2.def)
 add_dependencies(tavolin2 tavolin2_typelib)
 set_target_properties(tavolin2 PROPERTIES PREFIX "" OUTPUT_NAME tavolin2)

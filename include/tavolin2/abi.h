@@ -196,7 +196,7 @@ typedef struct EXCEPINFO {
     BSTR bstrHelpFile;
     DWORD dwHelpContext;
     void* pvReserved;
-    HRESULT (*pfnDeferredFillIn)(struct EXCEPINFO*);
+    HRESULT (STDMETHODCALLTYPE *pfnDeferredFillIn)(struct EXCEPINFO*);
     SCODE scode;
 } EXCEPINFO;
 
@@ -306,15 +306,15 @@ typedef struct ICreateErrorInfo ICreateErrorInfo;
 typedef struct ISupportErrorInfo ISupportErrorInfo;
 
 #define T2_IUNKNOWN_SLOTS(I)                                                 \
-    HRESULT (*QueryInterface)(I * This, REFIID riid, void** ppv);           \
-    ULONG (*AddRef)(I * This);                                               \
-    ULONG (*Release)(I * This);
+    HRESULT (STDMETHODCALLTYPE *QueryInterface)(I * This, REFIID riid, void** ppv);           \
+    ULONG (STDMETHODCALLTYPE *AddRef)(I * This);                                               \
+    ULONG (STDMETHODCALLTYPE *Release)(I * This);
 #define T2_IDISPATCH_SLOTS(I)                                                \
     T2_IUNKNOWN_SLOTS(I)                                                     \
-    HRESULT (*GetTypeInfoCount)(I * This, UINT * pctinfo);                   \
-    HRESULT (*GetTypeInfo)(I * This, UINT iTInfo, LCID lcid, ITypeInfo * *ppTInfo); \
-    HRESULT (*GetIDsOfNames)(I * This, REFIID riid, LPOLESTR * rgszNames, UINT cNames, LCID lcid, DISPID * rgDispId); \
-    HRESULT (*Invoke)(I * This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS * pDispParams, \
+    HRESULT (STDMETHODCALLTYPE *GetTypeInfoCount)(I * This, UINT * pctinfo);                   \
+    HRESULT (STDMETHODCALLTYPE *GetTypeInfo)(I * This, UINT iTInfo, LCID lcid, ITypeInfo * *ppTInfo); \
+    HRESULT (STDMETHODCALLTYPE *GetIDsOfNames)(I * This, REFIID riid, LPOLESTR * rgszNames, UINT cNames, LCID lcid, DISPID * rgDispId); \
+    HRESULT (STDMETHODCALLTYPE *Invoke)(I * This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS * pDispParams, \
                       VARIANT * pVarResult, EXCEPINFO * pExcepInfo, UINT * puArgErr);
 
 typedef struct IUnknownVtbl { T2_IUNKNOWN_SLOTS(IUnknown) } IUnknownVtbl;
@@ -323,32 +323,32 @@ typedef struct IDispatchVtbl { T2_IDISPATCH_SLOTS(IDispatch) } IDispatchVtbl;
 struct IDispatch { const IDispatchVtbl* lpVtbl; };
 typedef struct IClassFactoryVtbl {
     T2_IUNKNOWN_SLOTS(IClassFactory)
-    HRESULT (*CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppv);
-    HRESULT (*LockServer)(IClassFactory* This, BOOL fLock);
+    HRESULT (STDMETHODCALLTYPE *CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppv);
+    HRESULT (STDMETHODCALLTYPE *LockServer)(IClassFactory* This, BOOL fLock);
 } IClassFactoryVtbl;
 struct IClassFactory { const IClassFactoryVtbl* lpVtbl; };
 typedef struct IConnectionPointContainerVtbl {
     T2_IUNKNOWN_SLOTS(IConnectionPointContainer)
-    HRESULT (*EnumConnectionPoints)(IConnectionPointContainer* This, IEnumConnectionPoints** ppEnum);
-    HRESULT (*FindConnectionPoint)(IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
+    HRESULT (STDMETHODCALLTYPE *EnumConnectionPoints)(IConnectionPointContainer* This, IEnumConnectionPoints** ppEnum);
+    HRESULT (STDMETHODCALLTYPE *FindConnectionPoint)(IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
 } IConnectionPointContainerVtbl;
 struct IConnectionPointContainer { const IConnectionPointContainerVtbl* lpVtbl; };
 typedef struct IConnectionPointVtbl {
     T2_IUNKNOWN_SLOTS(IConnectionPoint)
-    HRESULT (*GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
-    HRESULT (*GetConnectionPointContainer)(IConnectionPoint* This, IConnectionPointContainer** ppCPC);
-    HRESULT (*Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
-    HRESULT (*Unadvise)(IConnectionPoint* This, DWORD dwCookie);
-    HRESULT (*EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
+    HRESULT (STDMETHODCALLTYPE *GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
+    HRESULT (STDMETHODCALLTYPE *GetConnectionPointContainer)(IConnectionPoint* This, IConnectionPointContainer** ppCPC);
+    HRESULT (STDMETHODCALLTYPE *Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
+    HRESULT (STDMETHODCALLTYPE *Unadvise)(IConnectionPoint* This, DWORD dwCookie);
+    HRESULT (STDMETHODCALLTYPE *EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
 } IConnectionPointVtbl;
 struct IConnectionPoint { const IConnectionPointVtbl* lpVtbl; };
 typedef struct IErrorInfoVtbl {
     T2_IUNKNOWN_SLOTS(IErrorInfo)
-    HRESULT (*GetGUID)(IErrorInfo* This, GUID* pGUID);
-    HRESULT (*GetSource)(IErrorInfo* This, BSTR* pBstrSource);
-    HRESULT (*GetDescription)(IErrorInfo* This, BSTR* pBstrDescription);
-    HRESULT (*GetHelpFile)(IErrorInfo* This, BSTR* pBstrHelpFile);
-    HRESULT (*GetHelpContext)(IErrorInfo* This, DWORD* pdwHelpContext);
+    HRESULT (STDMETHODCALLTYPE *GetGUID)(IErrorInfo* This, GUID* pGUID);
+    HRESULT (STDMETHODCALLTYPE *GetSource)(IErrorInfo* This, BSTR* pBstrSource);
+    HRESULT (STDMETHODCALLTYPE *GetDescription)(IErrorInfo* This, BSTR* pBstrDescription);
+    HRESULT (STDMETHODCALLTYPE *GetHelpFile)(IErrorInfo* This, BSTR* pBstrHelpFile);
+    HRESULT (STDMETHODCALLTYPE *GetHelpContext)(IErrorInfo* This, DWORD* pdwHelpContext);
 } IErrorInfoVtbl;
 struct IErrorInfo { const IErrorInfoVtbl* lpVtbl; };
 #endif

@@ -37,7 +37,7 @@ T2_CLASSES(T2_CXX_IFACE)
 #undef T2_CXX_SLOT
 #else
 #define T2_C_SLOT_(iface, kind, name, id, res, n, params) \
-    HRESULT (*T2_ENTRY(kind, name))(struct iface * This T2_EACH(n, T2_ABI_PARAM_C, params) T2_RES_C(res));
+    HRESULT (STDMETHODCALLTYPE *T2_ENTRY(kind, name))(struct iface * This T2_EACH(n, T2_ABI_PARAM_C, params) T2_RES_C(res));
 #define T2_C_IFACE(cls, iface, inst, ev)                                                   \
     typedef struct iface iface;                                                            \
     typedef struct iface##Vtbl {                                                           \

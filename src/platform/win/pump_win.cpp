@@ -1,8 +1,8 @@
-// DoEvents as the platform's message loop: the calls other apartments queued
-// for this thread, then every window message waiting in the thread's queue.
+// DoEvents as the platform's message loop: every message waiting in the
+// thread's queue, among them the calls other apartments send this one through
+// the platform's proxies.
 #include "platform/pump.hpp"
 
-#include "platform/apartment.hpp"
 #include "platform/win/wide.hpp"
 
 #include <mmsystem.h>
@@ -14,7 +14,6 @@ double (*g_timer)() = nullptr;
 namespace t2::platform {
 
 void DoEvents() {
-    run_pending_calls();
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
