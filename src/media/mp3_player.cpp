@@ -4,9 +4,10 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
 
 #include "frame/com.hpp"
+#include "platform/files.hpp"
 #include "platform/mci/mci.hpp"
 
 namespace t2 {
@@ -63,19 +64,47 @@ String LeftOfLastChar(const String& text, char16_t ch) {
 }
 
 // The bytes of a file: error 53 when it cannot be opened, 57 when it cannot be
-// read (a folder, say).  Plain C reads, so no stream exception can escape.
+// read (a folder, say).  Through the platform's file calls, which take the
+// UTF-8 name whole on both platforms (a C stream would take a Windows name in
+// the ANSI code page).
 std::string read_whole_file(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) raise(err::FileNotFound);
+    const int32_t f = platform::CreateFileA(path, platform::GENERIC_READ, 1 /* share reading */, nullptr,
+                                            platform::OPEN_EXISTING, platform::FILE_ATTRIBUTE_NORMAL, 0);
+    if (f == platform::INVALID_HANDLE_VALUE) {
+        if (platform::GetFileAttributesA(path) != 0xFFFFFFFFu) raise(err::DeviceIO);  // there, but no file to read
+        raise(err::FileNotFound);
+    }
     std::string bytes;
     char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) raise(err::DeviceIO);
+    uint32_t n = 0;
+    bool ok = true;
+    while ((ok = platform::ReadFile(f, chunk, sizeof chunk, &n, nullptr) != 0) && n > 0) bytes.append(chunk, n);
+    platform::CloseHandle(f);
+    if (!ok) raise(err::DeviceIO);
     return bytes;
 }
+
+// A file written from the start, truncated first; error 75 when it cannot be made.
+class OutFile {
+public:
+    explicit OutFile(const std::string& path)
+        : f_(platform::CreateFileA(path, platform::GENERIC_WRITE, 0, nullptr, platform::CREATE_ALWAYS,
+                                   platform::FILE_ATTRIBUTE_NORMAL, 0)) {
+        if (f_ == platform::INVALID_HANDLE_VALUE) raise(err::PathFileAccess);
+    }
+    OutFile(const OutFile&) = delete;
+    OutFile& operator=(const OutFile&) = delete;
+    ~OutFile() { platform::CloseHandle(f_); }
+    void write(const std::string& bytes) {
+        uint32_t done = 0;
+        if (!platform::WriteFile(f_, bytes.data(), static_cast<uint32_t>(bytes.size()), &done, nullptr) ||
+            done != bytes.size())
+            raise(err::DeviceIO);
+    }
+
+private:
+    int32_t f_;
+};
 
 class Mp3Player : public ImplOf<_MP3Class> {
 public:
@@ -289,13 +318,10 @@ Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
 }
 
 Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
-    std::ofstream out;
-    bool open = false;
+    std::unique_ptr<OutFile> out;
     resume_next([&] {
         if (TheFile.empty()) raise(err::BadFileName);
-        out.open(to_utf8(TheFile), std::ios::binary | std::ios::trunc);
-        if (!out) raise(err::PathFileAccess);
-        open = true;
+        out = std::make_unique<OutFile>(to_utf8(TheFile));
     });
     Long count = 0;
     resume_next([&] { count = Object(TheListBox.to_object()).get(u"ListCount").to_long(); });
@@ -304,13 +330,11 @@ Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
         bool ok = resume_next([&] {
             if (k > 0) i = checked::add<Integer>(i, 1);
             String entry = Object(TheListBox.to_object()).get(u"List", {Variant(i)}).to_string();
-            if (open) out << to_code_page(entry) << kLineEnd;
+            if (out) out->write(to_code_page(entry) + kLineEnd);
         });
         if (!ok && k > 0 && i == INT16_MAX) break;  // the 16-bit index cannot go on
     }
-    resume_next([&] {
-        if (open) out.close();
-    });
+    resume_next([&] { out.reset(); });
     return {};
 }
 

@@ -229,6 +229,85 @@ static int write_files(const char* in, const char* stem) {
     return 0;
 }
 
+/* ---- a list box for the play lists: AddItem, ListCount, List(i) ---- */
+typedef struct List {
+    IDispatch iface;
+    LONG refs;
+    int count;
+    BSTR items[8];
+} List;
+
+static HRESULT STDMETHODCALLTYPE list_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
+    (void)This; (void)r; (void)l;
+    if (c != 1) return DISP_E_UNKNOWNNAME;
+    if (lstrcmpiW(n[0], L"AddItem") == 0) d[0] = 1;
+    else if (lstrcmpiW(n[0], L"ListCount") == 0) d[0] = 2;
+    else if (lstrcmpiW(n[0], L"List") == 0) d[0] = 3;
+    else return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
+    return S_OK;
+}
+static HRESULT STDMETHODCALLTYPE list_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
+                                             VARIANT* res, EXCEPINFO* e, UINT* a) {
+    List* b = (List*)This;
+    VARIANT v;
+    (void)r; (void)l; (void)f; (void)e; (void)a;
+    if (res) VariantInit(res);
+    VariantInit(&v);
+    if (id == 1 && p && p->cArgs >= 1 && b->count < 8) {
+        if (FAILED(VariantChangeType(&v, &p->rgvarg[p->cArgs - 1], 0, VT_BSTR))) return DISP_E_TYPEMISMATCH;
+        b->items[b->count++] = V_BSTR(&v);
+        return S_OK;
+    }
+    if (id == 2 && res) {
+        V_VT(res) = VT_I4;
+        V_I4(res) = b->count;
+        return S_OK;
+    }
+    if (id == 3 && p && p->cArgs == 1 && res) {
+        if (FAILED(VariantChangeType(&v, &p->rgvarg[0], 0, VT_I4)) || V_I4(&v) < 0 || V_I4(&v) >= b->count)
+            return DISP_E_BADINDEX;
+        V_VT(res) = VT_BSTR;
+        V_BSTR(res) = SysAllocString(b->items[V_I4(&v)]);
+        return S_OK;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+static IDispatchVtbl list_vtbl = {sink_qi, sink_addref, sink_release, sink_count, sink_info, list_ids, list_invoke};
+
+/* MP3Class saves a play list under a name outside ASCII and reads it back. */
+static void play_list(void) {
+    _MP3Class* mp3 = create(L"TAVOLIN2.MP3Class", &IID__MP3Class);
+    List out = {{&list_vtbl}, 1, 2, {NULL}}, in = {{&list_vtbl}, 1, 0, {NULL}};
+    BSTR name = SysAllocString(L"liste-\u00e9t\u00e9.m3u");
+    VARIANT box, r;
+    int k;
+    expect(mp3 != NULL, "MP3Class by programmatic name");
+    if (!mp3) return;
+    out.items[0] = SysAllocString(L"C:\\music\\one.wav");
+    out.items[1] = SysAllocString(L"C:\\music\\caf\u00e9.wav");
+    VariantInit(&box);
+    V_VT(&box) = VT_DISPATCH;
+    V_DISPATCH(&box) = &out.iface;
+    VariantInit(&r);
+    expect(SUCCEEDED(_MP3Class_MP3SavePlayList(mp3, &name, &box, &r)), "MP3SavePlayList");
+    VariantClear(&r);
+    expect(GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES, "the play list has its name outside ASCII");
+    V_DISPATCH(&box) = &in.iface;
+    expect(SUCCEEDED(_MP3Class_MP3OpenPlayList(mp3, &name, &box, &r)), "MP3OpenPlayList");
+    VariantClear(&r);
+    expect(in.count == 2 && in.items[0] && in.items[1] && lstrcmpW(in.items[0], out.items[0]) == 0 &&
+               lstrcmpW(in.items[1], out.items[1]) == 0,
+           "the play list reads back its two entries");
+    expect(out.refs == 1 && in.refs == 1, "the list boxes' references came back");
+    for (k = 0; k < 8; ++k) {
+        SysFreeString(out.items[k]);
+        SysFreeString(in.items[k]);
+    }
+    DeleteFileW(name);
+    SysFreeString(name);
+    expect(_MP3Class_Release(mp3) == 0, "MP3Class released to zero");
+}
+
 /* ---- a call from another apartment, through the platform's marshalling ---- */
 typedef struct Across {
     IStream* stream;
@@ -356,6 +435,7 @@ int main(int argc, char** argv) {
         expect(_clsQELCompany_Release(company) == 0, "clsQELCompany released to zero");
     }
 
+    play_list();
     if (argc == 2 && strcmp(argv[1], "--apartments") == 0) across_apartments();
 
     if (argc == 3) {
