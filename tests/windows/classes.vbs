@@ -94,6 +94,24 @@ Check fso.FileExists("vbs.bmp"), "vbs.bmp written"
 If fso.FileExists("vbs.bmp") Then Check fso.GetFile("vbs.bmp").Size = 54 + 192 * 32, "vbs.bmp is 54 + 192 x 32 bytes"
 Err.Clear
 
+' A failed save keeps the target: a read-only file stays as it was, a missing
+' folder is error 17, each with the platform's text of its system error.
+Dim ro
+If fso.FileExists("ro.bmp") Then fso.GetFile("ro.bmp").Attributes = 0: fso.DeleteFile "ro.bmp"
+Set ro = fso.CreateTextFile("ro.bmp", True)
+ro.Write "kept"
+ro.Close
+fso.GetFile("ro.bmp").Attributes = 1
+dib.SavePicture "ro.bmp"
+CheckError 17, "SavePicture over a read-only file"
+Check fso.GetFile("ro.bmp").Size = 4, "the read-only file is kept as it was"
+fso.GetFile("ro.bmp").Attributes = 0
+fso.DeleteFile "ro.bmp"
+dib.SavePicture "no such folder\x.bmp"
+CheckError 17, "SavePicture into a missing folder"
+Check Not fso.FolderExists("no such folder"), "no folder is made"
+Err.Clear
+
 ' ---- cPalette ----
 Dim pal, pal2, idx, same
 Set pal = CreateObject("TAVOLIN2.cPalette")
