@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, skipping those
 # already present.  Run as root, or as a user who may use sudo.
+# --windows adds the Windows cross build and its Wine tests
+# (scripts/build-windows.sh, scripts/test-windows.sh).
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,13 @@ packages=(
   libmpv-dev libx11-dev ffmpeg xvfb x11-utils x11-apps
   pulseaudio pulseaudio-utils sox tmux locales
 )
+
+if [ "${1:-}" = "--windows" ]; then
+  # the MinGW-w64 cross compiler, widl, the platform's IDL files and Wine (64-bit only)
+  # (and GStreamer's wave parser for its mpegvideo device)
+  packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev wine wine64 xdotool
+            gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -30,8 +30,18 @@
 #else
 #define T2_EXTERN_C extern
 #endif
+#ifdef _WIN32
+/* On Windows the library is an in-process server: its exports are the four
+ * Dll* entry points (named in the module definition file), and the string,
+ * value and error-info functions are the platform's own (OLEAUT32). */
+#define T2_API T2_EXTERN_C
+#define STDMETHODCALLTYPE __stdcall
+#define T2_WINAPI __stdcall
+#else
 #define T2_API T2_EXTERN_C __attribute__((visibility("default")))
 #define STDMETHODCALLTYPE /* System V calling convention */
+#define T2_WINAPI
+#endif
 
 typedef int32_t HRESULT;
 typedef int32_t SCODE;
@@ -193,7 +203,7 @@ typedef struct EXCEPINFO {
     BSTR bstrHelpFile;
     DWORD dwHelpContext;
     void* pvReserved;
-    HRESULT (*pfnDeferredFillIn)(struct EXCEPINFO*);
+    HRESULT (STDMETHODCALLTYPE *pfnDeferredFillIn)(struct EXCEPINFO*);
     SCODE scode;
 } EXCEPINFO;
 
@@ -303,15 +313,15 @@ typedef struct ICreateErrorInfo ICreateErrorInfo;
 typedef struct ISupportErrorInfo ISupportErrorInfo;
 
 #define T2_IUNKNOWN_SLOTS(I)                                                 \
-    HRESULT (*QueryInterface)(I * This, REFIID riid, void** ppv);           \
-    ULONG (*AddRef)(I * This);                                               \
-    ULONG (*Release)(I * This);
+    HRESULT (STDMETHODCALLTYPE *QueryInterface)(I * This, REFIID riid, void** ppv);           \
+    ULONG (STDMETHODCALLTYPE *AddRef)(I * This);                                               \
+    ULONG (STDMETHODCALLTYPE *Release)(I * This);
 #define T2_IDISPATCH_SLOTS(I)                                                \
     T2_IUNKNOWN_SLOTS(I)                                                     \
-    HRESULT (*GetTypeInfoCount)(I * This, UINT * pctinfo);                   \
-    HRESULT (*GetTypeInfo)(I * This, UINT iTInfo, LCID lcid, ITypeInfo * *ppTInfo); \
-    HRESULT (*GetIDsOfNames)(I * This, REFIID riid, LPOLESTR * rgszNames, UINT cNames, LCID lcid, DISPID * rgDispId); \
-    HRESULT (*Invoke)(I * This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS * pDispParams, \
+    HRESULT (STDMETHODCALLTYPE *GetTypeInfoCount)(I * This, UINT * pctinfo);                   \
+    HRESULT (STDMETHODCALLTYPE *GetTypeInfo)(I * This, UINT iTInfo, LCID lcid, ITypeInfo * *ppTInfo); \
+    HRESULT (STDMETHODCALLTYPE *GetIDsOfNames)(I * This, REFIID riid, LPOLESTR * rgszNames, UINT cNames, LCID lcid, DISPID * rgDispId); \
+    HRESULT (STDMETHODCALLTYPE *Invoke)(I * This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS * pDispParams, \
                       VARIANT * pVarResult, EXCEPINFO * pExcepInfo, UINT * puArgErr);
 
 typedef struct IUnknownVtbl { T2_IUNKNOWN_SLOTS(IUnknown) } IUnknownVtbl;
@@ -320,59 +330,65 @@ typedef struct IDispatchVtbl { T2_IDISPATCH_SLOTS(IDispatch) } IDispatchVtbl;
 struct IDispatch { const IDispatchVtbl* lpVtbl; };
 typedef struct IClassFactoryVtbl {
     T2_IUNKNOWN_SLOTS(IClassFactory)
-    HRESULT (*CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppv);
-    HRESULT (*LockServer)(IClassFactory* This, T2BOOL fLock);
+    HRESULT (STDMETHODCALLTYPE *CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppv);
+    HRESULT (STDMETHODCALLTYPE *LockServer)(IClassFactory* This, T2BOOL fLock);
 } IClassFactoryVtbl;
 struct IClassFactory { const IClassFactoryVtbl* lpVtbl; };
 typedef struct IConnectionPointContainerVtbl {
     T2_IUNKNOWN_SLOTS(IConnectionPointContainer)
-    HRESULT (*EnumConnectionPoints)(IConnectionPointContainer* This, IEnumConnectionPoints** ppEnum);
-    HRESULT (*FindConnectionPoint)(IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
+    HRESULT (STDMETHODCALLTYPE *EnumConnectionPoints)(IConnectionPointContainer* This, IEnumConnectionPoints** ppEnum);
+    HRESULT (STDMETHODCALLTYPE *FindConnectionPoint)(IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
 } IConnectionPointContainerVtbl;
 struct IConnectionPointContainer { const IConnectionPointContainerVtbl* lpVtbl; };
 typedef struct IConnectionPointVtbl {
     T2_IUNKNOWN_SLOTS(IConnectionPoint)
-    HRESULT (*GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
-    HRESULT (*GetConnectionPointContainer)(IConnectionPoint* This, IConnectionPointContainer** ppCPC);
-    HRESULT (*Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
-    HRESULT (*Unadvise)(IConnectionPoint* This, DWORD dwCookie);
-    HRESULT (*EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
+    HRESULT (STDMETHODCALLTYPE *GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
+    HRESULT (STDMETHODCALLTYPE *GetConnectionPointContainer)(IConnectionPoint* This, IConnectionPointContainer** ppCPC);
+    HRESULT (STDMETHODCALLTYPE *Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
+    HRESULT (STDMETHODCALLTYPE *Unadvise)(IConnectionPoint* This, DWORD dwCookie);
+    HRESULT (STDMETHODCALLTYPE *EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
 } IConnectionPointVtbl;
 struct IConnectionPoint { const IConnectionPointVtbl* lpVtbl; };
 typedef struct IErrorInfoVtbl {
     T2_IUNKNOWN_SLOTS(IErrorInfo)
-    HRESULT (*GetGUID)(IErrorInfo* This, GUID* pGUID);
-    HRESULT (*GetSource)(IErrorInfo* This, BSTR* pBstrSource);
-    HRESULT (*GetDescription)(IErrorInfo* This, BSTR* pBstrDescription);
-    HRESULT (*GetHelpFile)(IErrorInfo* This, BSTR* pBstrHelpFile);
-    HRESULT (*GetHelpContext)(IErrorInfo* This, DWORD* pdwHelpContext);
+    HRESULT (STDMETHODCALLTYPE *GetGUID)(IErrorInfo* This, GUID* pGUID);
+    HRESULT (STDMETHODCALLTYPE *GetSource)(IErrorInfo* This, BSTR* pBstrSource);
+    HRESULT (STDMETHODCALLTYPE *GetDescription)(IErrorInfo* This, BSTR* pBstrDescription);
+    HRESULT (STDMETHODCALLTYPE *GetHelpFile)(IErrorInfo* This, BSTR* pBstrHelpFile);
+    HRESULT (STDMETHODCALLTYPE *GetHelpContext)(IErrorInfo* This, DWORD* pdwHelpContext);
 } IErrorInfoVtbl;
 struct IErrorInfo { const IErrorInfoVtbl* lpVtbl; };
 #endif
 
 /* ---- functions exported by libtavolin2.so ---- */
-T2_API BSTR SysAllocString(const OLECHAR* psz);
-T2_API BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch);
-T2_API void SysFreeString(BSTR bstr);
-T2_API UINT SysStringLen(BSTR bstr);
-T2_API UINT SysStringByteLen(BSTR bstr);
+T2_API BSTR T2_WINAPI SysAllocString(const OLECHAR* psz);
+T2_API BSTR T2_WINAPI SysAllocStringLen(const OLECHAR* pch, UINT cch);
+T2_API void T2_WINAPI SysFreeString(BSTR bstr);
+T2_API UINT T2_WINAPI SysStringLen(BSTR bstr);
+T2_API UINT T2_WINAPI SysStringByteLen(BSTR bstr);
 /* UTF-8 helpers for C clients: SysAllocStringUTF8 copies; T2StringToUTF8 returns a malloc'd text to free(). */
 T2_API BSTR SysAllocStringUTF8(const char* utf8);
 T2_API char* T2StringToUTF8(BSTR bstr);
 
-T2_API void VariantInit(VARIANT* pvarg);
-T2_API HRESULT VariantClear(VARIANT* pvarg);
-T2_API HRESULT VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc);
+T2_API void T2_WINAPI VariantInit(VARIANT* pvarg);
+T2_API HRESULT T2_WINAPI VariantClear(VARIANT* pvarg);
+T2_API HRESULT T2_WINAPI VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc);
 /* Converts with the runtime's rules: half-to-even rounding, DISP_E_OVERFLOW, DISP_E_TYPEMISMATCH. */
-T2_API HRESULT VariantChangeType(VARIANT* pvargDest, const VARIANT* pvarSrc, USHORT wFlags, VARTYPE vt);
+T2_API HRESULT T2_WINAPI VariantChangeType(VARIANT* pvargDest, const VARIANT* pvarSrc, USHORT wFlags, VARTYPE vt);
 
-T2_API HRESULT SetErrorInfo(ULONG dwReserved, struct IErrorInfo* perrinfo);
-T2_API HRESULT GetErrorInfo(ULONG dwReserved, struct IErrorInfo** pperrinfo);
-T2_API HRESULT CreateErrorInfo(struct ICreateErrorInfo** pperrinfo);
+#ifdef _WIN32
+/* The platform's conversion with an explicit locale (the library passes 0x0409). */
+T2_API HRESULT T2_WINAPI VariantChangeTypeEx(VARIANT* pvargDest, const VARIANT* pvarSrc, LCID lcid, USHORT wFlags,
+                                             VARTYPE vt);
+#endif
 
-T2_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
-T2_API HRESULT DllCanUnloadNow(void);
-T2_API HRESULT DllRegisterServer(void);
-T2_API HRESULT DllUnregisterServer(void);
+T2_API HRESULT T2_WINAPI SetErrorInfo(ULONG dwReserved, struct IErrorInfo* perrinfo);
+T2_API HRESULT T2_WINAPI GetErrorInfo(ULONG dwReserved, struct IErrorInfo** pperrinfo);
+T2_API HRESULT T2_WINAPI CreateErrorInfo(struct ICreateErrorInfo** pperrinfo);
+
+T2_API HRESULT T2_WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
+T2_API HRESULT T2_WINAPI DllCanUnloadNow(void);
+T2_API HRESULT T2_WINAPI DllRegisterServer(void);
+T2_API HRESULT T2_WINAPI DllUnregisterServer(void);
 
 #endif

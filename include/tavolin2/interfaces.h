@@ -19,30 +19,6 @@ T2_API const IID DIID___GIF;
 T2_API const IID DIID___cPalette;
 T2_API const GUID GUID_QELCompanyInformationTypeConstants;
 
-/* The enumeration's constants: X(name, value). */
-#define T2_ENUM_QELCompanyInformationTypeConstants(X) \
-    X(qelCompanyShrine, 900) \
-    X(qelCompanyName1, 901) \
-    X(qelCompanyName2, 902) \
-    X(qelCompanyName3, 903) \
-    X(qelCompanyName4, 904) \
-    X(qelCompanyName5, 905) \
-    X(qelCompanyContact1, 906) \
-    X(qelCompanyContact2, 907) \
-    X(qelCompanyContact3, 908) \
-    X(qelCompanyContact4, 909) \
-    X(qelCompanyContact5, 910) \
-    X(qelCompanyCommunication1, 911) \
-    X(qelCompanyCommunication2, 912) \
-    X(qelCompanyCommunication3, 913) \
-    X(qelCompanyCommunication4, 914) \
-    X(qelCompanyCommunication5, 915) \
-    X(qelCompanyWebInfo1, 916) \
-    X(qelCompanyWebInfo2, 917) \
-    X(qelCompanyWebInfo3, 918) \
-    X(qelCompanyWebInfo4, 919) \
-    X(qelCompanyWebInfo5, 920)
-
 #define T2_ENUM_CONSTANT(name, value) name = value,
 typedef enum QELCompanyInformationTypeConstants {
     T2_ENUM_QELCompanyInformationTypeConstants(T2_ENUM_CONSTANT)
@@ -61,7 +37,7 @@ T2_CLASSES(T2_CXX_IFACE)
 #undef T2_CXX_SLOT
 #else
 #define T2_C_SLOT_(iface, kind, name, id, res, n, params) \
-    HRESULT (*T2_ENTRY(kind, name))(struct iface * This T2_EACH(n, T2_ABI_PARAM_C, params) T2_RES_C(res));
+    HRESULT (STDMETHODCALLTYPE *T2_ENTRY(kind, name))(struct iface * This T2_EACH(n, T2_ABI_PARAM_C, params) T2_RES_C(res));
 #define T2_C_IFACE(cls, iface, inst, ev)                                                   \
     typedef struct iface iface;                                                            \
     typedef struct iface##Vtbl {                                                           \

@@ -184,6 +184,30 @@
   E(Progress,     0x2, 1, ((Long, lPosition, VAL, REQ))) \
   E(Complete,     0x3, 1, ((Long, lTimeMs, VAL, REQ)))
 
+/* The enumeration of the vendor texts' identifiers: X(name, value). */
+#define T2_ENUM_QELCompanyInformationTypeConstants(X) \
+    X(qelCompanyShrine, 900) \
+    X(qelCompanyName1, 901) \
+    X(qelCompanyName2, 902) \
+    X(qelCompanyName3, 903) \
+    X(qelCompanyName4, 904) \
+    X(qelCompanyName5, 905) \
+    X(qelCompanyContact1, 906) \
+    X(qelCompanyContact2, 907) \
+    X(qelCompanyContact3, 908) \
+    X(qelCompanyContact4, 909) \
+    X(qelCompanyContact5, 910) \
+    X(qelCompanyCommunication1, 911) \
+    X(qelCompanyCommunication2, 912) \
+    X(qelCompanyCommunication3, 913) \
+    X(qelCompanyCommunication4, 914) \
+    X(qelCompanyCommunication5, 915) \
+    X(qelCompanyWebInfo1, 916) \
+    X(qelCompanyWebInfo2, 917) \
+    X(qelCompanyWebInfo3, 918) \
+    X(qelCompanyWebInfo4, 919) \
+    X(qelCompanyWebInfo5, 920)
+
 /* The classes: C(class, default interface, instancing, has events) */
 #define T2_CLASSES(C) \
   C(clsTavolin2,         _clsTavolin2,         CREATABLE, 0) \

@@ -192,44 +192,44 @@ typedef struct ITypeLib ITypeLib;
 typedef struct ITypeComp ITypeComp;
 typedef struct ITypeInfoVtbl {
     T2_IUNKNOWN_SLOTS(ITypeInfo)
-    HRESULT (*GetTypeAttr)(ITypeInfo* This, TYPEATTR** ppTypeAttr);
-    HRESULT (*GetTypeComp)(ITypeInfo* This, ITypeComp** ppTComp);
-    HRESULT (*GetFuncDesc)(ITypeInfo* This, UINT index, FUNCDESC** ppFuncDesc);
-    HRESULT (*GetVarDesc)(ITypeInfo* This, UINT index, VARDESC** ppVarDesc);
-    HRESULT (*GetNames)(ITypeInfo* This, MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames);
-    HRESULT (*GetRefTypeOfImplType)(ITypeInfo* This, UINT index, HREFTYPE* pRefType);
-    HRESULT (*GetImplTypeFlags)(ITypeInfo* This, UINT index, INT* pImplTypeFlags);
-    HRESULT (*GetIDsOfNames)(ITypeInfo* This, LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId);
-    HRESULT (*Invoke)(ITypeInfo* This, void* pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
+    HRESULT (STDMETHODCALLTYPE *GetTypeAttr)(ITypeInfo* This, TYPEATTR** ppTypeAttr);
+    HRESULT (STDMETHODCALLTYPE *GetTypeComp)(ITypeInfo* This, ITypeComp** ppTComp);
+    HRESULT (STDMETHODCALLTYPE *GetFuncDesc)(ITypeInfo* This, UINT index, FUNCDESC** ppFuncDesc);
+    HRESULT (STDMETHODCALLTYPE *GetVarDesc)(ITypeInfo* This, UINT index, VARDESC** ppVarDesc);
+    HRESULT (STDMETHODCALLTYPE *GetNames)(ITypeInfo* This, MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames);
+    HRESULT (STDMETHODCALLTYPE *GetRefTypeOfImplType)(ITypeInfo* This, UINT index, HREFTYPE* pRefType);
+    HRESULT (STDMETHODCALLTYPE *GetImplTypeFlags)(ITypeInfo* This, UINT index, INT* pImplTypeFlags);
+    HRESULT (STDMETHODCALLTYPE *GetIDsOfNames)(ITypeInfo* This, LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId);
+    HRESULT (STDMETHODCALLTYPE *Invoke)(ITypeInfo* This, void* pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
                       VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr);
-    HRESULT (*GetDocumentation)(ITypeInfo* This, MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
+    HRESULT (STDMETHODCALLTYPE *GetDocumentation)(ITypeInfo* This, MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
                                 DWORD* pdwHelpContext, BSTR* pBstrHelpFile);
-    HRESULT (*GetDllEntry)(ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName, BSTR* pBstrName,
+    HRESULT (STDMETHODCALLTYPE *GetDllEntry)(ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName, BSTR* pBstrName,
                            WORD* pwOrdinal);
-    HRESULT (*GetRefTypeInfo)(ITypeInfo* This, HREFTYPE hRefType, ITypeInfo** ppTInfo);
-    HRESULT (*AddressOfMember)(ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, void** ppv);
-    HRESULT (*CreateInstance)(ITypeInfo* This, IUnknown* pUnkOuter, REFIID riid, void** ppvObj);
-    HRESULT (*GetMops)(ITypeInfo* This, MEMBERID memid, BSTR* pBstrMops);
-    HRESULT (*GetContainingTypeLib)(ITypeInfo* This, ITypeLib** ppTLib, UINT* pIndex);
-    void (*ReleaseTypeAttr)(ITypeInfo* This, TYPEATTR* pTypeAttr);
-    void (*ReleaseFuncDesc)(ITypeInfo* This, FUNCDESC* pFuncDesc);
-    void (*ReleaseVarDesc)(ITypeInfo* This, VARDESC* pVarDesc);
+    HRESULT (STDMETHODCALLTYPE *GetRefTypeInfo)(ITypeInfo* This, HREFTYPE hRefType, ITypeInfo** ppTInfo);
+    HRESULT (STDMETHODCALLTYPE *AddressOfMember)(ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, void** ppv);
+    HRESULT (STDMETHODCALLTYPE *CreateInstance)(ITypeInfo* This, IUnknown* pUnkOuter, REFIID riid, void** ppvObj);
+    HRESULT (STDMETHODCALLTYPE *GetMops)(ITypeInfo* This, MEMBERID memid, BSTR* pBstrMops);
+    HRESULT (STDMETHODCALLTYPE *GetContainingTypeLib)(ITypeInfo* This, ITypeLib** ppTLib, UINT* pIndex);
+    void (STDMETHODCALLTYPE *ReleaseTypeAttr)(ITypeInfo* This, TYPEATTR* pTypeAttr);
+    void (STDMETHODCALLTYPE *ReleaseFuncDesc)(ITypeInfo* This, FUNCDESC* pFuncDesc);
+    void (STDMETHODCALLTYPE *ReleaseVarDesc)(ITypeInfo* This, VARDESC* pVarDesc);
 } ITypeInfoVtbl;
 struct ITypeInfo { const ITypeInfoVtbl* lpVtbl; };
 typedef struct ITypeLibVtbl {
     T2_IUNKNOWN_SLOTS(ITypeLib)
-    UINT (*GetTypeInfoCount)(ITypeLib* This);
-    HRESULT (*GetTypeInfo)(ITypeLib* This, UINT index, ITypeInfo** ppTInfo);
-    HRESULT (*GetTypeInfoType)(ITypeLib* This, UINT index, TYPEKIND* pTKind);
-    HRESULT (*GetTypeInfoOfGuid)(ITypeLib* This, REFGUID guid, ITypeInfo** ppTinfo);
-    HRESULT (*GetLibAttr)(ITypeLib* This, TLIBATTR** ppTLibAttr);
-    HRESULT (*GetTypeComp)(ITypeLib* This, ITypeComp** ppTComp);
-    HRESULT (*GetDocumentation)(ITypeLib* This, INT index, BSTR* pBstrName, BSTR* pBstrDocString,
+    UINT (STDMETHODCALLTYPE *GetTypeInfoCount)(ITypeLib* This);
+    HRESULT (STDMETHODCALLTYPE *GetTypeInfo)(ITypeLib* This, UINT index, ITypeInfo** ppTInfo);
+    HRESULT (STDMETHODCALLTYPE *GetTypeInfoType)(ITypeLib* This, UINT index, TYPEKIND* pTKind);
+    HRESULT (STDMETHODCALLTYPE *GetTypeInfoOfGuid)(ITypeLib* This, REFGUID guid, ITypeInfo** ppTinfo);
+    HRESULT (STDMETHODCALLTYPE *GetLibAttr)(ITypeLib* This, TLIBATTR** ppTLibAttr);
+    HRESULT (STDMETHODCALLTYPE *GetTypeComp)(ITypeLib* This, ITypeComp** ppTComp);
+    HRESULT (STDMETHODCALLTYPE *GetDocumentation)(ITypeLib* This, INT index, BSTR* pBstrName, BSTR* pBstrDocString,
                                 DWORD* pdwHelpContext, BSTR* pBstrHelpFile);
-    HRESULT (*IsName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, T2BOOL* pfName);
-    HRESULT (*FindName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo, MEMBERID* rgMemId,
+    HRESULT (STDMETHODCALLTYPE *IsName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, T2BOOL* pfName);
+    HRESULT (STDMETHODCALLTYPE *FindName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo, MEMBERID* rgMemId,
                         USHORT* pcFound);
-    void (*ReleaseTLibAttr)(ITypeLib* This, TLIBATTR* pTLibAttr);
+    void (STDMETHODCALLTYPE *ReleaseTLibAttr)(ITypeLib* This, TLIBATTR* pTLibAttr);
 } ITypeLibVtbl;
 struct ITypeLib { const ITypeLibVtbl* lpVtbl; };
 #endif

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#ifndef _WIN32
+// The BSTR runtime; on Windows it is the platform's (OLEAUT32).
 namespace {
 
 // [uint32 pad][uint32 byte length][UTF-16 characters][u'\0']; the BSTR points
@@ -52,6 +54,8 @@ T2_API UINT SysStringByteLen(BSTR bstr) {
 }
 
 T2_API UINT SysStringLen(BSTR bstr) { return SysStringByteLen(bstr) / 2u; }
+
+#endif
 
 T2_API BSTR SysAllocStringUTF8(const char* utf8) {
     if (!utf8) return nullptr;

@@ -1,6 +1,8 @@
 // The exported entry points: class factories, unloading, registration, and the
 // implicit instances of the application objects.
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <new>
 
@@ -68,6 +70,8 @@ ClassFactory* factory_for(const ClassInfo* info) {
     return nullptr;
 }
 
+#ifndef _WIN32
+// On Windows the registration is in win/register_win.cpp.
 // The library's file as registrations record it: the folder it was loaded
 // from (links resolved) with the soname (libtavolin2.so.2), not the file of
 // one release, so an upgrade within the major version keeps working.
@@ -116,6 +120,8 @@ std::vector<platform::RegistryKey> registration_keys() {
     return keys;
 }
 
+#endif
+
 }  // namespace
 
 ComPtr<IDispatch> app_object(const CLSID& clsid) {
@@ -153,6 +159,7 @@ T2_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 
 T2_API HRESULT DllCanUnloadNow(void) { return (t2::live_objects() == 0 && t2::server_locks() == 0) ? S_OK : S_FALSE; }
 
+#ifndef _WIN32
 namespace {
 // The registry update's result; a failure's message (the file or the missing
 // home, and the system's reason) goes to the thread's error info.
@@ -188,6 +195,8 @@ T2_API HRESULT DllUnregisterServer(void) {
     }
 }
 
+#endif
+
 T2_API HRESULT T2GetAppObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -200,6 +209,8 @@ T2_API HRESULT T2GetAppObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     }
 }
 
+#ifndef _WIN32
+// The registry file's lookups; on Windows clients use CLSIDFromProgID and CoCreateInstance.
 T2_API HRESULT T2CLSIDFromProgID(const char* progid, CLSID* clsid) {
     if (!progid || !clsid) return E_INVALIDARG;
     if (const t2::ClassInfo* c = t2::find_class(std::string_view(progid))) {
@@ -235,6 +246,8 @@ T2_API HRESULT T2CoCreateInstance(REFCLSID rclsid, REFIID riid, void** ppv) {
     factory->Release();
     return hr;
 }
+
+#endif
 
 T2_API LONG T2DescribeStatus(HRESULT hr, BSTR* description) {
     LONG n = t2::error_number_of(hr);
@@ -302,8 +315,10 @@ T2_API const char* T2TypeName(int type) {
     return name.c_str();
 }
 
+#ifndef _WIN32
 T2_API const char* T2RegistryPath(void) {
     static thread_local std::string path;
     path = t2::platform::registry_path();
     return path.c_str();
 }
+#endif

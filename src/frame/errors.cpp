@@ -54,6 +54,7 @@ int32_t error_number_of(HRESULT hr) {
 }
 
 // ---- error info object ----
+#ifndef _WIN32
 namespace {
 
 // Answered only by the library's own error-info objects.
@@ -157,13 +158,29 @@ thread_local ThreadSlot t_error;
 
 }  // namespace
 
+#endif
+
 void set_thread_error(const String& source, const String& description) {
+#ifdef _WIN32
+    // the platform's error object, as its own runtime makes them
+    ICreateErrorInfo* c = nullptr;
+    if (FAILED(CreateErrorInfo(&c)) || !c) return;
+    c->SetSource(const_cast<LPOLESTR>(source.c_str()));
+    c->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    IErrorInfo* e = nullptr;
+    if (SUCCEEDED(c->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&e))) && e) {
+        SetErrorInfo(0, e);
+        e->Release();
+    }
+    c->Release();
+#else
     auto* e = new (std::nothrow) ErrorInfo();
     if (!e) return;
     e->SetSource(const_cast<LPOLESTR>(source.c_str()));
     e->SetDescription(const_cast<LPOLESTR>(description.c_str()));
     SetErrorInfo(0, e);
     e->Release();
+#endif
 }
 
 void clear_thread_error() { SetErrorInfo(0, nullptr); }
@@ -198,6 +215,8 @@ bool report_error(const String& title, const std::function<void()>& statement) {
 
 }  // namespace t2
 
+#ifndef _WIN32
+// The error-info runtime; on Windows it is the platform's (OLEAUT32).
 T2_API HRESULT SetErrorInfo(ULONG, IErrorInfo* info) {
     t2::t_error.put(info);
     return S_OK;
@@ -216,3 +235,4 @@ T2_API HRESULT CreateErrorInfo(ICreateErrorInfo** out) {
     *out = e;
     return S_OK;
 }
+#endif

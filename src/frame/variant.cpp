@@ -169,6 +169,19 @@ Variant convert(const VARIANT& src, VARTYPE vt) {
     if (s.vt == VT_ERROR && (src.vt & VT_BYREF) && s.scode == E_POINTER) raise(err::TypeMismatch);
     if (s.vt == VT_NULL && vt != VT_VARIANT) mismatch();
     if (s.vt == VT_ERROR && vt != VT_VARIANT) mismatch();
+#ifdef _WIN32
+    // The scalar conversions are the platform runtime's own, in the English
+    // locale the library's texts are written in; True/False as words.
+    if (vt == VT_I2 || vt == VT_I4 || vt == VT_UI1 || vt == VT_UI4 || vt == VT_R8 || vt == VT_R4 || vt == VT_BOOL ||
+        vt == VT_BSTR) {
+        Variant r;
+        HRESULT hr = VariantChangeTypeEx(&r.raw(), &src, 0x0409, vt == VT_BSTR ? 0x2 /* VARIANT_ALPHABOOL */ : 0, vt);
+        if (hr == DISP_E_OVERFLOW) raise(err::Overflow);
+        if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
+        if (FAILED(hr)) mismatch();
+        return r;
+    }
+#endif
     switch (vt) {
         case VT_I2: return Variant(to_int<Integer>(src, 0xFFFF));
         case VT_I4: return Variant(to_int<Long>(src, 0xFFFFFFFF));
@@ -348,6 +361,8 @@ void Variant::assign(const Variant& value) {
 
 }  // namespace t2
 
+#ifndef _WIN32
+// The value runtime; on Windows it is the platform's (OLEAUT32).
 // ---- exported functions ----
 
 T2_API void VariantInit(VARIANT* v) {
@@ -401,3 +416,4 @@ T2_API HRESULT VariantChangeType(VARIANT* dst, const VARIANT* src, USHORT, VARTY
     *dst = out;
     return S_OK;
 }
+#endif

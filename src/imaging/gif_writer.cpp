@@ -1,6 +1,7 @@
 // GIF: saves a picture as a single-image GIF file with a 256-entry colour
 // table, adaptive (octree, 236 colours) or fixed, optional transparency, and
 // Progress events every ten rows while the host keeps its messages moving.
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <cstring>
@@ -102,11 +103,7 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     OwnedDC picture_dc;
     Selected picture_selected;
     HGDI source = hDc;
-    if (hDc == 0) {
-        picture_dc.reset(CreateCompatibleDC(screen.get()));
-        picture_selected.select(picture_dc.get(), picture_bitmap);
-        source = picture_dc.get();
-    }
+    if (hDc == 0) picture_dc.reset(CreateCompatibleDC(screen.get()));  // the picture goes in after the palette
     screen.reset();
 
     // 2 and 5. the palette: the adaptive one is built from a 24-bit section filled from the
@@ -136,6 +133,8 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     }
     check(palette->get_Count(&count));
     m_tBitmapInfo.bmiHeader = {40, dib_w, dib_h, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
+    // entries past the palette's count are black, not the colours of an earlier save
+    std::fill(std::begin(m_tBitmapInfo.bmiColors), std::end(m_tBitmapInfo.bmiColors), RGBQUAD{});
     for (Long k = 0; k <= std::min<Long>(count - 1, 255); ++k) {
         VARIANT index;
         VariantInit(&index);
@@ -149,6 +148,14 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     }
     int32_t bits = 0;
     bitmap8.reset(CreateDIBSection(hDc, &m_tBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0));
+
+    // The picture enters its context only now: a bitmap is selected into one device
+    // context at a time, and the adaptive palette above reads it through a context of
+    // its own (CreateFromPicture); selected earlier, that read would find no pixels.
+    if (picture_dc) {
+        picture_selected.select(picture_dc.get(), picture_bitmap);
+        source = picture_dc.get();
+    }
 
     // 6. the pixels as indices: through the 8-bit bitmap, or straight from the picture
     HGDI rows_from = 0, rows_dc = 0;

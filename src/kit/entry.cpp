@@ -56,12 +56,15 @@ bool read_long(IDispatch* obj, const char16_t* name, LONG& out) {
     return ok;
 }
 
-HRESULT save_gif(IDispatch* picture, const std::string& path) {
+// `dc`: the context the picture's bitmap is selected into (a picture box's), which the
+// writer then reads from; a bitmap is selected into one context at a time, so the
+// writer cannot select it into one of its own. 0 for a picture of its own.
+HRESULT save_gif(IDispatch* picture, const std::string& path, LONG dc = 0) {
     _GIF* gif = nullptr;
     HRESULT hr = T2CoCreateInstance(CLSID_GIF, IID__GIF, reinterpret_cast<void**>(&gif));
     if (FAILED(hr)) return fail(429, "cannot write " + path + ": the GIF writer is not available");
     BSTR name = SysAllocStringUTF8(path.c_str());
-    LONG hdc = 0;
+    LONG hdc = dc;
     VARIANT_BOOL use = VARIANT_FALSE, ok = VARIANT_FALSE;
     hr = gif->SaveGIF(picture, name, &hdc, &use, 0, &ok);
     SysFreeString(name);
@@ -121,7 +124,7 @@ T2_API HRESULT T2SavePicture(IDispatch* obj, const char* path) {
             // the box's bitmap as a picture of its own, for the GIF writer
             T2HGDI bitmap = T2GetCurrentObject(handle, T2_OBJ_BITMAP);
             Picture* pic = Picture::make(bitmap, Picture::Bitmap, false);
-            HRESULT hr = save_gif(pic, out);
+            HRESULT hr = save_gif(pic, out, handle);
             pic->Release();
             return hr;
         }

@@ -1,14 +1,10 @@
 // MP3Class: one sound file at a time through the media command channel,
 // addressed by its quoted path; positions and lengths as numbers and clock
 // texts; play lists kept in a caller's list control and in text files.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "frame/com.hpp"
 #include "imaging/file_name.hpp"
@@ -69,41 +65,30 @@ String LeftOfLastChar(const String& text, char16_t ch) {
 }
 
 // The bytes of a file: error 53 when it cannot be opened, 57 when it cannot be
-// read (a folder, say).  Plain C reads, so no stream exception can escape.
-// A play list is an ordinary file of at most kMaxPlayList bytes: a folder, a
-// pipe or a device (which could be waited on or read for ever) is no file.
-constexpr off_t kMaxPlayList = 64 << 20;
+// read (a folder, say).  Through the platform's file calls, which take the
+// UTF-8 name whole on both platforms (a C stream would take a Windows name in
+// the ANSI code page), and which open only ordinary files (a pipe or a device
+// could be waited on or read for ever). A play list holds at most kMaxPlayList bytes.
+constexpr size_t kMaxPlayList = 64 << 20;
 
 std::string read_whole_file(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) raise(err::FileNotFound);
-    struct stat st{};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    const int32_t f = platform::CreateFileA(path, platform::GENERIC_READ, 1 /* share reading */, nullptr,
+                                            platform::OPEN_EXISTING, platform::FILE_ATTRIBUTE_NORMAL, 0);
+    if (f == platform::INVALID_HANDLE_VALUE) {
+        if (platform::GetFileAttributesA(path) != 0xFFFFFFFFu) raise(err::DeviceIO);  // there, but no file to read
         raise(err::FileNotFound);
-    }
-    if (st.st_size > kMaxPlayList) {
-        ::close(fd);
-        raise(err::OutOfMemory);
     }
     std::string bytes;
     char chunk[4096];
-    ssize_t n;
-    bool failed = false;
-    while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            failed = true;
-            break;
-        }
-        bytes.append(chunk, static_cast<size_t>(n));
-        if (static_cast<off_t>(bytes.size()) > kMaxPlayList) {  // it grew while read
-            failed = true;
-            break;
-        }
+    uint32_t n = 0;
+    bool ok = true;
+    while ((ok = platform::ReadFile(f, chunk, sizeof chunk, &n, nullptr) != 0) && n > 0) {
+        bytes.append(chunk, n);
+        if (bytes.size() > kMaxPlayList) break;
     }
-    ::close(fd);
-    if (failed) raise(err::DeviceIO);
+    platform::CloseHandle(f);
+    if (!ok) raise(err::DeviceIO);
+    if (bytes.size() > kMaxPlayList) raise(err::OutOfMemory);
     return bytes;
 }
 

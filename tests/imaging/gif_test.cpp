@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 
 #include "imaging/lzw.hpp"
 #include "support/pictures.hpp"
@@ -291,6 +292,34 @@ TEST(GifWriter, TransparencyPicksTheFirstMatchingSlot) {
     fresh->put_BestQuality(t);
     ASSERT_TRUE(save_gif(fresh.get(), bm, path, true, 0).ok);
     EXPECT_EQ(read_all(path)[787], 2);  // two colours, so slot 2 is the first black one
+    gdi::DeleteObject(bm);
+}
+
+// The adaptive palette reads the picture through a context of its own while the
+// picture is in no other (a bitmap is in one context at a time), and a save with
+// it after a fixed-table save on the same object writes what a new object writes.
+TEST(GifWriter, BestQualityAfterAFixedSaveMatchesANewObject) {
+    gdi::HGDI bm = make_bitmap(6, 4, [](int x, int) { return x < 3 ? 0x000080FFu : 0x00FF8000u; });
+    const std::string used = testing::TempDir() + "/t2-best-used.gif", fresh_path = testing::TempDir() + "/t2-best-new.gif";
+    VARIANT t;
+    VariantInit(&t);
+    t.vt = VT_BOOL;
+    t.boolVal = VARIANT_TRUE;
+    auto gif = new_gif();
+    ASSERT_TRUE(save_gif(gif.get(), bm, used).ok);
+    gif->put_BestQuality(t);
+    ASSERT_TRUE(save_gif(gif.get(), bm, used).ok);
+    auto fresh = new_gif();
+    fresh->put_BestQuality(t);
+    ASSERT_TRUE(save_gif(fresh.get(), bm, fresh_path).ok);
+    const auto f = read_all(used);
+    EXPECT_EQ(f, read_all(fresh_path));
+    ASSERT_GT(f.size(), 781u);
+    // the picture's two colours lead the table (BGR 0x0080FF is RGB FF 80 00), the rest is black
+    std::set<uint32_t> colours;
+    for (int k = 0; k < 2; ++k) colours.insert(f[13 + 3 * k] << 16 | f[14 + 3 * k] << 8 | f[15 + 3 * k]);
+    EXPECT_EQ(colours, (std::set<uint32_t>{0xFF8000u, 0x0080FFu}));
+    for (int k = 2; k < 256; ++k) EXPECT_EQ(f[13 + 3 * k] | f[14 + 3 * k] | f[15 + 3 * k], 0) << "entry " << k;
     gdi::DeleteObject(bm);
 }
 

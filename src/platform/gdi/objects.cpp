@@ -234,6 +234,8 @@ HGDI SelectObject(HGDI hdc, HGDI obj) {
     }
     HGDI prev = *slot;
     if (prev == obj) return prev;
+    // As on the platform, a bitmap is selected into one context at a time.
+    if (o->kind == Kind::Bitmap && !o->stock && *selected_count(o) > 0) return 0;
     deselect(prev);
     ++*selected_count(o);
     *slot = obj;

@@ -1,0 +1,20 @@
+# cmake -P: writes the vendor string table of src/vendor/string_table.cpp
+# ({id, u"text"} rows) as a STRINGTABLE of language 0x0409 for the resource
+# compiler.  Arguments: -DIN=string_table.cpp -DOUT=strings.rc
+file(READ ${IN} text)
+string(REGEX MATCHALL "\\{([0-9]+), u\"([^\"]*)\"\\}" rows "${text}")
+set(out "// Generated from src/vendor/string_table.cpp.\nLANGUAGE 0x09, 0x01\nSTRINGTABLE\nBEGIN\n")
+set(count 0)
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "\\{([0-9]+), u\"([^\"]*)\"\\}" "\\1" id "${row}")
+  string(REGEX REPLACE "\\{([0-9]+), u\"([^\"]*)\"\\}" "\\2" value "${row}")
+  string(APPEND out "  ${id}, \"${value}\"\n")
+  math(EXPR count "${count} + 1")
+endforeach()
+if(count EQUAL 0)
+  message(FATAL_ERROR "no rows in ${IN}")
+endif()
+string(APPEND out "END\n")
+file(WRITE ${OUT}.tmp "${out}")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUT}.tmp)

@@ -1,0 +1,455 @@
+/* A C client of tavolin2.dll through the platform: classes created by
+ * programmatic name with CoCreateInstance (the registration), early-bound calls
+ * through the entry tables of the widl header, events through a connection
+ * point, every reference released back to zero and DllCanUnloadNow answering
+ * S_OK.  With a picture file it also writes the files the test compares with
+ * the Linux build's: IN -> OUT.gif (fixed table), OUT-best.gif, OUT.bmp, OUT.pal,
+ * and the barcode OUT-code128.bmp, which the test decodes.
+ *
+ * With --apartments it also calls an object from a second apartment through the
+ * platform's proxy (CoMarshalInterThreadInterfaceInStream).
+ *
+ * usage: t2client [IN.bmp OUTSTEM | --apartments]   exit status: the number of failures */
+#define COBJMACROS
+#include <windows.h>
+#include <initguid.h>
+#include <ole2.h>
+#include <olectl.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "tavolin2_idl.h"
+
+static int failures;
+
+static void expect(int ok, const char* what) {
+    printf("%s %s\n", ok ? "ok  " : "FAIL", what);
+    if (!ok) ++failures;
+}
+
+/* ---- an event sink for __cPalette: counts the calls by member id ---- */
+typedef struct Sink {
+    IDispatch iface;
+    LONG refs;
+    int calls[4];
+    LONG last_max;
+} Sink;
+
+static HRESULT STDMETHODCALLTYPE sink_qi(IDispatch* This, REFIID riid, void** ppv) {
+    if (IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IDispatch) || IsEqualIID(riid, &DIID___cPalette)) {
+        *ppv = This;
+        IDispatch_AddRef(This);
+        return S_OK;
+    }
+    *ppv = NULL;
+    return E_NOINTERFACE;
+}
+static ULONG STDMETHODCALLTYPE sink_addref(IDispatch* This) { return InterlockedIncrement(&((Sink*)This)->refs); }
+static ULONG STDMETHODCALLTYPE sink_release(IDispatch* This) { return InterlockedDecrement(&((Sink*)This)->refs); }
+static HRESULT STDMETHODCALLTYPE sink_count(IDispatch* This, UINT* n) { (void)This; *n = 0; return S_OK; }
+static HRESULT STDMETHODCALLTYPE sink_info(IDispatch* This, UINT i, LCID l, ITypeInfo** t) {
+    (void)This; (void)i; (void)l; *t = NULL; return E_NOTIMPL;
+}
+static HRESULT STDMETHODCALLTYPE sink_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
+    (void)This; (void)r; (void)n; (void)c; (void)l; (void)d; return E_NOTIMPL;
+}
+static HRESULT STDMETHODCALLTYPE sink_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
+                                             VARIANT* res, EXCEPINFO* e, UINT* a) {
+    Sink* s = (Sink*)This;
+    (void)r; (void)l; (void)f; (void)res; (void)e; (void)a;
+    if (id >= 1 && id <= 3) ++s->calls[id];
+    if (id == 1 && p && p->cArgs == 1 && V_VT(&p->rgvarg[0]) == VT_I4) s->last_max = V_I4(&p->rgvarg[0]);
+    return S_OK;
+}
+static IDispatchVtbl sink_vtbl = {sink_qi, sink_addref, sink_release, sink_count, sink_info, sink_ids, sink_invoke};
+
+static void* create(const wchar_t* progid, REFIID iid);
+
+/* ---- a picture box for the barcode drawings: Cls and hDc, over a section ---- */
+typedef struct Box {
+    IDispatch iface;
+    LONG refs;
+    LONG hdc;
+    int cleared;
+} Box;
+
+static HRESULT STDMETHODCALLTYPE box_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
+    (void)This; (void)r; (void)l;
+    if (c != 1) return DISP_E_UNKNOWNNAME;
+    if (lstrcmpiW(n[0], L"Cls") == 0) d[0] = 1;
+    else if (lstrcmpiW(n[0], L"hDc") == 0) d[0] = 2;
+    else return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
+    return S_OK;
+}
+static HRESULT STDMETHODCALLTYPE box_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
+                                            VARIANT* res, EXCEPINFO* e, UINT* a) {
+    Box* b = (Box*)This;
+    (void)r; (void)l; (void)f; (void)p; (void)e; (void)a;
+    if (res) VariantInit(res);
+    if (id == 1) {
+        ++b->cleared;
+        return S_OK;
+    }
+    if (id == 2) {
+        if (res) {
+            V_VT(res) = VT_I4;
+            V_I4(res) = b->hdc;
+        }
+        return S_OK;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+static IDispatchVtbl box_vtbl = {sink_qi, sink_addref, sink_release, sink_count, sink_info, box_ids, box_invoke};
+
+/* Code 128 drawn by clsBCAT175 on a white section, saved as a bitmap file that
+ * the test decodes.  (Code 39 draws through a whole picture box: scale modes,
+ * Line, Print, TextWidth; this box has only what Code 128 asks for.) */
+static void draw_barcodes(const char* stem) {
+    static const struct { int code128; const wchar_t* text; const char* suffix; } codes[] = {
+        {1, L"TAVOLIN2-128", "-code128.bmp"}};
+    _clsBCAT175* bc = create(L"TAVOLIN2.clsBCAT175", &IID__clsBCAT175);
+    size_t k;
+    expect(bc != NULL, "clsBCAT175 by programmatic name");
+    if (!bc) return;
+    for (k = 0; k < sizeof codes / sizeof codes[0]; ++k) {
+        _cDIBSection* dib = create(L"TAVOLIN2.cDIBSection", &IID__cDIBSection);
+        VARIANT_BOOL ok = VARIANT_FALSE;
+        Box box = {{&box_vtbl}, 1, 0, 0};
+        IDispatch* pic = &box.iface;
+        BSTR text = SysAllocString(codes[k].text), caption = SysAllocString(codes[k].text), name;
+        wchar_t wname[MAX_PATH];
+        char path[MAX_PATH];
+        VARIANT r;
+        HRESULT hr;
+        if (!dib || FAILED(_cDIBSection_Create(dib, 320, 110, &ok)) || !ok) {
+            expect(0, "a section for the barcode");
+            break;
+        }
+        _cDIBSection_get_hDc(dib, &box.hdc);
+        PatBlt((HDC)(INT_PTR)box.hdc, 0, 0, 320, 110, WHITENESS);
+        VariantInit(&r);
+        if (codes[k].code128) {
+            LONG back = 0xFFFFFF, fore = 0;
+            OLE_COLOR colour = 0;
+            SHORT align = 1, display = 1, style = 2, size = 10, height = 60, left = 10, top = 10;
+            BSTR font = SysAllocString(L"Courier New");
+            hr = _clsBCAT175_Barcode128Draw(bc, &text, &pic, &caption, &back, &fore, &colour, &align, &display, &style,
+                                            &size, &font, &height, &left, &top, &r);
+            SysFreeString(font);
+            expect(SUCCEEDED(hr) && box.cleared == 1, "Barcode128Draw on the picture box");
+        } else {
+            hr = _clsBCAT175_Barcode39Draw(bc, &text, &caption, &pic, &r);
+            expect(SUCCEEDED(hr), "Barcode39Draw on the picture box");
+        }
+        VariantClear(&r);
+        snprintf(path, sizeof path, "%s%s", stem, codes[k].suffix);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, wname, MAX_PATH);
+        name = SysAllocString(wname);
+        ok = VARIANT_FALSE;
+        expect(SUCCEEDED(_cDIBSection_SavePicture(dib, name, &ok)) && ok, "the barcode section saved");
+        SysFreeString(name);
+        SysFreeString(text);
+        SysFreeString(caption);
+        expect(box.refs == 1, "the picture box's references came back");
+        expect(_cDIBSection_Release(dib) == 0, "cDIBSection released to zero");
+    }
+    expect(_clsBCAT175_Release(bc) == 0, "clsBCAT175 released to zero");
+}
+
+static void* create(const wchar_t* progid, REFIID iid) {
+    CLSID clsid;
+    void* p = NULL;
+    if (FAILED(CLSIDFromProgID(progid, &clsid))) return NULL;
+    if (FAILED(CoCreateInstance(&clsid, NULL, CLSCTX_INPROC_SERVER, iid, &p))) return NULL;
+    return p;
+}
+
+static int write_files(const char* in, const char* stem) {
+    wchar_t win[MAX_PATH], name[MAX_PATH];
+    char path[MAX_PATH];
+    IDispatch* pic = NULL;
+    _GIF* gif;
+    _cDIBSection* dib;
+    _cPalette* pal;
+    VARIANT_BOOL ok = VARIANT_FALSE, trans = VARIANT_FALSE;
+    LONG hdc = 0;
+    VARIANT q, ignored;
+    BSTR b;
+    MultiByteToWideChar(CP_UTF8, 0, in, -1, name, MAX_PATH);
+    GetFullPathNameW(name, MAX_PATH, win, NULL);
+    expect(SUCCEEDED(OleLoadPicturePath(win, NULL, 0, 0, &IID_IDispatch, (void**)&pic)) && pic,
+           "OleLoadPicturePath of the input picture");
+    if (!pic) return 1;
+
+    gif = create(L"TAVOLIN2.GIF", &IID__GIF);
+    expect(gif != NULL, "GIF by programmatic name");
+    if (gif) {
+        snprintf(path, sizeof path, "%s.gif", stem);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+        b = SysAllocString(name);
+        expect(SUCCEEDED(_GIF_SaveGIF(gif, pic, b, &hdc, &trans, 0, &ok)) && ok, "GIF.SaveGIF with the fixed table");
+        SysFreeString(b);
+        VariantInit(&q);
+        V_VT(&q) = VT_BOOL;
+        V_BOOL(&q) = VARIANT_TRUE;
+        _GIF_put_BestQuality(gif, q);
+        snprintf(path, sizeof path, "%s-best.gif", stem);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+        b = SysAllocString(name);
+        ok = VARIANT_FALSE;
+        expect(SUCCEEDED(_GIF_SaveGIF(gif, pic, b, &hdc, &trans, 0, &ok)) && ok, "GIF.SaveGIF with BestQuality");
+        SysFreeString(b);
+        expect(_GIF_Release(gif) == 0, "GIF released to zero");
+    }
+
+    dib = create(L"TAVOLIN2.cDIBSection", &IID__cDIBSection);
+    pal = create(L"TAVOLIN2.cPalette", &IID__cPalette);
+    expect(dib && pal, "cDIBSection and cPalette by programmatic name");
+    if (dib && pal) {
+        VariantInit(&ignored);
+        expect(SUCCEEDED(_cDIBSection_CreateFromPicture(dib, &pic, &ignored)), "cDIBSection.CreateFromPicture");
+        VariantClear(&ignored);
+        snprintf(path, sizeof path, "%s.bmp", stem);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+        b = SysAllocString(name);
+        ok = VARIANT_FALSE;
+        expect(SUCCEEDED(_cDIBSection_SavePicture(dib, b, &ok)) && ok, "cDIBSection.SavePicture");
+        SysFreeString(b);
+        expect(SUCCEEDED(_cPalette_CreateOptimal(pal, &dib, 236, 6)), "cPalette.CreateOptimal");
+        snprintf(path, sizeof path, "%s.pal", stem);
+        MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+        b = SysAllocString(name);
+        ok = VARIANT_FALSE;
+        expect(SUCCEEDED(_cPalette_Save(pal, b, 0, &ok)) && ok, "cPalette.Save");
+        SysFreeString(b);
+    }
+    if (dib) expect(_cDIBSection_Release(dib) == 0, "cDIBSection released to zero");
+    if (pal) expect(_cPalette_Release(pal) == 0, "cPalette released to zero");
+    IDispatch_Release(pic);
+    return 0;
+}
+
+/* ---- a list box for the play lists: AddItem, ListCount, List(i) ---- */
+typedef struct List {
+    IDispatch iface;
+    LONG refs;
+    int count;
+    BSTR items[8];
+} List;
+
+static HRESULT STDMETHODCALLTYPE list_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
+    (void)This; (void)r; (void)l;
+    if (c != 1) return DISP_E_UNKNOWNNAME;
+    if (lstrcmpiW(n[0], L"AddItem") == 0) d[0] = 1;
+    else if (lstrcmpiW(n[0], L"ListCount") == 0) d[0] = 2;
+    else if (lstrcmpiW(n[0], L"List") == 0) d[0] = 3;
+    else return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
+    return S_OK;
+}
+static HRESULT STDMETHODCALLTYPE list_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
+                                             VARIANT* res, EXCEPINFO* e, UINT* a) {
+    List* b = (List*)This;
+    VARIANT v;
+    (void)r; (void)l; (void)f; (void)e; (void)a;
+    if (res) VariantInit(res);
+    VariantInit(&v);
+    if (id == 1 && p && p->cArgs >= 1 && b->count < 8) {
+        if (FAILED(VariantChangeType(&v, &p->rgvarg[p->cArgs - 1], 0, VT_BSTR))) return DISP_E_TYPEMISMATCH;
+        b->items[b->count++] = V_BSTR(&v);
+        return S_OK;
+    }
+    if (id == 2 && res) {
+        V_VT(res) = VT_I4;
+        V_I4(res) = b->count;
+        return S_OK;
+    }
+    if (id == 3 && p && p->cArgs == 1 && res) {
+        if (FAILED(VariantChangeType(&v, &p->rgvarg[0], 0, VT_I4)) || V_I4(&v) < 0 || V_I4(&v) >= b->count)
+            return DISP_E_BADINDEX;
+        V_VT(res) = VT_BSTR;
+        V_BSTR(res) = SysAllocString(b->items[V_I4(&v)]);
+        return S_OK;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+static IDispatchVtbl list_vtbl = {sink_qi, sink_addref, sink_release, sink_count, sink_info, list_ids, list_invoke};
+
+/* MP3Class saves a play list under a name outside ASCII and reads it back. */
+static void play_list(void) {
+    _MP3Class* mp3 = create(L"TAVOLIN2.MP3Class", &IID__MP3Class);
+    List out = {{&list_vtbl}, 1, 2, {NULL}}, in = {{&list_vtbl}, 1, 0, {NULL}};
+    BSTR name = SysAllocString(L"liste-\u00e9t\u00e9.m3u");
+    VARIANT box, r;
+    int k;
+    expect(mp3 != NULL, "MP3Class by programmatic name");
+    if (!mp3) return;
+    out.items[0] = SysAllocString(L"C:\\music\\one.wav");
+    out.items[1] = SysAllocString(L"C:\\music\\caf\u00e9.wav");
+    VariantInit(&box);
+    V_VT(&box) = VT_DISPATCH;
+    V_DISPATCH(&box) = &out.iface;
+    VariantInit(&r);
+    expect(SUCCEEDED(_MP3Class_MP3SavePlayList(mp3, &name, &box, &r)), "MP3SavePlayList");
+    VariantClear(&r);
+    expect(GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES, "the play list has its name outside ASCII");
+    V_DISPATCH(&box) = &in.iface;
+    expect(SUCCEEDED(_MP3Class_MP3OpenPlayList(mp3, &name, &box, &r)), "MP3OpenPlayList");
+    VariantClear(&r);
+    expect(in.count == 2 && in.items[0] && in.items[1] && lstrcmpW(in.items[0], out.items[0]) == 0 &&
+               lstrcmpW(in.items[1], out.items[1]) == 0,
+           "the play list reads back its two entries");
+    expect(out.refs == 1 && in.refs == 1, "the list boxes' references came back");
+    for (k = 0; k < 8; ++k) {
+        SysFreeString(out.items[k]);
+        SysFreeString(in.items[k]);
+    }
+    DeleteFileW(name);
+    SysFreeString(name);
+    expect(_MP3Class_Release(mp3) == 0, "MP3Class released to zero");
+}
+
+/* ---- a call from another apartment, through the platform's marshalling ---- */
+typedef struct Across {
+    IStream* stream;
+    _cPalette* raw;
+    HRESULT direct, marshalled;
+    LONG count;
+    DWORD caller;
+} Across;
+
+static DWORD WINAPI other_apartment(void* arg) {
+    Across* a = arg;
+    _cPalette* proxy = NULL;
+    CoInitialize(NULL);
+    a->caller = GetCurrentThreadId();
+    a->direct = _cPalette_CreateWebSafe(a->raw); /* the object itself refuses a foreign thread */
+    if (SUCCEEDED(CoGetInterfaceAndReleaseStream(a->stream, &IID__cPalette, (void**)&proxy)) && proxy) {
+        a->marshalled = _cPalette_CreateWebSafe(proxy);
+        _cPalette_get_Count(proxy, &a->count);
+        _cPalette_Release(proxy);
+    }
+    CoUninitialize();
+    return 0;
+}
+
+static void across_apartments(void) {
+    Across a = {NULL, NULL, E_FAIL, E_FAIL, 0, 0};
+    HANDLE thread;
+    a.raw = create(L"TAVOLIN2.cPalette", &IID__cPalette);
+    if (!a.raw) {
+        expect(0, "cPalette for the apartment test");
+        return;
+    }
+    {
+        HRESULT hr = CoMarshalInterThreadInterfaceInStream(&IID__cPalette, (IUnknown*)a.raw, &a.stream);
+        if (FAILED(hr)) printf("     CoMarshalInterThreadInterfaceInStream: 0x%08lX\n", (unsigned long)hr);
+        expect(SUCCEEDED(hr), "CoMarshalInterThreadInterfaceInStream(_cPalette)");
+    }
+    thread = CreateThread(NULL, 0, other_apartment, &a, 0, NULL);
+    /* this apartment runs the calls that arrive for it while it waits */
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    CloseHandle(thread);
+    expect(a.direct == RPC_E_WRONG_THREAD, "a direct call from another thread fails with RPC_E_WRONG_THREAD");
+    expect(SUCCEEDED(a.marshalled) && a.count == 256, "calls through the platform's proxy run in the object's apartment");
+    expect(_cPalette_Release(a.raw) == 0, "cPalette released to zero after the proxy");
+}
+
+int main(int argc, char** argv) {
+    _cPalette* pal;
+    _clsQELCompany* company;
+    IConnectionPointContainer* cpc = NULL;
+    IConnectionPoint* cp = NULL;
+    Sink sink = {{&sink_vtbl}, 1, {0}, 0};
+    DWORD cookie = 0;
+    LONG count = 0, index = 0;
+    HMODULE lib;
+    HRESULT (STDAPICALLTYPE * can_unload)(void);
+
+    CoInitialize(NULL);
+
+    /* early-bound calls through the entry table */
+    pal = create(L"TAVOLIN2.cPalette", &IID__cPalette);
+    expect(pal != NULL, "cPalette by programmatic name");
+    if (pal) {
+        expect(SUCCEEDED(IUnknown_QueryInterface(pal, &IID_IConnectionPointContainer, (void**)&cpc)) && cpc,
+               "cPalette is a connection point container");
+        if (cpc) {
+            expect(SUCCEEDED(IConnectionPointContainer_FindConnectionPoint(cpc, &DIID___cPalette, &cp)) && cp,
+                   "FindConnectionPoint(__cPalette)");
+            if (cp) expect(SUCCEEDED(IConnectionPoint_Advise(cp, (IUnknown*)&sink.iface, &cookie)), "Advise");
+        }
+        expect(SUCCEEDED(_cPalette_CreateWebSafe(pal)), "CreateWebSafe");
+        _cPalette_get_Count(pal, &count);
+        printf("     Count = %ld\n", (long)count);
+        expect(count == 256, "the web-safe palette has 256 entries");
+        expect(SUCCEEDED(_cPalette_get_ClosestIndex(pal, 250, 10, 10, &index)), "ClosestIndex");
+        printf("     ClosestIndex(250, 10, 10) = %ld\n", (long)index);
+        {
+            VARIANT i;
+            BYTE r = 0, g = 1, b = 1;
+            VariantInit(&i);
+            V_VT(&i) = VT_I4;
+            V_I4(&i) = index;
+            _cPalette_get_Red(pal, i, &r);
+            _cPalette_get_Green(pal, i, &g);
+            _cPalette_get_Blue(pal, i, &b);
+            expect(r == 255 && g == 0 && b == 0, "the closest entry to (250, 10, 10) is pure red");
+        }
+        if (cp) {
+            /* the octree raises InitProgress, Progress and Complete to the sink */
+            _cDIBSection* dib = create(L"TAVOLIN2.cDIBSection", &IID__cDIBSection);
+            VARIANT_BOOL ok = VARIANT_FALSE;
+            if (dib && SUCCEEDED(_cDIBSection_Create(dib, 64, 32, &ok)) && ok) {
+                _cDIBSection_RandomiseBits(dib, VARIANT_FALSE);
+                expect(SUCCEEDED(_cPalette_CreateOptimal(pal, &dib, 64, 6)), "CreateOptimal with a sink");
+                printf("     events: InitProgress %d, Progress %d, Complete %d (max %ld)\n", sink.calls[1],
+                       sink.calls[2], sink.calls[3], (long)sink.last_max);
+                expect(sink.calls[1] == 1 && sink.calls[2] > 0 && sink.calls[3] == 1,
+                       "events reached the sink through the connection point");
+            }
+            if (dib) expect(_cDIBSection_Release(dib) == 0, "cDIBSection released to zero");
+            expect(SUCCEEDED(IConnectionPoint_Unadvise(cp, cookie)), "Unadvise");
+            expect(sink.refs == 1, "the sink's references came back");
+            IConnectionPoint_Release(cp);
+        }
+        if (cpc) IConnectionPointContainer_Release(cpc);
+        expect(_cPalette_Release(pal) == 0, "cPalette released to zero");
+    }
+
+    company = create(L"TAVOLIN2.clsQELCompany", &IID__clsQELCompany);
+    expect(company != NULL, "clsQELCompany by programmatic name");
+    if (company) {
+        QELCompanyInformationTypeConstants id = qelCompanyName1;
+        VARIANT v;
+        VariantInit(&v);
+        expect(SUCCEEDED(_clsQELCompany_GetQELCompanyInformation(company, &id, &v)) && V_VT(&v) == VT_BSTR &&
+                   lstrcmpW(V_BSTR(&v), L"QEL") == 0,
+               "GetQELCompanyInformation(901) = QEL");
+        VariantClear(&v);
+        expect(_clsQELCompany_Release(company) == 0, "clsQELCompany released to zero");
+    }
+
+    play_list();
+    if (argc == 2 && strcmp(argv[1], "--apartments") == 0) across_apartments();
+
+    if (argc == 3) {
+        write_files(argv[1], argv[2]);
+        draw_barcodes(argv[2]);
+    }
+
+    lib = GetModuleHandleW(L"tavolin2.dll");
+    expect(lib != NULL, "tavolin2.dll is loaded in process");
+    if (lib) {
+        can_unload = (HRESULT (STDAPICALLTYPE*)(void))(void*)GetProcAddress(lib, "DllCanUnloadNow");
+        expect(can_unload && can_unload() == S_OK, "DllCanUnloadNow answers S_OK with no objects left");
+    }
+    CoUninitialize();
+    printf("client: %d failure(s)\n", failures);
+    return failures;
+}
