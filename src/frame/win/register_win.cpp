@@ -74,7 +74,7 @@ T2_API HRESULT T2_WINAPI DllUnregisterServer(void) {
 
 // regsvr32 /n /i:user tavolin2.dll registers for the current user only; /u /n
 // /i:user removes that registration.  Any other command line is refused.
-T2_API HRESULT T2_WINAPI DllInstall(BOOL install, const OLECHAR* command_line) {
+T2_API HRESULT T2_WINAPI DllInstall(T2BOOL install, const OLECHAR* command_line) {
     if (!command_line || !t2::equal_nocase(command_line, u"user")) return E_INVALIDARG;
     if (!t2::platform::classes_root_per_user(true)) return SELFREG_E_CLASS;
     HRESULT hr = install ? DllRegisterServer() : DllUnregisterServer();
