@@ -10,7 +10,8 @@ void BM_Barcode128Draw(benchmark::State& state) {
     kit::PictureBox* box = kit::PictureBox::make(220, 70);
     _clsBCAT175* bc = nullptr;
     T2CoCreateInstance(CLSID_clsBCAT175, IID__clsBCAT175, reinterpret_cast<void**>(&bc));
-    BSTR t = SysAllocString(u"TAVOLIN2-128"), cap = SysAllocString(u"TAVOLIN2-128"), face = SysAllocString(u"Courier New");
+    BSTR t = SysAllocString(u"TAVOLIN2-128"), cap = SysAllocString(u"TAVOLIN2-128"),
+         face = SysAllocString(u"Courier New");
     IDispatch* p = box;
     LONG back = 0xFFFFFF, fore = 0;
     OLE_COLOR cc = 0;

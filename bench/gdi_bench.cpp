@@ -4,7 +4,6 @@
 //   - cDIBSection.Resample of the same picture to 1024x768.
 #include <benchmark/benchmark.h>
 
-
 #include "frame/com.hpp"
 #include "bench/photo.hpp"
 #include "platform/gdi/gdi.hpp"
@@ -25,8 +24,10 @@ void BM_BitBlt24To8(benchmark::State& state) {
     HGDI sold = SelectObject(sdc, src);
     BITMAPINFO bi{};
     bi.bmiHeader = {40, kSide, kSide, 1, 8, BI_RGB, 0, 0, 0, 256, 0};
-    for (int i = 0; i < 216; ++i) bi.bmiColors[i] = {uint8_t(51 * (i % 6)), uint8_t(51 * (i / 6 % 6)), uint8_t(51 * (i / 36)), 0};
-    for (int i = 216; i < 256; ++i) bi.bmiColors[i] = {uint8_t((i - 216) * 6), uint8_t((i - 216) * 6), uint8_t((i - 216) * 6), 0};
+    for (int i = 0; i < 216; ++i)
+        bi.bmiColors[i] = {uint8_t(51 * (i % 6)), uint8_t(51 * (i / 6 % 6)), uint8_t(51 * (i / 36)), 0};
+    for (int i = 216; i < 256; ++i)
+        bi.bmiColors[i] = {uint8_t((i - 216) * 6), uint8_t((i - 216) * 6), uint8_t((i - 216) * 6), 0};
     uint8_t variant = 0;
     for (auto _ : state) {
         // a new 8-bit section each time, as a GIF save makes one

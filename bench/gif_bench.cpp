@@ -63,10 +63,16 @@ double median_ms(int runs, F&& f) {
 
 struct Picture final : IDispatch {
     explicit Picture(HGDI h) : h_(h) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** p) override { *p = this; return S_OK; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** p) override {
+        *p = this;
+        return S_OK;
+    }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* r, EXCEPINFO*, UINT*) override {
@@ -149,8 +155,9 @@ int large() {
     } runs[] = {{16384, false}, {8192, true}};
     for (const auto& r : runs) {
         const OneSave s = one_save(r.side, r.best);
-        std::printf("%dx%d %s: %.0f ms processor time, %.0f ms wall clock, peak %.2f bytes per pixel beyond the picture\n",
-                    r.side, r.side, r.best ? "BestQuality" : "fixed table", s.cpu_ms, s.wall_ms, s.bytes_per_pixel);
+        std::printf(
+            "%dx%d %s: %.0f ms processor time, %.0f ms wall clock, peak %.2f bytes per pixel beyond the picture\n",
+            r.side, r.side, r.best ? "BestQuality" : "fixed table", s.cpu_ms, s.wall_ms, s.bytes_per_pixel);
     }
     return 0;
 }
@@ -220,13 +227,17 @@ int main(int argc, char** argv) {
         std::vector<uint8_t> out;
         out.reserve(8 << 20);
         int err = 0;
-        GifFileType* g = EGifOpen(&out, [](GifFileType* f, const GifByteType* b, int n) {
-            auto* v = static_cast<std::vector<uint8_t>*>(f->UserData);
-            v->insert(v->end(), b, b + n);
-            return n;
-        }, &err);
+        GifFileType* g = EGifOpen(
+            &out,
+            [](GifFileType* f, const GifByteType* b, int n) {
+                auto* v = static_cast<std::vector<uint8_t>*>(f->UserData);
+                v->insert(v->end(), b, b + n);
+                return n;
+            },
+            &err);
         ColorMapObject* map = GifMakeMapObject(256, nullptr);
-        for (int k = 0; k < 256; ++k) map->Colors[k] = {bi.bmiColors[k].rgbRed, bi.bmiColors[k].rgbGreen, bi.bmiColors[k].rgbBlue};
+        for (int k = 0; k < 256; ++k)
+            map->Colors[k] = {bi.bmiColors[k].rgbRed, bi.bmiColors[k].rgbGreen, bi.bmiColors[k].rgbBlue};
         EGifPutScreenDesc(g, side, side, 8, 0, map);
         EGifPutImageDesc(g, 0, 0, side, side, false, nullptr);
         for (int y = 0; y < side; ++y) EGifPutLine(g, const_cast<GifPixelType*>(rows[y]), side);
@@ -290,7 +301,8 @@ int main(int argc, char** argv) {
 
     double load[3] = {0, 0, 0};
     getloadavg(load, 3);
-    std::printf("2048x2048 photo-like picture (%.2f Mpixel), medians of %d runs, one thread each, thread CPU time\n", mpx, kRuns);
+    std::printf("2048x2048 photo-like picture (%.2f Mpixel), medians of %d runs, one thread each, thread CPU time\n",
+                mpx, kRuns);
     std::printf("machine: %ld cores, load average %.2f %.2f %.2f\n\n", sysconf(_SC_NPROCESSORS_ONLN), load[0], load[1],
                 load[2]);
     std::printf("%-52s %9s %10s %12s\n", "", "ms", "Mpixel/s", "bytes");
@@ -307,8 +319,9 @@ int main(int argc, char** argv) {
         line("Pillow quantize(236, FASTOCTREE) + GIF save", pil_ms[2], pil_bytes[2]);
         line("(not compared) Pillow convert(P, WEB) dithered + save", pil_ms[3], pil_bytes[3]);
         std::printf("\nfixed SaveGIF %.2fx Pillow quantize to our fixed table\n", pil_ms[1] / fixed);
-        std::printf("ratios: LZW %.2fx giflib; fixed SaveGIF %.2fx Pillow WEB; BestQuality SaveGIF %.2fx Pillow FASTOCTREE\n",
-                    giflib / ours, pil_ms[0] / fixed, pil_ms[2] / best);
+        std::printf(
+            "ratios: LZW %.2fx giflib; fixed SaveGIF %.2fx Pillow WEB; BestQuality SaveGIF %.2fx Pillow FASTOCTREE\n",
+            giflib / ours, pil_ms[0] / fixed, pil_ms[2] / best);
     } else {
         std::printf("(Pillow not available: /usr/bin/python3 with python3-pil)\n");
         std::printf("\nratios: LZW %.2fx giflib\n", giflib / ours);

@@ -59,9 +59,10 @@ void create_release() {
         new_palette(f)->Release();
     }
     const double s = seconds_since(t);
-    std::printf("create/release: %d cycles in %.2f s = %.0f a second; objects alive after: %ld; resident %ld KB after "
-                "%d, %ld KB after %d\n",
-                kCycles, s, kCycles / s, live_objects() - before, warm_kb, kWarm, resident_kb(), kCycles);
+    std::printf(
+        "create/release: %d cycles in %.2f s = %.0f a second; objects alive after: %ld; resident %ld KB after "
+        "%d, %ld KB after %d\n",
+        kCycles, s, kCycles / s, live_objects() - before, warm_kb, kWarm, resident_kb(), kCycles);
     f->Release();
     // the same through T2CoCreateInstance, the ordinary client's way (class lookup each time)
     constexpr int kByClsid = 200000;
@@ -115,8 +116,9 @@ void concurrent_register() {
         if (platform::registry_read(keys, &error) && (keys_each == 0 || keys.size() == keys_each)) ++valid;
         keys_each = keys.size();
     }
-    std::printf("concurrent register: 20 rounds of 8 threads, %d rounds left a valid file of %zu keys, %d calls failed\n",
-                valid, keys_each, failed.load());
+    std::printf(
+        "concurrent register: 20 rounds of 8 threads, %d rounds left a valid file of %zu keys, %d calls failed\n",
+        valid, keys_each, failed.load());
     std::system(("rm -rf '" + dir + "'").c_str());
 }
 

@@ -34,7 +34,7 @@ struct Reader {
     // a Long: mostly small, sometimes one of the edges conversions and sizes care about
     int32_t number() {
         static constexpr int32_t kEdges[] = {INT32_MIN, INT32_MAX, -32769, -32768, 32767, 32768, 65535, 65536, 4097,
-                                             4098, -1, 0, 1, 255, 256, 236, 6};
+                                             4098,      -1,        0,      1,      255,   256,   236,   6};
         uint8_t k = byte();
         if (k < 200) return static_cast<int32_t>(u32() % 601) - 300;
         return kEdges[k % (sizeof kEdges / sizeof kEdges[0])];
@@ -131,12 +131,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         switch (r.byte() % 14) {
             case 0: break;  // Empty
             case 1: v.vt = VT_NULL; break;
-            case 2: v.vt = VT_I2; v.iVal = static_cast<SHORT>(r.number()); break;
-            case 3: v.vt = VT_I4; v.lVal = r.number(); break;
-            case 4: v.vt = VT_R8; v.dblVal = r.dbl(); break;
-            case 5: v.vt = VT_BOOL; v.boolVal = r.byte() & 1 ? VARIANT_TRUE : VARIANT_FALSE; break;
-            case 6: { auto s = r.text(); v.vt = VT_BSTR; v.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size())); break; }
-            case 7: v.vt = VT_ERROR; v.scode = DISP_E_PARAMNOTFOUND; break;
+            case 2:
+                v.vt = VT_I2;
+                v.iVal = static_cast<SHORT>(r.number());
+                break;
+            case 3:
+                v.vt = VT_I4;
+                v.lVal = r.number();
+                break;
+            case 4:
+                v.vt = VT_R8;
+                v.dblVal = r.dbl();
+                break;
+            case 5:
+                v.vt = VT_BOOL;
+                v.boolVal = r.byte() & 1 ? VARIANT_TRUE : VARIANT_FALSE;
+                break;
+            case 6: {
+                auto s = r.text();
+                v.vt = VT_BSTR;
+                v.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+                break;
+            }
+            case 7:
+                v.vt = VT_ERROR;
+                v.scode = DISP_E_PARAMNOTFOUND;
+                break;
             case 8: {
                 v.vt = VT_DISPATCH;
                 v.pdispVal = nullptr;
@@ -147,8 +167,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 }
                 break;
             }
-            case 9: v.vt = VT_BYREF | VT_I4; longs[i] = r.number(); v.plVal = &longs[i]; break;
-            case 10: v.vt = VT_BYREF | VT_I2; shorts[i] = static_cast<SHORT>(r.number()); v.piVal = &shorts[i]; break;
+            case 9:
+                v.vt = VT_BYREF | VT_I4;
+                longs[i] = r.number();
+                v.plVal = &longs[i];
+                break;
+            case 10:
+                v.vt = VT_BYREF | VT_I2;
+                shorts[i] = static_cast<SHORT>(r.number());
+                v.piVal = &shorts[i];
+                break;
             case 11: {
                 auto s = r.text();
                 texts[i] = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
@@ -156,8 +184,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 v.pbstrVal = &texts[i];
                 break;
             }
-            case 12: targets[i].vt = VT_I4; targets[i].lVal = r.number(); v.vt = VT_BYREF | VT_VARIANT; v.pvarVal = &targets[i]; break;
-            case 13: v.vt = VT_UI1; v.bVal = r.byte(); break;
+            case 12:
+                targets[i].vt = VT_I4;
+                targets[i].lVal = r.number();
+                v.vt = VT_BYREF | VT_VARIANT;
+                v.pvarVal = &targets[i];
+                break;
+            case 13:
+                v.vt = VT_UI1;
+                v.bVal = r.byte();
+                break;
         }
     }
     for (size_t m = 0; m < cls->table->count; ++m)
@@ -169,7 +205,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint8_t b = r.byte();
         n = b == 255 ? DISPID_PROPERTYPUT : static_cast<DISPID>(b % 20) - 2;
     }
-    DISPPARAMS dp{args.data(), names.empty() ? nullptr : names.data(), static_cast<UINT>(argc), static_cast<UINT>(named)};
+    DISPPARAMS dp{args.data(), names.empty() ? nullptr : names.data(), static_cast<UINT>(argc),
+                  static_cast<UINT>(named)};
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO ei{};

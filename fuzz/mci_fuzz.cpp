@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memset(buffer, 0x5A, sizeof buffer);
     t2::mci::mciSendStringA(cmd.c_str(), buffer, length, 0);
     for (size_t i = length; i < sizeof buffer; ++i)
-        if (buffer[i] != 0x5A) __builtin_trap();  // written past the length given
+        if (buffer[i] != 0x5A) __builtin_trap();         // written past the length given
     if ((data[0] & 0xC0) == 0xC0) t2::mci::close_all();  // now and then start over
     char text[40];
     t2::mci::mciGetErrorStringA(data[0], text, sizeof text);

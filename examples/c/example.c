@@ -36,7 +36,8 @@ static HRESULT call(IDispatch* obj, const char* member, WORD flags, VARIANT* arg
     VARIANT reversed[8];
     for (UINT i = 0; i < count; ++i) reversed[count - 1 - i] = args[i];
     DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS dp = {reversed, flags == DISPATCH_PROPERTYPUT ? &put : NULL, count, flags == DISPATCH_PROPERTYPUT ? 1 : 0};
+    DISPPARAMS dp = {reversed, flags == DISPATCH_PROPERTYPUT ? &put : NULL, count,
+                     flags == DISPATCH_PROPERTYPUT ? 1 : 0};
     return obj->lpVtbl->Invoke(obj, id, &IID_NULL, 0, flags, &dp, result, NULL, NULL);
 }
 
@@ -82,18 +83,18 @@ static int picture_to_gif(const char* dir, const char* input) {
         IDispatch* box = NULL;
         hr = T2CreatePictureBox(160, 120, &box);
         if (FAILED(hr)) return fail("picture box", hr);
-        VARIANT line[6] = {long_value(6), long_value(20), long_value(20), long_value(100), long_value(80),
-                           long_value(0xFF0000)};
+        VARIANT line[6] = {long_value(6),   long_value(20), long_value(20),
+                           long_value(100), long_value(80), long_value(0xFF0000)};
         call(box, "Line", DISPATCH_METHOD, line, 6, NULL);
-        VARIANT stroke[6] = {long_value(0), long_value(0), long_value(119), long_value(159), long_value(0),
-                             long_value(0x0000FF)};
+        VARIANT stroke[6] = {long_value(0),   long_value(0), long_value(119),
+                             long_value(159), long_value(0), long_value(0x0000FF)};
         call(box, "Line", DISPATCH_METHOD, stroke, 6, NULL);
         VARIANT image;
         VariantInit(&image);
         hr = call(box, "Image", DISPATCH_PROPERTYGET, NULL, 0, &image);
         box->lpVtbl->Release(box);
         if (FAILED(hr) || image.vt != VT_DISPATCH) return fail("Image", hr);
-        picture = image.pdispVal;  /* the reference the VARIANT held */
+        picture = image.pdispVal; /* the reference the VARIANT held */
     }
 
     _GIF* gif = NULL;

@@ -67,7 +67,9 @@ typedef char16_t OLECHAR;
 typedef OLECHAR* BSTR;
 typedef OLECHAR* LPOLESTR;
 typedef const OLECHAR* LPCOLESTR;
-typedef union CY { int64_t int64; } CY;
+typedef union CY {
+    int64_t int64;
+} CY;
 
 #ifndef TRUE
 #define TRUE 1
@@ -133,16 +135,38 @@ typedef const GUID* REFGUID;
 #define SUCCEEDED(hr) ((HRESULT)(hr) >= 0)
 #define FAILED(hr) ((HRESULT)(hr) < 0)
 /* numbered runtime error n as a status */
-#define T2_ERROR_STATUS(n) ((HRESULT)(0x800A0000u | ((uint32_t)(n) & 0xFFFFu)))
+#define T2_ERROR_STATUS(n) ((HRESULT)(0x800A0000u | ((uint32_t)(n)&0xFFFFu)))
 #define T2_IS_ERROR_STATUS(hr) ((((uint32_t)(hr)) & 0xFFFF0000u) == 0x800A0000u)
 
 /* ---- tagged values ---- */
 enum VARENUM {
-    VT_EMPTY = 0, VT_NULL = 1, VT_I2 = 2, VT_I4 = 3, VT_R4 = 4, VT_R8 = 5, VT_CY = 6, VT_DATE = 7,
-    VT_BSTR = 8, VT_DISPATCH = 9, VT_ERROR = 10, VT_BOOL = 11, VT_VARIANT = 12, VT_UNKNOWN = 13,
-    VT_DECIMAL = 14, VT_I1 = 16, VT_UI1 = 17, VT_UI2 = 18, VT_UI4 = 19, VT_I8 = 20, VT_UI8 = 21,
-    VT_INT = 22, VT_UINT = 23, VT_RECORD = 36,
-    VT_ARRAY = 0x2000, VT_BYREF = 0x4000, VT_TYPEMASK = 0x0FFF
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_CY = 6,
+    VT_DATE = 7,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_ERROR = 10,
+    VT_BOOL = 11,
+    VT_VARIANT = 12,
+    VT_UNKNOWN = 13,
+    VT_DECIMAL = 14,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+    VT_RECORD = 36,
+    VT_ARRAY = 0x2000,
+    VT_BYREF = 0x4000,
+    VT_TYPEMASK = 0x0FFF
 };
 
 struct IUnknown;
@@ -203,7 +227,7 @@ typedef struct EXCEPINFO {
     BSTR bstrHelpFile;
     DWORD dwHelpContext;
     void* pvReserved;
-    HRESULT (STDMETHODCALLTYPE *pfnDeferredFillIn)(struct EXCEPINFO*);
+    HRESULT(STDMETHODCALLTYPE* pfnDeferredFillIn)(struct EXCEPINFO*);
     SCODE scode;
 } EXCEPINFO;
 
@@ -312,52 +336,71 @@ typedef struct IErrorInfo IErrorInfo;
 typedef struct ICreateErrorInfo ICreateErrorInfo;
 typedef struct ISupportErrorInfo ISupportErrorInfo;
 
-#define T2_IUNKNOWN_SLOTS(I)                                                 \
-    HRESULT (STDMETHODCALLTYPE *QueryInterface)(I * This, REFIID riid, void** ppv);           \
-    ULONG (STDMETHODCALLTYPE *AddRef)(I * This);                                               \
-    ULONG (STDMETHODCALLTYPE *Release)(I * This);
-#define T2_IDISPATCH_SLOTS(I)                                                \
-    T2_IUNKNOWN_SLOTS(I)                                                     \
-    HRESULT (STDMETHODCALLTYPE *GetTypeInfoCount)(I * This, UINT * pctinfo);                   \
-    HRESULT (STDMETHODCALLTYPE *GetTypeInfo)(I * This, UINT iTInfo, LCID lcid, ITypeInfo * *ppTInfo); \
-    HRESULT (STDMETHODCALLTYPE *GetIDsOfNames)(I * This, REFIID riid, LPOLESTR * rgszNames, UINT cNames, LCID lcid, DISPID * rgDispId); \
-    HRESULT (STDMETHODCALLTYPE *Invoke)(I * This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS * pDispParams, \
-                      VARIANT * pVarResult, EXCEPINFO * pExcepInfo, UINT * puArgErr);
+#define T2_IUNKNOWN_SLOTS(I)                                                       \
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(I * This, REFIID riid, void** ppv); \
+    ULONG(STDMETHODCALLTYPE* AddRef)(I * This);                                    \
+    ULONG(STDMETHODCALLTYPE* Release)(I * This);
+#define T2_IDISPATCH_SLOTS(I)                                                                        \
+    T2_IUNKNOWN_SLOTS(I)                                                                             \
+    HRESULT(STDMETHODCALLTYPE* GetTypeInfoCount)(I * This, UINT * pctinfo);                          \
+    HRESULT(STDMETHODCALLTYPE* GetTypeInfo)(I * This, UINT iTInfo, LCID lcid, ITypeInfo * *ppTInfo); \
+    HRESULT(STDMETHODCALLTYPE* GetIDsOfNames)                                                        \
+    (I * This, REFIID riid, LPOLESTR * rgszNames, UINT cNames, LCID lcid, DISPID * rgDispId);        \
+    HRESULT(STDMETHODCALLTYPE* Invoke)                                                               \
+    (I * This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS * pDispParams,   \
+     VARIANT * pVarResult, EXCEPINFO * pExcepInfo, UINT * puArgErr);
 
-typedef struct IUnknownVtbl { T2_IUNKNOWN_SLOTS(IUnknown) } IUnknownVtbl;
-struct IUnknown { const IUnknownVtbl* lpVtbl; };
-typedef struct IDispatchVtbl { T2_IDISPATCH_SLOTS(IDispatch) } IDispatchVtbl;
-struct IDispatch { const IDispatchVtbl* lpVtbl; };
+typedef struct IUnknownVtbl {
+    T2_IUNKNOWN_SLOTS(IUnknown)
+} IUnknownVtbl;
+struct IUnknown {
+    const IUnknownVtbl* lpVtbl;
+};
+typedef struct IDispatchVtbl {
+    T2_IDISPATCH_SLOTS(IDispatch)
+} IDispatchVtbl;
+struct IDispatch {
+    const IDispatchVtbl* lpVtbl;
+};
 typedef struct IClassFactoryVtbl {
     T2_IUNKNOWN_SLOTS(IClassFactory)
-    HRESULT (STDMETHODCALLTYPE *CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppv);
-    HRESULT (STDMETHODCALLTYPE *LockServer)(IClassFactory* This, T2BOOL fLock);
+    HRESULT(STDMETHODCALLTYPE* CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppv);
+    HRESULT(STDMETHODCALLTYPE* LockServer)(IClassFactory* This, T2BOOL fLock);
 } IClassFactoryVtbl;
-struct IClassFactory { const IClassFactoryVtbl* lpVtbl; };
+struct IClassFactory {
+    const IClassFactoryVtbl* lpVtbl;
+};
 typedef struct IConnectionPointContainerVtbl {
     T2_IUNKNOWN_SLOTS(IConnectionPointContainer)
-    HRESULT (STDMETHODCALLTYPE *EnumConnectionPoints)(IConnectionPointContainer* This, IEnumConnectionPoints** ppEnum);
-    HRESULT (STDMETHODCALLTYPE *FindConnectionPoint)(IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
+    HRESULT(STDMETHODCALLTYPE* EnumConnectionPoints)(IConnectionPointContainer* This, IEnumConnectionPoints** ppEnum);
+    HRESULT(STDMETHODCALLTYPE* FindConnectionPoint)
+    (IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
 } IConnectionPointContainerVtbl;
-struct IConnectionPointContainer { const IConnectionPointContainerVtbl* lpVtbl; };
+struct IConnectionPointContainer {
+    const IConnectionPointContainerVtbl* lpVtbl;
+};
 typedef struct IConnectionPointVtbl {
     T2_IUNKNOWN_SLOTS(IConnectionPoint)
-    HRESULT (STDMETHODCALLTYPE *GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
-    HRESULT (STDMETHODCALLTYPE *GetConnectionPointContainer)(IConnectionPoint* This, IConnectionPointContainer** ppCPC);
-    HRESULT (STDMETHODCALLTYPE *Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
-    HRESULT (STDMETHODCALLTYPE *Unadvise)(IConnectionPoint* This, DWORD dwCookie);
-    HRESULT (STDMETHODCALLTYPE *EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
+    HRESULT(STDMETHODCALLTYPE* GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
+    HRESULT(STDMETHODCALLTYPE* GetConnectionPointContainer)(IConnectionPoint* This, IConnectionPointContainer** ppCPC);
+    HRESULT(STDMETHODCALLTYPE* Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
+    HRESULT(STDMETHODCALLTYPE* Unadvise)(IConnectionPoint* This, DWORD dwCookie);
+    HRESULT(STDMETHODCALLTYPE* EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
 } IConnectionPointVtbl;
-struct IConnectionPoint { const IConnectionPointVtbl* lpVtbl; };
+struct IConnectionPoint {
+    const IConnectionPointVtbl* lpVtbl;
+};
 typedef struct IErrorInfoVtbl {
     T2_IUNKNOWN_SLOTS(IErrorInfo)
-    HRESULT (STDMETHODCALLTYPE *GetGUID)(IErrorInfo* This, GUID* pGUID);
-    HRESULT (STDMETHODCALLTYPE *GetSource)(IErrorInfo* This, BSTR* pBstrSource);
-    HRESULT (STDMETHODCALLTYPE *GetDescription)(IErrorInfo* This, BSTR* pBstrDescription);
-    HRESULT (STDMETHODCALLTYPE *GetHelpFile)(IErrorInfo* This, BSTR* pBstrHelpFile);
-    HRESULT (STDMETHODCALLTYPE *GetHelpContext)(IErrorInfo* This, DWORD* pdwHelpContext);
+    HRESULT(STDMETHODCALLTYPE* GetGUID)(IErrorInfo* This, GUID* pGUID);
+    HRESULT(STDMETHODCALLTYPE* GetSource)(IErrorInfo* This, BSTR* pBstrSource);
+    HRESULT(STDMETHODCALLTYPE* GetDescription)(IErrorInfo* This, BSTR* pBstrDescription);
+    HRESULT(STDMETHODCALLTYPE* GetHelpFile)(IErrorInfo* This, BSTR* pBstrHelpFile);
+    HRESULT(STDMETHODCALLTYPE* GetHelpContext)(IErrorInfo* This, DWORD* pdwHelpContext);
 } IErrorInfoVtbl;
-struct IErrorInfo { const IErrorInfoVtbl* lpVtbl; };
+struct IErrorInfo {
+    const IErrorInfoVtbl* lpVtbl;
+};
 #endif
 
 /* ---- functions exported by libtavolin2.so ---- */

@@ -230,8 +230,9 @@ public:
     Variant as(VARTYPE vt) const {
         Variant r;
         HRESULT hr = VariantChangeType(&r.v_, &v_, 0, vt);
-        if (FAILED(hr)) throw ComError(hr == DISP_E_OVERFLOW ? T2_ERROR_STATUS(6) : T2_ERROR_STATUS(13),
-                                       hr == DISP_E_OVERFLOW ? "Overflow" : "Type mismatch", "");
+        if (FAILED(hr))
+            throw ComError(hr == DISP_E_OVERFLOW ? T2_ERROR_STATUS(6) : T2_ERROR_STATUS(13),
+                           hr == DISP_E_OVERFLOW ? "Overflow" : "Type mismatch", "");
         return r;
     }
     LONG to_long() const { return as(VT_I4).v_.lVal; }
@@ -323,8 +324,8 @@ public:
         std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
         HRESULT hr = d_->GetIDsOfNames(IID_NULL, raw.data(), static_cast<UINT>(raw.size()), 0, ids.data());
         if (FAILED(hr)) {
-            std::string what = ids[0] == DISPID_UNKNOWN ? "no member named " + member
-                                                        : member + ": an argument name it does not have";
+            std::string what =
+                ids[0] == DISPID_UNKNOWN ? "no member named " + member : member + ": an argument name it does not have";
             throw ComError(T2_ERROR_STATUS(438), "Object doesn't support this property or method: " + what, "");
         }
         // rgvarg: the named arguments first (in their order), then the positional ones reversed

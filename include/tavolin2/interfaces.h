@@ -37,14 +37,17 @@ T2_CLASSES(T2_CXX_IFACE)
 #undef T2_CXX_SLOT
 #else
 #define T2_C_SLOT_(iface, kind, name, id, res, n, params) \
-    HRESULT (STDMETHODCALLTYPE *T2_ENTRY(kind, name))(struct iface * This T2_EACH(n, T2_ABI_PARAM_C, params) T2_RES_C(res));
-#define T2_C_IFACE(cls, iface, inst, ev)                                                   \
-    typedef struct iface iface;                                                            \
-    typedef struct iface##Vtbl {                                                           \
-        T2_IDISPATCH_SLOTS(iface)                                                          \
-        T2_MEMBERS_##iface(T2_C_SLOT_##iface)                                              \
-    } iface##Vtbl;                                                                         \
-    struct iface { const iface##Vtbl* lpVtbl; };
+    HRESULT(STDMETHODCALLTYPE* T2_ENTRY(kind, name))      \
+    (struct iface * This T2_EACH(n, T2_ABI_PARAM_C, params) T2_RES_C(res));
+#define T2_C_IFACE(cls, iface, inst, ev)      \
+    typedef struct iface iface;               \
+    typedef struct iface##Vtbl {              \
+        T2_IDISPATCH_SLOTS(iface)             \
+        T2_MEMBERS_##iface(T2_C_SLOT_##iface) \
+    } iface##Vtbl;                            \
+    struct iface {                            \
+        const iface##Vtbl* lpVtbl;            \
+    };
 /* one slot macro per interface, so each knows its own This type */
 #define T2_C_SLOT__clsTavolin2(...)
 #define T2_C_SLOT__clsQELPictureViewer(...)

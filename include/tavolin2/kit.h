@@ -57,7 +57,6 @@ T2_API HRESULT T2CreatePicture(LONG bitmap, T2BOOL owns, IDispatch** picture);
  * once the last reference goes. */
 typedef HRESULT (*T2SinkInvoke)(void* context, DISPID member, DISPPARAMS* params, VARIANT* result);
 typedef void (*T2SinkRelease)(void* context);
-T2_API HRESULT T2CreateSink(REFIID events, T2SinkInvoke invoke, T2SinkRelease release, void* context,
-                            IDispatch** sink);
+T2_API HRESULT T2CreateSink(REFIID events, T2SinkInvoke invoke, T2SinkRelease release, void* context, IDispatch** sink);
 
 #endif

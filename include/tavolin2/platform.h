@@ -51,15 +51,14 @@ typedef struct T2BITMAP {
 } T2BITMAP;
 typedef struct T2LOGFONT {
     int32_t lfHeight, lfWidth, lfEscapement, lfOrientation, lfWeight;
-    uint8_t lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision, lfQuality,
-        lfPitchAndFamily;
+    uint8_t lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision, lfQuality, lfPitchAndFamily;
     char lfFaceName[32]; /* Windows-1252 */
 } T2LOGFONT;
 typedef struct T2TEXTMETRIC {
     int32_t tmHeight, tmAscent, tmDescent, tmInternalLeading, tmExternalLeading, tmAveCharWidth, tmMaxCharWidth,
         tmWeight, tmOverhang, tmDigitizedAspectX, tmDigitizedAspectY;
-    uint8_t tmFirstChar, tmLastChar, tmDefaultChar, tmBreakChar, tmItalic, tmUnderlined, tmStruckOut,
-        tmPitchAndFamily, tmCharSet;
+    uint8_t tmFirstChar, tmLastChar, tmDefaultChar, tmBreakChar, tmItalic, tmUnderlined, tmStruckOut, tmPitchAndFamily,
+        tmCharSet;
 } T2TEXTMETRIC;
 /* The pixels of a device context's bitmap or of a bitmap: `top` is the top
  * row, `step` the bytes from a row to the one below it (negative for

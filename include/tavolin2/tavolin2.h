@@ -42,8 +42,19 @@ T2_API LONG T2DescribeStatus(HRESULT hr, BSTR* description);
 /* The member tables as data: for call help, script bindings and checks. */
 enum T2Kind { T2_KIND_METHOD = 0, T2_KIND_GET = 1, T2_KIND_LET = 2 };
 enum T2Type {
-    T2_TYPE_NONE, T2_TYPE_BOOLEAN, T2_TYPE_INTEGER, T2_TYPE_LONG, T2_TYPE_BYTE, T2_TYPE_STRING, T2_TYPE_VARIANT,
-    T2_TYPE_OBJECT, T2_TYPE_PICTURE, T2_TYPE_DIB, T2_TYPE_ENUM, T2_TYPE_ROP, T2_TYPE_COLOR
+    T2_TYPE_NONE,
+    T2_TYPE_BOOLEAN,
+    T2_TYPE_INTEGER,
+    T2_TYPE_LONG,
+    T2_TYPE_BYTE,
+    T2_TYPE_STRING,
+    T2_TYPE_VARIANT,
+    T2_TYPE_OBJECT,
+    T2_TYPE_PICTURE,
+    T2_TYPE_DIB,
+    T2_TYPE_ENUM,
+    T2_TYPE_ROP,
+    T2_TYPE_COLOR
 };
 typedef struct T2MemberInfo {
     const OLECHAR* name; /* static text */

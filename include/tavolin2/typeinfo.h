@@ -20,12 +20,22 @@ typedef DWORD HREFTYPE;
 #define MEMBERID_NIL DISPID_UNKNOWN
 
 typedef enum TYPEKIND {
-    TKIND_ENUM = 0, TKIND_RECORD, TKIND_MODULE, TKIND_INTERFACE, TKIND_DISPATCH, TKIND_COCLASS, TKIND_ALIAS,
-    TKIND_UNION, TKIND_MAX
+    TKIND_ENUM = 0,
+    TKIND_RECORD,
+    TKIND_MODULE,
+    TKIND_INTERFACE,
+    TKIND_DISPATCH,
+    TKIND_COCLASS,
+    TKIND_ALIAS,
+    TKIND_UNION,
+    TKIND_MAX
 } TYPEKIND;
 typedef enum FUNCKIND { FUNC_VIRTUAL = 0, FUNC_PUREVIRTUAL, FUNC_NONVIRTUAL, FUNC_STATIC, FUNC_DISPATCH } FUNCKIND;
 typedef enum INVOKEKIND {
-    INVOKE_FUNC = 1, INVOKE_PROPERTYGET = 2, INVOKE_PROPERTYPUT = 4, INVOKE_PROPERTYPUTREF = 8
+    INVOKE_FUNC = 1,
+    INVOKE_PROPERTYGET = 2,
+    INVOKE_PROPERTYPUT = 4,
+    INVOKE_PROPERTYPUTREF = 8
 } INVOKEKIND;
 typedef enum CALLCONV { CC_FASTCALL = 0, CC_CDECL = 1, CC_PASCAL, CC_MACPASCAL, CC_STDCALL, CC_SYSCALL = 6 } CALLCONV;
 typedef enum VARKIND { VAR_PERINSTANCE = 0, VAR_STATIC, VAR_CONST, VAR_DISPATCH } VARKIND;
@@ -66,7 +76,7 @@ typedef struct TYPEDESC {
     union {
         struct TYPEDESC* lptdesc; /* VT_PTR: what it points at */
         void* lpadesc;
-        HREFTYPE hreftype;        /* VT_USERDEFINED: for GetRefTypeInfo */
+        HREFTYPE hreftype; /* VT_USERDEFINED: for GetRefTypeInfo */
     };
     VARTYPE vt;
 } TYPEDESC;
@@ -192,46 +202,53 @@ typedef struct ITypeLib ITypeLib;
 typedef struct ITypeComp ITypeComp;
 typedef struct ITypeInfoVtbl {
     T2_IUNKNOWN_SLOTS(ITypeInfo)
-    HRESULT (STDMETHODCALLTYPE *GetTypeAttr)(ITypeInfo* This, TYPEATTR** ppTypeAttr);
-    HRESULT (STDMETHODCALLTYPE *GetTypeComp)(ITypeInfo* This, ITypeComp** ppTComp);
-    HRESULT (STDMETHODCALLTYPE *GetFuncDesc)(ITypeInfo* This, UINT index, FUNCDESC** ppFuncDesc);
-    HRESULT (STDMETHODCALLTYPE *GetVarDesc)(ITypeInfo* This, UINT index, VARDESC** ppVarDesc);
-    HRESULT (STDMETHODCALLTYPE *GetNames)(ITypeInfo* This, MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames);
-    HRESULT (STDMETHODCALLTYPE *GetRefTypeOfImplType)(ITypeInfo* This, UINT index, HREFTYPE* pRefType);
-    HRESULT (STDMETHODCALLTYPE *GetImplTypeFlags)(ITypeInfo* This, UINT index, INT* pImplTypeFlags);
-    HRESULT (STDMETHODCALLTYPE *GetIDsOfNames)(ITypeInfo* This, LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId);
-    HRESULT (STDMETHODCALLTYPE *Invoke)(ITypeInfo* This, void* pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
-                      VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr);
-    HRESULT (STDMETHODCALLTYPE *GetDocumentation)(ITypeInfo* This, MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
-                                DWORD* pdwHelpContext, BSTR* pBstrHelpFile);
-    HRESULT (STDMETHODCALLTYPE *GetDllEntry)(ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName, BSTR* pBstrName,
-                           WORD* pwOrdinal);
-    HRESULT (STDMETHODCALLTYPE *GetRefTypeInfo)(ITypeInfo* This, HREFTYPE hRefType, ITypeInfo** ppTInfo);
-    HRESULT (STDMETHODCALLTYPE *AddressOfMember)(ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, void** ppv);
-    HRESULT (STDMETHODCALLTYPE *CreateInstance)(ITypeInfo* This, IUnknown* pUnkOuter, REFIID riid, void** ppvObj);
-    HRESULT (STDMETHODCALLTYPE *GetMops)(ITypeInfo* This, MEMBERID memid, BSTR* pBstrMops);
-    HRESULT (STDMETHODCALLTYPE *GetContainingTypeLib)(ITypeInfo* This, ITypeLib** ppTLib, UINT* pIndex);
-    void (STDMETHODCALLTYPE *ReleaseTypeAttr)(ITypeInfo* This, TYPEATTR* pTypeAttr);
-    void (STDMETHODCALLTYPE *ReleaseFuncDesc)(ITypeInfo* This, FUNCDESC* pFuncDesc);
-    void (STDMETHODCALLTYPE *ReleaseVarDesc)(ITypeInfo* This, VARDESC* pVarDesc);
+    HRESULT(STDMETHODCALLTYPE* GetTypeAttr)(ITypeInfo* This, TYPEATTR** ppTypeAttr);
+    HRESULT(STDMETHODCALLTYPE* GetTypeComp)(ITypeInfo* This, ITypeComp** ppTComp);
+    HRESULT(STDMETHODCALLTYPE* GetFuncDesc)(ITypeInfo* This, UINT index, FUNCDESC** ppFuncDesc);
+    HRESULT(STDMETHODCALLTYPE* GetVarDesc)(ITypeInfo* This, UINT index, VARDESC** ppVarDesc);
+    HRESULT(STDMETHODCALLTYPE* GetNames)
+    (ITypeInfo* This, MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames);
+    HRESULT(STDMETHODCALLTYPE* GetRefTypeOfImplType)(ITypeInfo* This, UINT index, HREFTYPE* pRefType);
+    HRESULT(STDMETHODCALLTYPE* GetImplTypeFlags)(ITypeInfo* This, UINT index, INT* pImplTypeFlags);
+    HRESULT(STDMETHODCALLTYPE* GetIDsOfNames)(ITypeInfo* This, LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId);
+    HRESULT(STDMETHODCALLTYPE* Invoke)
+    (ITypeInfo* This, void* pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+     EXCEPINFO* pExcepInfo, UINT* puArgErr);
+    HRESULT(STDMETHODCALLTYPE* GetDocumentation)
+    (ITypeInfo* This, MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString, DWORD* pdwHelpContext,
+     BSTR* pBstrHelpFile);
+    HRESULT(STDMETHODCALLTYPE* GetDllEntry)
+    (ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName, BSTR* pBstrName, WORD* pwOrdinal);
+    HRESULT(STDMETHODCALLTYPE* GetRefTypeInfo)(ITypeInfo* This, HREFTYPE hRefType, ITypeInfo** ppTInfo);
+    HRESULT(STDMETHODCALLTYPE* AddressOfMember)(ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, void** ppv);
+    HRESULT(STDMETHODCALLTYPE* CreateInstance)(ITypeInfo* This, IUnknown* pUnkOuter, REFIID riid, void** ppvObj);
+    HRESULT(STDMETHODCALLTYPE* GetMops)(ITypeInfo* This, MEMBERID memid, BSTR* pBstrMops);
+    HRESULT(STDMETHODCALLTYPE* GetContainingTypeLib)(ITypeInfo* This, ITypeLib** ppTLib, UINT* pIndex);
+    void(STDMETHODCALLTYPE* ReleaseTypeAttr)(ITypeInfo* This, TYPEATTR* pTypeAttr);
+    void(STDMETHODCALLTYPE* ReleaseFuncDesc)(ITypeInfo* This, FUNCDESC* pFuncDesc);
+    void(STDMETHODCALLTYPE* ReleaseVarDesc)(ITypeInfo* This, VARDESC* pVarDesc);
 } ITypeInfoVtbl;
-struct ITypeInfo { const ITypeInfoVtbl* lpVtbl; };
+struct ITypeInfo {
+    const ITypeInfoVtbl* lpVtbl;
+};
 typedef struct ITypeLibVtbl {
     T2_IUNKNOWN_SLOTS(ITypeLib)
-    UINT (STDMETHODCALLTYPE *GetTypeInfoCount)(ITypeLib* This);
-    HRESULT (STDMETHODCALLTYPE *GetTypeInfo)(ITypeLib* This, UINT index, ITypeInfo** ppTInfo);
-    HRESULT (STDMETHODCALLTYPE *GetTypeInfoType)(ITypeLib* This, UINT index, TYPEKIND* pTKind);
-    HRESULT (STDMETHODCALLTYPE *GetTypeInfoOfGuid)(ITypeLib* This, REFGUID guid, ITypeInfo** ppTinfo);
-    HRESULT (STDMETHODCALLTYPE *GetLibAttr)(ITypeLib* This, TLIBATTR** ppTLibAttr);
-    HRESULT (STDMETHODCALLTYPE *GetTypeComp)(ITypeLib* This, ITypeComp** ppTComp);
-    HRESULT (STDMETHODCALLTYPE *GetDocumentation)(ITypeLib* This, INT index, BSTR* pBstrName, BSTR* pBstrDocString,
-                                DWORD* pdwHelpContext, BSTR* pBstrHelpFile);
-    HRESULT (STDMETHODCALLTYPE *IsName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, T2BOOL* pfName);
-    HRESULT (STDMETHODCALLTYPE *FindName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo, MEMBERID* rgMemId,
-                        USHORT* pcFound);
-    void (STDMETHODCALLTYPE *ReleaseTLibAttr)(ITypeLib* This, TLIBATTR* pTLibAttr);
+    UINT(STDMETHODCALLTYPE* GetTypeInfoCount)(ITypeLib* This);
+    HRESULT(STDMETHODCALLTYPE* GetTypeInfo)(ITypeLib* This, UINT index, ITypeInfo** ppTInfo);
+    HRESULT(STDMETHODCALLTYPE* GetTypeInfoType)(ITypeLib* This, UINT index, TYPEKIND* pTKind);
+    HRESULT(STDMETHODCALLTYPE* GetTypeInfoOfGuid)(ITypeLib* This, REFGUID guid, ITypeInfo** ppTinfo);
+    HRESULT(STDMETHODCALLTYPE* GetLibAttr)(ITypeLib* This, TLIBATTR** ppTLibAttr);
+    HRESULT(STDMETHODCALLTYPE* GetTypeComp)(ITypeLib* This, ITypeComp** ppTComp);
+    HRESULT(STDMETHODCALLTYPE* GetDocumentation)
+    (ITypeLib* This, INT index, BSTR* pBstrName, BSTR* pBstrDocString, DWORD* pdwHelpContext, BSTR* pBstrHelpFile);
+    HRESULT(STDMETHODCALLTYPE* IsName)(ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, T2BOOL* pfName);
+    HRESULT(STDMETHODCALLTYPE* FindName)
+    (ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo, MEMBERID* rgMemId, USHORT* pcFound);
+    void(STDMETHODCALLTYPE* ReleaseTLibAttr)(ITypeLib* This, TLIBATTR* pTLibAttr);
 } ITypeLibVtbl;
-struct ITypeLib { const ITypeLibVtbl* lpVtbl; };
+struct ITypeLib {
+    const ITypeLibVtbl* lpVtbl;
+};
 #endif
 
 /* The type library by its id (LIBID_TAVOLIN2, version 1.0 or any lower minor

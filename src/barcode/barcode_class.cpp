@@ -18,8 +18,7 @@ class Barcode : public ImplOf<_clsBCAT175> {
 public:
     T2_MEMBERS__clsBCAT175(T2_NATURAL_DECL)
 
-private:
-    String m_sInputString;
+        private : String m_sInputString;
     Variant m_vOutputCode;
     Integer m_iLength = 0;
     Variant m_vCode1, m_vCode2, m_vCode3;
@@ -40,9 +39,10 @@ void Barcode::put_InputString(String text) {
     if (m_sLastCharacter.empty()) check(me->put_LastCharacter(Bstr(u" ").get()));
     const Integer A = AnsiCode(m_sFirstCharacter), B = AnsiCode(m_sLastCharacter);
     if (number_text(B).size() > 3 || number_text(A).size() > 3 || text.size() > kMaxModelText) {
-        t2::MsgBox(u"Invalid string or characters entered are not allowed, it may be some special characters, "
-                         u"please try again with different characters.",
-                         platform::vbCritical | platform::vbOKOnly, u"Invalid Characters...");
+        t2::MsgBox(
+            u"Invalid string or characters entered are not allowed, it may be some special characters, "
+            u"please try again with different characters.",
+            platform::vbCritical | platform::vbOKOnly, u"Invalid Characters...");
         check(me->ClearAll());
         return;
     }

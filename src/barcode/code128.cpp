@@ -17,7 +17,8 @@ std::vector<Long> Code128ValueOf(char16_t c) {
         case u'\u00B3': return {96};   // FNC3
         case u'\u00B2': return {97};   // FNC2
         case u'\u00BC': return {100};  // FNC4
-        case u'\u00B9': return {102};  // FNC1
+        case u'\u00B9':
+            return {102};  // FNC1
         // DLE: SHIFT (98) makes the character after it one of code set A, whose 80 is DLE,
         // so SHIFT comes first; 80 followed by 98 would read as "p" and shift the next one.
         case u'\u0010': return {98, 80};

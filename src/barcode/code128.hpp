@@ -10,15 +10,15 @@ namespace t2::barcode {
 inline constexpr Long kSymbologyCode128 = 16;
 
 // The engine's result codes: name, number, the text its message box shows.
-#define T2_BARCODE_CODES(X)                                                               \
-    X(InvalidDC, 54540, "Invalid Device Context specified.")                              \
-    X(InvalidWidth, 54541, "Invalid Width specified.")                                    \
-    X(InvalidHeight, 54542, "Invalid Height specified.")                                  \
-    X(UnknownSymbology, 54543, "Unknown Symbology encountered.")                          \
-    X(FontFailed, 54544, "An Error occured while creating Font.")                         \
-    X(OutOfMemory, 54545, "Out Of Memory.")                                               \
-    X(InvalidAlign, 54546, "Invalid Caption alignment specified")                         \
-    X(InvalidTextDisplay, 54547, "Invalid Caption display position specified.")           \
+#define T2_BARCODE_CODES(X)                                                     \
+    X(InvalidDC, 54540, "Invalid Device Context specified.")                    \
+    X(InvalidWidth, 54541, "Invalid Width specified.")                          \
+    X(InvalidHeight, 54542, "Invalid Height specified.")                        \
+    X(UnknownSymbology, 54543, "Unknown Symbology encountered.")                \
+    X(FontFailed, 54544, "An Error occured while creating Font.")               \
+    X(OutOfMemory, 54545, "Out Of Memory.")                                     \
+    X(InvalidAlign, 54546, "Invalid Caption alignment specified")               \
+    X(InvalidTextDisplay, 54547, "Invalid Caption display position specified.") \
     X(IllegalCharacter, 54548, "Illegal character for this symbology specified.")
 
 namespace codes {

@@ -65,13 +65,15 @@ void DrawCode39(const String& sBarCodeString, const String& sBottomString, const
     const double tw = pic.call(u"TextWidth", {Variant(text)}).to_double();
     const String s = String(1, char16_t{1}) + text + String(1, char16_t{2});
     const float top = pic.get(u"ScaleTop").to_single();
-    const float bottom = static_cast<float>(pic.get(u"ScaleTop").to_double() + pic.get(u"ScaleHeight").to_double() - 1.5 * th);
+    const float bottom =
+        static_cast<float>(pic.get(u"ScaleTop").to_double() + pic.get(u"ScaleHeight").to_double() - 1.5 * th);
     const Integer cell = checked::mul<Integer>(15, d);
     pic.put(u"Width", Variant(pic.get(u"Width").to_double() * (static_cast<double>(s.size()) * 1.1 * cell) /
                               pic.get(u"ScaleWidth").to_double()));
     float x = pic.get(u"ScaleLeft").to_single();
     auto box = [&](float from, float to, Long colour) {
-        pic.call(u"Line", {Variant(kBoxFilled), Variant(from), Variant(top), Variant(to), Variant(bottom), Variant(colour)});
+        pic.call(u"Line",
+                 {Variant(kBoxFilled), Variant(from), Variant(top), Variant(to), Variant(bottom), Variant(colour)});
     };
     const Integer wide = checked::mul<Integer>(2, d);
     for (char16_t ch : s) {

@@ -19,21 +19,28 @@ struct OrientationRow {
     int32_t escapement;
     int caps;
 };
-constexpr OrientationRow kOrientation[4] = {{3600, LOGPIXELSY}, {900, LOGPIXELSX}, {1800, LOGPIXELSY}, {2700, LOGPIXELSX}};
+constexpr OrientationRow kOrientation[4] = {
+    {3600, LOGPIXELSY}, {900, LOGPIXELSX}, {1800, LOGPIXELSY}, {2700, LOGPIXELSX}};
 
 // The face-name field holds 31 bytes and the closing zero.
 constexpr size_t kMaxFaceName = 30;
 
-
 Long validate(const BarcodeProps& p) {
     Long code = 0;
-    if (p.ModuleWidth <= 0) code = codes::InvalidWidth;
-    else if (p.BarHeight <= 0) code = codes::InvalidHeight;
-    else if (p.Align < 1 || p.Align > 4) code = codes::InvalidAlign;
-    else if (p.FontSize <= 0) code = codes::FontFailed;
-    else if (p.FontName.empty() || p.Style < 0 || p.Style > 15 || p.Orientation < 0 || p.Orientation > 3) code = codes::FontFailed;
-    else if (p.Symbology != kSymbologyCode128) code = codes::UnknownSymbology;
-    else if (p.TextDisplay != 1 && p.TextDisplay != 2) code = codes::InvalidTextDisplay;
+    if (p.ModuleWidth <= 0)
+        code = codes::InvalidWidth;
+    else if (p.BarHeight <= 0)
+        code = codes::InvalidHeight;
+    else if (p.Align < 1 || p.Align > 4)
+        code = codes::InvalidAlign;
+    else if (p.FontSize <= 0)
+        code = codes::FontFailed;
+    else if (p.FontName.empty() || p.Style < 0 || p.Style > 15 || p.Orientation < 0 || p.Orientation > 3)
+        code = codes::FontFailed;
+    else if (p.Symbology != kSymbologyCode128)
+        code = codes::UnknownSymbology;
+    else if (p.TextDisplay != 1 && p.TextDisplay != 2)
+        code = codes::InvalidTextDisplay;
     // an illegal character replaces whatever came before
     if (!p.Text.empty() && CheckCode128Text(p.Text) == codes::IllegalCharacter) code = codes::IllegalCharacter;
     return code;

@@ -15,7 +15,9 @@ String from_utf8(std::string_view utf8);
 std::string to_utf8(std::u16string_view text);
 
 // BSTR <-> String; a null BSTR is the empty string.
-inline std::u16string_view bstr_view(BSTR b) { return b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view(); }
+inline std::u16string_view bstr_view(BSTR b) {
+    return b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view();
+}
 inline String from_bstr(BSTR b) { return String(bstr_view(b)); }
 BSTR to_bstr(std::u16string_view s);  // throws std::bad_alloc
 
@@ -28,8 +30,16 @@ public:
     Bstr& operator=(const Bstr&) = delete;
     ~Bstr() { SysFreeString(b_); }
     BSTR get() const { return b_; }
-    BSTR* out() { SysFreeString(b_); b_ = nullptr; return &b_; }
-    BSTR release() { BSTR r = b_; b_ = nullptr; return r; }
+    BSTR* out() {
+        SysFreeString(b_);
+        b_ = nullptr;
+        return &b_;
+    }
+    BSTR release() {
+        BSTR r = b_;
+        b_ = nullptr;
+        return r;
+    }
     String str() const { return from_bstr(b_); }
 
 private:

@@ -24,9 +24,15 @@ long server_locks() noexcept { return g_locks.load(); }
 
 #define T2_EVENTS_0(iface) nullptr
 #define T2_EVENTS_1(iface) &DIID__##iface
-#define T2_CLASS_ROW(cls, iface, inst, ev)                                                                        \
-    const ClassInfo kClass_##cls{u"" #cls, "TAVOLIN2." #cls, &CLSID_##cls, &IID_##iface, T2_APPOBJ_##inst, \
-                                 T2_EVENTS_##ev(iface), &interface_spec<iface>(), &create_##cls};
+#define T2_CLASS_ROW(cls, iface, inst, ev)                 \
+    const ClassInfo kClass_##cls{u"" #cls,                 \
+                                 "TAVOLIN2." #cls,         \
+                                 &CLSID_##cls,             \
+                                 &IID_##iface,             \
+                                 T2_APPOBJ_##inst,         \
+                                 T2_EVENTS_##ev(iface),    \
+                                 &interface_spec<iface>(), \
+                                 &create_##cls};
 #define T2_APPOBJ_CREATABLE false
 #define T2_APPOBJ_APPOBJECT true
 T2_CLASSES(T2_CLASS_ROW)
@@ -53,7 +59,8 @@ const ClassInfo* find_class(std::string_view progid) {
         if (p.size() != progid.size()) continue;
         bool same = true;
         for (size_t i = 0; i < p.size() && same; ++i)
-            same = std::tolower(static_cast<unsigned char>(p[i])) == std::tolower(static_cast<unsigned char>(progid[i]));
+            same =
+                std::tolower(static_cast<unsigned char>(p[i])) == std::tolower(static_cast<unsigned char>(progid[i]));
         if (same) return c;
     }
     return nullptr;

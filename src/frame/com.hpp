@@ -25,14 +25,14 @@ long server_locks() noexcept;
 
 // ---- the class table ----
 struct ClassInfo {
-    const char16_t* name;      // cPalette
-    const char* progid;        // TAVOLIN2.cPalette
+    const char16_t* name;  // cPalette
+    const char* progid;    // TAVOLIN2.cPalette
     const CLSID* clsid;
-    const IID* iid;            // default interface
+    const IID* iid;  // default interface
     bool app_object;
-    const IID* events;         // event interface, or nullptr
-    const InterfaceSpec* table; // member table
-    IUnknown* (*create)();     // a new object holding one reference
+    const IID* events;           // event interface, or nullptr
+    const InterfaceSpec* table;  // member table
+    IUnknown* (*create)();       // a new object holding one reference
 };
 const ClassInfo* find_class(const CLSID& clsid);
 const ClassInfo* find_class(std::string_view progid);  // case-insensitive
@@ -107,8 +107,8 @@ private:
 // A typed raiser per event row, expanded inside the class that raises them:
 // T2_EVENTS__GIF(T2_EVENT_RAISER) gives raise_Progress(Integer Percents).
 #define T2_EVENT_ARG(type, name, mode, def) ::t2::Variant(name)
-#define T2_EVENT_RAISER(name, id, n, params)                       \
-    void raise_##name(T2_LIST(n, T2_NPARAM, params)) const {         \
+#define T2_EVENT_RAISER(name, id, n, params)                                      \
+    void raise_##name(T2_LIST(n, T2_NPARAM, params)) const {                      \
         raise_event(static_cast<DISPID>(id), {T2_LIST(n, T2_EVENT_ARG, params)}); \
     }
 
@@ -124,7 +124,8 @@ template <class I, class Impl>
 class ComCore : public I, public ISupportErrorInfo, public IConnectionPointContainer {
 public:
     explicit ComCore(const ClassInfo* info)
-        : info_(info), owner_(std::this_thread::get_id()),
+        : info_(info),
+          owner_(std::this_thread::get_id()),
           events_(info->events ? new ConnectionPoint(this, info->events) : nullptr) {
         object_created();
         impl_.bind(static_cast<I*>(this), info, events_);
@@ -132,7 +133,7 @@ public:
     ComCore(const ComCore&) = delete;
     ComCore& operator=(const ComCore&) = delete;
     virtual ~ComCore() {
-        if constexpr (requires(Impl& x) { x.Class_Terminate(); }) {
+        if constexpr (requires(Impl & x) { x.Class_Terminate(); }) {
             // the termination routine runs before the fields are released
             try {
                 impl_.Class_Terminate();
@@ -171,8 +172,7 @@ public:
         if (index != 0) return DISP_E_BADINDEX;
         return type_info_of(*info_->iid, p);
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
         return dispatch_get_ids(*info_->table, names, count, ids);
@@ -248,14 +248,14 @@ HRESULT STDMETHODCALLTYPE ComCore<I, Impl>::EnumConnectionPoints(IEnumConnection
 }
 
 // The entry tables: one class template per interface that overrides its slots.
-#define T2_ENTRIES(cls, iface, inst, ev)         \
-    template <class Base>                        \
-    class Entries##iface final : public Base {   \
-    public:                                      \
-        using Base::Base;                        \
-        T2_MEMBERS_##iface(T2_OVERRIDE)          \
-    };                                           \
-    template <class Impl>                        \
+#define T2_ENTRIES(cls, iface, inst, ev)       \
+    template <class Base>                      \
+    class Entries##iface final : public Base { \
+    public:                                    \
+        using Base::Base;                      \
+        T2_MEMBERS_##iface(T2_OVERRIDE)        \
+    };                                         \
+    template <class Impl>                      \
     using Com##iface = Entries##iface<ComCore<iface, Impl>>;
 T2_CLASSES(T2_ENTRIES)
 #undef T2_ENTRIES
@@ -266,8 +266,8 @@ T2_CLASSES(T2_DECLARE_CREATE)
 #undef T2_DECLARE_CREATE
 
 // Defines the create function of a class from its implementation type.
-#define T2_DEFINE_CLASS(cls, iface, Impl)                                        \
-    IUnknown* t2::create_##cls() {                                               \
+#define T2_DEFINE_CLASS(cls, iface, Impl)                                                      \
+    IUnknown* t2::create_##cls() {                                                             \
         return static_cast<iface*>(new ::t2::Com##iface<Impl>(::t2::find_class(CLSID_##cls))); \
     }
 

@@ -92,8 +92,9 @@ std::optional<ParsedNumber> parse_number(std::u16string_view s) {
         int nd = 0;
         if (!read_radix(s, i, e, out.bits, nd) || i != e) return std::nullopt;
         out.radix = true;
-        out.value = out.bits > 0xFFFFFFFFull ? std::numeric_limits<double>::infinity()
-                                             : static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(out.bits)));
+        out.value = out.bits > 0xFFFFFFFFull
+                        ? std::numeric_limits<double>::infinity()
+                        : static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(out.bits)));
         if (negative || paren) {
             out.value = -out.value;
             out.bits = static_cast<uint64_t>(-static_cast<int64_t>(out.bits));

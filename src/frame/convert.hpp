@@ -28,8 +28,8 @@ inline constexpr int16_t False = 0;
 // Independent of the processor's rounding mode; inline, as pixel loops call it.
 inline double round_half_even(double d) {
     if (!(d > -4503599627370496.0 && d < 4503599627370496.0)) return d;  // beyond 2^52 (or NaN): whole already
-    auto t = static_cast<int64_t>(d);             // toward zero
-    t -= static_cast<double>(t) > d;              // now the floor
+    auto t = static_cast<int64_t>(d);                                    // toward zero
+    t -= static_cast<double>(t) > d;                                     // now the floor
     const double diff = d - static_cast<double>(t);
     t += (diff > 0.5) | ((diff == 0.5) & (t & 1));  // without branches: pixel values are unpredictable
     return static_cast<double>(t);
@@ -42,7 +42,8 @@ T round_to(double d) {
     constexpr double hi = static_cast<double>(std::numeric_limits<T>::max()) + 0.5;
     if (!(d >= lo && d < hi)) raise(err::Overflow);  // NaN fails here too
     double r = round_half_even(d);
-    if (r < static_cast<double>(std::numeric_limits<T>::min()) || r > static_cast<double>(std::numeric_limits<T>::max()))
+    if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
+        r > static_cast<double>(std::numeric_limits<T>::max()))
         raise(err::Overflow);
     return static_cast<T>(r);
 }
@@ -98,8 +99,8 @@ double fdiv(double a, double b);
 // first digit, exponent E, "&H"/"&O".  Anything left over fails.
 struct ParsedNumber {
     double value = 0;
-    bool radix = false;     // &H / &O form
-    uint64_t bits = 0;      // the raw value of a radix form
+    bool radix = false;  // &H / &O form
+    uint64_t bits = 0;   // the raw value of a radix form
 };
 std::optional<ParsedNumber> parse_number(std::u16string_view text);
 
@@ -141,10 +142,19 @@ public:
         if (hi < lo_ - 1) raise(err::Subscript);
         data_.resize(static_cast<size_t>(static_cast<int64_t>(hi) - lo_ + 1));
     }
-    void erase() { data_.clear(); allocated_ = false; }
+    void erase() {
+        data_.clear();
+        allocated_ = false;
+    }
     bool allocated() const { return allocated_; }
-    Long lbound() const { check_alloc(); return lo_; }
-    Long ubound() const { check_alloc(); return static_cast<Long>(lo_ + static_cast<int64_t>(data_.size()) - 1); }
+    Long lbound() const {
+        check_alloc();
+        return lo_;
+    }
+    Long ubound() const {
+        check_alloc();
+        return static_cast<Long>(lo_ + static_cast<int64_t>(data_.size()) - 1);
+    }
     T& operator()(Long i) { return data_[index(i)]; }
     const T& operator()(Long i) const { return data_[index(i)]; }
     T* data() { return data_.data(); }
@@ -170,7 +180,8 @@ template <class T>
 class Grid {
 public:
     Grid() = default;
-    Grid(T* base, Long columns, Long rows, Long row_stride) : base_(base), cols_(columns), rows_(rows), stride_(row_stride) {}
+    Grid(T* base, Long columns, Long rows, Long row_stride)
+        : base_(base), cols_(columns), rows_(rows), stride_(row_stride) {}
     T& operator()(Long column, Long row) const {
         if (!base_ || column < 0 || column >= cols_ || row < 0 || row >= rows_) raise(err::Subscript);
         return base_[static_cast<int64_t>(row) * stride_ + column];

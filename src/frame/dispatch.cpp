@@ -12,12 +12,16 @@ VARTYPE vartype_of(Type t) {
     switch (t) {
         case Type::Boolean: return VT_BOOL;
         case Type::Integer: return VT_I2;
-        case Type::Long: case Type::Enum: case Type::Rop: return VT_I4;
+        case Type::Long:
+        case Type::Enum:
+        case Type::Rop: return VT_I4;
         case Type::Color: return VT_UI4;  // OLE_COLOR is unsigned: 0x8000000F and 0xFFFFFFFF are colours
         case Type::Byte: return VT_UI1;
         case Type::String: return VT_BSTR;
         case Type::Variant: return VT_VARIANT;
-        case Type::Object: case Type::Picture: case Type::DIB: return VT_DISPATCH;
+        case Type::Object:
+        case Type::Picture:
+        case Type::DIB: return VT_DISPATCH;
         case Type::None: return VT_EMPTY;
     }
     return VT_EMPTY;
@@ -47,12 +51,18 @@ namespace {
 // Where the value of a declared type lives inside a VARIANT.
 void* storage(VARIANT& v, Type t) {
     switch (t) {
-        case Type::Boolean: case Type::Integer: return &v.iVal;
-        case Type::Long: case Type::Enum: case Type::Rop: case Type::Color: return &v.lVal;
+        case Type::Boolean:
+        case Type::Integer: return &v.iVal;
+        case Type::Long:
+        case Type::Enum:
+        case Type::Rop:
+        case Type::Color: return &v.lVal;
         case Type::Byte: return &v.bVal;
         case Type::String: return &v.bstrVal;
         case Type::Variant: return &v;
-        case Type::Object: case Type::Picture: case Type::DIB: return &v.pdispVal;
+        case Type::Object:
+        case Type::Picture:
+        case Type::DIB: return &v.pdispVal;
         case Type::None: return nullptr;
     }
     return nullptr;
@@ -83,7 +93,9 @@ HRESULT set_default(const ParamSpec& p, VARIANT& out) {
                 if (!out.bstrVal) return E_OUTOFMEMORY;
             }
             break;
-        case Type::Object: case Type::Picture: case Type::DIB: out.pdispVal = nullptr; break;
+        case Type::Object:
+        case Type::Picture:
+        case Type::DIB: out.pdispVal = nullptr; break;
         default: out.lVal = v; break;
     }
     return S_OK;
@@ -160,7 +172,8 @@ String given_text(const VARIANT& arg) {
     switch (v.vt & VT_TYPEMASK) {
         case VT_EMPTY: return u"Empty";
         case VT_NULL: return u"Null";
-        case VT_DISPATCH: case VT_UNKNOWN: return v.pdispVal ? u"Object" : u"Nothing";
+        case VT_DISPATCH:
+        case VT_UNKNOWN: return v.pdispVal ? u"Object" : u"Nothing";
         case VT_ERROR: return u"Error";
         case VT_BSTR: {
             std::u16string_view t = bstr_view(v.bstrVal);
@@ -192,13 +205,12 @@ String given_text(const VARIANT& arg) {
 // A conversion that failed before the member ran: the status stays the
 // dispatch one (with puArgErr), and the thread's error info says which member
 // and argument, what was given and what was expected.
-void argument_error(const InterfaceSpec& table, const MemberSpec& m, size_t index, const VARIANT& given,
-                    HRESULT hr) {
+void argument_error(const InterfaceSpec& table, const MemberSpec& m, size_t index, const VARIANT& given, HRESULT hr) {
     try {
         const ParamSpec& p = m.params[index];
         String who = class_name(table) + u"." + m.name;
-        String text = who + u": argument " + number_text(static_cast<double>(index + 1)) + u" (" + p.name +
-                      u" As " + type_name(p.type) + u"): got " + given_text(given);
+        String text = who + u": argument " + number_text(static_cast<double>(index + 1)) + u" (" + p.name + u" As " +
+                      type_name(p.type) + u"): got " + given_text(given);
         if (hr == DISP_E_OVERFLOW) text += u", out of range";
         set_thread_error(u"TAVOLIN2." + who, text);
     } catch (...) {

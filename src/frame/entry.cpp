@@ -113,10 +113,13 @@ std::vector<platform::RegistryKey> registration_keys() {
         keys.push_back({"Interface\\" + guid_text(*c->iid),
                         {{"@", ifname}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dual"}}});
     }
-    keys.push_back({"Interface\\" + guid_text(DIID___GIF), {{"@", "__GIF"}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dispinterface"}}});
-    keys.push_back({"Interface\\" + guid_text(DIID___cPalette), {{"@", "__cPalette"}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dispinterface"}}});
-    keys.push_back({"TypeLib\\" + lib + "\\1.0",
-                    {{"@", "TAVOLIN2"}, {"LCID", "0409"}, {"Path", path}, {"Flags", "0"}, {"FileVersion", T2_VERSION_STRING}}});
+    keys.push_back({"Interface\\" + guid_text(DIID___GIF),
+                    {{"@", "__GIF"}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dispinterface"}}});
+    keys.push_back({"Interface\\" + guid_text(DIID___cPalette),
+                    {{"@", "__cPalette"}, {"TypeLib", lib}, {"Version", "1.0"}, {"Kind", "dispinterface"}}});
+    keys.push_back(
+        {"TypeLib\\" + lib + "\\1.0",
+         {{"@", "TAVOLIN2"}, {"LCID", "0409"}, {"Path", path}, {"Flags", "0"}, {"FileVersion", T2_VERSION_STRING}}});
     return keys;
 }
 
@@ -256,7 +259,8 @@ T2_API LONG T2DescribeStatus(HRESULT hr, BSTR* description) {
         if (T2_IS_ERROR_STATUS(hr) || n != hr)
             d = t2::error_description(n);
         else
-            d = t2::from_utf8("platform status " + t2::guid_text(GUID{static_cast<uint32_t>(hr), 0, 0, {}}).substr(1, 8));
+            d = t2::from_utf8("platform status " +
+                              t2::guid_text(GUID{static_cast<uint32_t>(hr), 0, 0, {}}).substr(1, 8));
         *description = SysAllocStringLen(d.data(), static_cast<UINT>(d.size()));
     }
     return n;
@@ -280,7 +284,11 @@ T2_API HRESULT T2GetMemberInfo(REFCLSID rclsid, UINT index, T2MemberInfo* info) 
     if (!info) return E_POINTER;
     if (index >= s->count) return DISP_E_BADINDEX;
     const t2::MemberSpec& m = s->members[index];
-    *info = T2MemberInfo{m.name, m.id, static_cast<int>(m.kind), static_cast<int>(m.result), 7 + index,
+    *info = T2MemberInfo{m.name,
+                         m.id,
+                         static_cast<int>(m.kind),
+                         static_cast<int>(m.result),
+                         7 + index,
                          static_cast<UINT>(m.params.size())};
     return S_OK;
 }
@@ -296,10 +304,16 @@ T2_API HRESULT T2GetParamInfo(REFCLSID rclsid, UINT member, UINT param, T2ParamI
     VariantInit(&d);
     if (p.def == t2::Default::Value) {
         d.vt = t2::vartype_of(p.type);
-        if (d.vt == VT_BOOL) d.boolVal = p.def_value ? VARIANT_TRUE : VARIANT_FALSE;
-        else if (d.vt == VT_I2) d.iVal = static_cast<SHORT>(p.def_value);
-        else if (d.vt == VT_UI1) d.bVal = static_cast<BYTE>(p.def_value);
-        else { d.vt = VT_I4; d.lVal = p.def_value; }
+        if (d.vt == VT_BOOL)
+            d.boolVal = p.def_value ? VARIANT_TRUE : VARIANT_FALSE;
+        else if (d.vt == VT_I2)
+            d.iVal = static_cast<SHORT>(p.def_value);
+        else if (d.vt == VT_UI1)
+            d.bVal = static_cast<BYTE>(p.def_value);
+        else {
+            d.vt = VT_I4;
+            d.lVal = p.def_value;
+        }
     } else if (p.def == t2::Default::Text) {
         d.bstrVal = SysAllocString(p.def_text);
         if (!d.bstrVal) return E_OUTOFMEMORY;

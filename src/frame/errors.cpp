@@ -100,11 +100,17 @@ public:
         *p = context_;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetGUID(REFGUID g) override { guid_ = g; return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetGUID(REFGUID g) override {
+        guid_ = g;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR s) override { return set(source_, s); }
     HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR s) override { return set(description_, s); }
     HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR s) override { return set(help_, s); }
-    HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD c) override { context_ = c; return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD c) override {
+        context_ = c;
+        return S_OK;
+    }
 
 private:
     static HRESULT out(BSTR* p, const String& s) {
@@ -207,8 +213,7 @@ bool report_error(const String& title, const std::function<void()>& statement) {
         statement();
         return true;
     } catch (const Error& e) {
-        t2::MsgBox(number_text(e.number()) + u", " + e.description(), platform::vbCritical | platform::vbOKOnly,
-                         title);
+        t2::MsgBox(number_text(e.number()) + u", " + e.description(), platform::vbCritical | platform::vbOKOnly, title);
         return false;
     }
 }

@@ -152,8 +152,8 @@ HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
     if (!e) return E_POINTER;
     std::vector<CONNECTDATA> items;
     for (auto& s : sinks_) items.push_back({s.sink, s.cookie});
-    *e = new (std::nothrow)
-        Enumerator<IEnumConnections, CONNECTDATA, ConnectionCopy>(IID_IEnumConnections, std::move(items), ConnectionCopy{});
+    *e = new (std::nothrow) Enumerator<IEnumConnections, CONNECTDATA, ConnectionCopy>(
+        IID_IEnumConnections, std::move(items), ConnectionCopy{});
     return *e ? S_OK : E_OUTOFMEMORY;
 }
 

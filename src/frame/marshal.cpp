@@ -26,9 +26,9 @@ IDispatch* wrap_dispatch(IDispatch* real, const platform::ApartmentRef& home);
 template <class I>
 const IID* iid_of();
 #define T2_IID_OF(cls, iface, inst, ev) \
-    template <>                          \
-    const IID* iid_of<iface>() {         \
-        return &IID_##iface;             \
+    template <>                         \
+    const IID* iid_of<iface>() {        \
+        return &IID_##iface;            \
     }
 T2_CLASSES(T2_IID_OF)
 #undef T2_IID_OF
@@ -158,13 +158,12 @@ class Proxy;
 #define T2_RESFWD(res, n) T2_CAT(T2_CAT(T2_RESFWD_, T2_ZN(n)), T2_CAT(_, res))
 // in-arguments: objects by value go out as proxies; everything else as it is
 #define T2_OUTARG(type, name, mode, def) hold.pass(name)
-#define T2_PROXY_SLOT(kind, name, id, res, n, params)                                                        \
-    HRESULT STDMETHODCALLTYPE T2_ENTRY(kind, name)(T2_LIST(n, T2_ABI_PARAM, params) T2_RES(res, n)) override { \
-        Outgoing hold;                                                                                        \
-        HRESULT hr = this->forward([&] {                                                                      \
-            return this->target()->T2_ENTRY(kind, name)(T2_LIST(n, T2_OUTARG, params) T2_RESFWD(res, n));   \
-        });                                                                                                   \
-        T2_PROXY_FIX_##res return hr;                                                                         \
+#define T2_PROXY_SLOT(kind, name, id, res, n, params)                                                               \
+    HRESULT STDMETHODCALLTYPE T2_ENTRY(kind, name)(T2_LIST(n, T2_ABI_PARAM, params) T2_RES(res, n)) override {      \
+        Outgoing hold;                                                                                              \
+        HRESULT hr = this->forward(                                                                                 \
+            [&] { return this->target()->T2_ENTRY(kind, name)(T2_LIST(n, T2_OUTARG, params) T2_RESFWD(res, n)); }); \
+        T2_PROXY_FIX_##res return hr;                                                                               \
     }
 #define T2_PROXY_FIX_Void
 #define T2_PROXY_FIX_Boolean
@@ -217,12 +216,12 @@ private:
 
 template <class I>
 class Proxy;
-#define T2_PROXY_CLASS(cls, iface, inst, ev)                                          \
-    template <>                                                                       \
-    class Proxy<iface> final : public ProxyCore<iface> {                              \
-    public:                                                                           \
-        using ProxyCore<iface>::ProxyCore;                                            \
-        T2_MEMBERS_##iface(T2_PROXY_SLOT)                                             \
+#define T2_PROXY_CLASS(cls, iface, inst, ev)             \
+    template <>                                          \
+    class Proxy<iface> final : public ProxyCore<iface> { \
+    public:                                              \
+        using ProxyCore<iface>::ProxyCore;               \
+        T2_MEMBERS_##iface(T2_PROXY_SLOT)                \
     };
 T2_CLASSES(T2_PROXY_CLASS)
 #undef T2_PROXY_CLASS
@@ -387,14 +386,14 @@ _cDIBSection* ProxyCore<I>::incoming_dib(_cDIBSection* d) const {
 // The proxy for an object: a typed one for the library's default interfaces,
 // a dispatch one for anything else.
 IDispatch* wrap_dispatch(IDispatch* real, const platform::ApartmentRef& home) {
-#define T2_TRY_TYPED(cls, iface, inst, ev)                                                  \
-    {                                                                                       \
-        iface* typed = nullptr;                                                             \
+#define T2_TRY_TYPED(cls, iface, inst, ev)                                                             \
+    {                                                                                                  \
+        iface* typed = nullptr;                                                                        \
         if (SUCCEEDED(real->QueryInterface(IID_##iface, reinterpret_cast<void**>(&typed))) && typed) { \
-            IDispatch* p = new (std::nothrow) Proxy<iface>(typed, home);                    \
-            typed->Release();                                                               \
-            return p;                                                                       \
-        }                                                                                   \
+            IDispatch* p = new (std::nothrow) Proxy<iface>(typed, home);                               \
+            typed->Release();                                                                          \
+            return p;                                                                                  \
+        }                                                                                              \
     }
     T2_CLASSES(T2_TRY_TYPED)
 #undef T2_TRY_TYPED
@@ -420,7 +419,8 @@ HRESULT invoke_across(IDispatch* real, const platform::ApartmentRef& home, DISPI
             local.rgvarg = args.data();
         }
     }
-    HRESULT hr = run_in(home, real, [&] { return real->Invoke(id, riid, lcid, flags, dp ? &local : nullptr, result, excep, arg_err); });
+    HRESULT hr = run_in(
+        home, real, [&] { return real->Invoke(id, riid, lcid, flags, dp ? &local : nullptr, result, excep, arg_err); });
     if (SUCCEEDED(hr) && result && result->vt == VT_DISPATCH && result->pdispVal) {
         IDispatch* p = wrap_dispatch(result->pdispVal, home);
         result->pdispVal->Release();

@@ -17,7 +17,22 @@
 namespace t2 {
 
 enum class Kind : uint8_t { Method, Get, Let };
-enum class Type : uint8_t { None, Void = None, Boolean, Integer, Long, Byte, String, Variant, Object, Picture, DIB, Enum, Rop, Color };
+enum class Type : uint8_t {
+    None,
+    Void = None,
+    Boolean,
+    Integer,
+    Long,
+    Byte,
+    String,
+    Variant,
+    Object,
+    Picture,
+    DIB,
+    Enum,
+    Rop,
+    Color
+};
 // The public T2Type numbers the same types: T2GetParamInfo hands them out as they are.
 #define T2_TYPE_IN_STEP(t, pub) static_assert(static_cast<int>(Type::t) == (pub), "T2Type and Type differ at " #t);
 T2_TYPE_IN_STEP(None, T2_TYPE_NONE)
@@ -101,7 +116,8 @@ struct SlotSig<HRESULT (I::*)(A...)> {
             else
                 return (obj->*pm)(thunk_arg<std::tuple_element_t<K, Args>, refs[K]>(args[K])...,
                                   static_cast<std::tuple_element_t<N, Args>>(result));
-        }(std::make_index_sequence<N>{});
+        }
+        (std::make_index_sequence<N>{});
     }
 };
 
@@ -115,7 +131,9 @@ namespace abi {
 
 inline bool in(VARIANT_BOOL v, std::type_identity<bool>) { return v != 0; }
 template <class T>
-T in(T v, std::type_identity<T>) { return v; }
+T in(T v, std::type_identity<T>) {
+    return v;
+}
 inline String in(BSTR b, std::type_identity<String>) { return from_bstr(b); }
 inline Variant in(const VARIANT& v, std::type_identity<Variant>) { return Variant(v); }
 inline Object in(IDispatch* d, std::type_identity<Object>) { return Object(d); }
@@ -148,7 +166,10 @@ private:
 template <>
 class Ref<bool, VARIANT_BOOL*> {
 public:
-    explicit Ref(VARIANT_BOOL* p) : p_(p) { require(p); v_ = *p != 0; }
+    explicit Ref(VARIANT_BOOL* p) : p_(p) {
+        require(p);
+        v_ = *p != 0;
+    }
     // the caller's variable changes only when the member changed the truth value
     ~Ref() {
         if (v_ != (*p_ != 0)) *p_ = v_ ? VARIANT_TRUE : VARIANT_FALSE;
@@ -162,7 +183,10 @@ private:
 template <>
 class Ref<Long, OLE_COLOR*> {
 public:
-    explicit Ref(OLE_COLOR* p) : p_(p) { require(p); v_ = static_cast<Long>(*p); }
+    explicit Ref(OLE_COLOR* p) : p_(p) {
+        require(p);
+        v_ = static_cast<Long>(*p);
+    }
     ~Ref() { *p_ = static_cast<OLE_COLOR>(v_); }
     operator Long&() { return v_; }
 
@@ -173,7 +197,10 @@ private:
 template <>
 class Ref<String, BSTR*> {
 public:
-    explicit Ref(BSTR* p) : p_(p) { require(p); v_ = from_bstr(*p); }
+    explicit Ref(BSTR* p) : p_(p) {
+        require(p);
+        v_ = from_bstr(*p);
+    }
     ~Ref() {
         if (bstr_view(*p_) == v_) return;
         BSTR n = SysAllocStringLen(v_.data(), static_cast<UINT>(v_.size()));
@@ -284,8 +311,8 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_STORE_Variant(expr) *pResult = (expr).release();
 #define T2_STORE_DIB(expr) *pResult = (expr).detach();
 #define T2_OUTCHECK_Void
-#define T2_OUTCHECK_ANY                \
-    if (!pResult) return E_POINTER;    \
+#define T2_OUTCHECK_ANY             \
+    if (!pResult) return E_POINTER; \
     ::t2::abi::init_out(pResult);
 #define T2_OUTCHECK_Boolean T2_OUTCHECK_ANY
 #define T2_OUTCHECK_Integer T2_OUTCHECK_ANY
@@ -294,11 +321,10 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_OUTCHECK_String T2_OUTCHECK_ANY
 #define T2_OUTCHECK_Variant T2_OUTCHECK_ANY
 #define T2_OUTCHECK_DIB T2_OUTCHECK_ANY
-#define T2_OVERRIDE(kind, name, id, res, n, params)                                                      \
+#define T2_OVERRIDE(kind, name, id, res, n, params)                                                            \
     HRESULT STDMETHODCALLTYPE T2_ENTRY(kind, name)(T2_LIST(n, T2_ABI_PARAM, params) T2_RES(res, n)) override { \
-        T2_OUTCHECK_##res return this->early([&]() {                                                       \
-            T2_STORE_##res(this->impl().T2_ENTRY(kind, name)(T2_LIST(n, T2_FWD, params)))                 \
-        });                                                                                               \
+        T2_OUTCHECK_##res return this->early(                                                                  \
+            [&]() { T2_STORE_##res(this->impl().T2_ENTRY(kind, name)(T2_LIST(n, T2_FWD, params))) });          \
     }
 
 // ---- the dispatch table rows ----
@@ -318,8 +344,10 @@ inline VARIANT_BOOL vbool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 #define T2_PARAMARRAY(kind, name, id, res, n, params) \
     static constexpr ::t2::ParamSpec T2_CAT(p_, T2_ENTRY(kind, name))[n + 1] = {T2_EACH(n, T2_PARAMSPEC, params){}};
 // A row of the dispatch table; `I` names the interface where the rows are expanded.
-#define T2_SPECROW(kind, name, id, res, n, params)                                            \
-    ::t2::MemberSpec{u"" #name,         static_cast<DISPID>(id),                             \
-                     T2_SPECKIND_##kind,    ::t2::Type::res,                                     \
-                     std::span<const ::t2::ParamSpec>(T2_CAT(p_, T2_ENTRY(kind, name)), n),  \
+#define T2_SPECROW(kind, name, id, res, n, params)                                          \
+    ::t2::MemberSpec{u"" #name,                                                             \
+                     static_cast<DISPID>(id),                                               \
+                     T2_SPECKIND_##kind,                                                    \
+                     ::t2::Type::res,                                                       \
+                     std::span<const ::t2::ParamSpec>(T2_CAT(p_, T2_ENTRY(kind, name)), n), \
                      &::t2::invoke_thunk<&I::T2_ENTRY(kind, name) T2_EACH(n, T2_BYREF_FLAG, params)>},

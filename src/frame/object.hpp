@@ -16,7 +16,11 @@ public:
     Object() = default;
     Object(std::nullptr_t) {}
     explicit Object(IDispatch* d) : d_(d) {}  // AddRefs
-    static Object adopt(IDispatch* d) { Object o; o.d_ = ComPtr<IDispatch>::adopt(d); return o; }
+    static Object adopt(IDispatch* d) {
+        Object o;
+        o.d_ = ComPtr<IDispatch>::adopt(d);
+        return o;
+    }
 
     bool is_nothing() const { return !d_; }
     IDispatch* get() const { return d_.get(); }

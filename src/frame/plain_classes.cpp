@@ -10,8 +10,8 @@ class PictureViewer : public ImplOf<_clsQELPictureViewer> {};
 }  // namespace
 
 // Nothing creates or shows the form; its design values are kept as data.
-const FormDesign kFrmQELPictureViewer{u"frmQELPictureViewer", u"Brevant Picture Viewer", u"Form1", 2100, 1935, 6585,
-                                      5325};
+const FormDesign kFrmQELPictureViewer{
+    u"frmQELPictureViewer", u"Brevant Picture Viewer", u"Form1", 2100, 1935, 6585, 5325};
 
 }  // namespace t2
 

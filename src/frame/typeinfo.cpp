@@ -23,23 +23,23 @@ namespace {
 constexpr WORD kMajor = 1, kMinor = 0;
 constexpr LCID kLibraryLocale = 0x0409;
 constexpr SHORT kPointer = static_cast<SHORT>(sizeof(void*));
-constexpr DISPID kFirstEnumMember = 0x40000000;  // the platform numbers enumeration constants from here
+constexpr DISPID kFirstEnumMember = 0x40000000;      // the platform numbers enumeration constants from here
 constexpr UINT kImplDefaultInterface = 0xFFFFFFFFu;  // GetRefTypeOfImplType(-1): a dual's entry-table view
 constexpr HRESULT kWrongTypeKind = static_cast<HRESULT>(0x80028CA0);
 
 // ---- the event rows, as member rows (no thunk: sinks are called by id) ----
 #define T2_EVENT_PARAMS(name, id, n, params) \
     static constexpr ParamSpec T2_CAT(e_, name)[n + 1] = {T2_EACH(n, T2_PARAMSPEC, params){}};
-#define T2_EVENT_ROW(name, id, n, params)                                                          \
-    MemberSpec{u"" #name, static_cast<DISPID>(id), Kind::Method, Type::None,                     \
-               std::span<const ParamSpec>(T2_CAT(e_, name), n), nullptr},
+#define T2_EVENT_ROW(name, id, n, params)                                                                              \
+    MemberSpec{                                                                                                        \
+        u"" #name, static_cast<DISPID>(id), Kind::Method, Type::None, std::span<const ParamSpec>(T2_CAT(e_, name), n), \
+        nullptr},
 struct GifEvents {
     T2_EVENTS__GIF(T2_EVENT_PARAMS)
     static constexpr MemberSpec rows[] = {T2_EVENTS__GIF(T2_EVENT_ROW)};
 };
 struct PaletteEvents {
-    T2_EVENTS__cPalette(T2_EVENT_PARAMS)
-    static constexpr MemberSpec rows[] = {T2_EVENTS__cPalette(T2_EVENT_ROW)};
+    T2_EVENTS__cPalette(T2_EVENT_PARAMS) static constexpr MemberSpec rows[] = {T2_EVENTS__cPalette(T2_EVENT_ROW)};
 };
 #undef T2_EVENT_PARAMS
 #undef T2_EVENT_ROW
@@ -102,7 +102,8 @@ struct Func {
 
 class TypeInfo final : public LibraryOwned<ITypeInfo, IID_ITypeInfo> {
 public:
-    TypeInfo(View view, String name, const GUID& guid, UINT index) : view_(view), name_(std::move(name)), index_(index) {
+    TypeInfo(View view, String name, const GUID& guid, UINT index)
+        : view_(view), name_(std::move(name)), index_(index) {
         attr_.guid = guid;
         attr_.lcid = 0;
         attr_.memidConstructor = MEMBERID_NIL;
@@ -136,7 +137,9 @@ public:
             FUNCDESC& d = f.desc;
             d.memid = m.id;
             d.funckind = entries ? FUNC_PUREVIRTUAL : FUNC_DISPATCH;
-            d.invkind = m.kind == Kind::Get ? INVOKE_PROPERTYGET : m.kind == Kind::Let ? INVOKE_PROPERTYPUT : INVOKE_FUNC;
+            d.invkind = m.kind == Kind::Get   ? INVOKE_PROPERTYGET
+                        : m.kind == Kind::Let ? INVOKE_PROPERTYPUT
+                                              : INVOKE_FUNC;
             d.callconv = CC_STDCALL;
             d.oVft = view_ == View::Events ? 0 : static_cast<SHORT>((7 + i) * sizeof(void*));
             const bool retval = entries && m.result != Type::None;
@@ -195,7 +198,6 @@ public:
     }
 
     void finish() { attr_.cImplTypes = static_cast<WORD>(impls_.size()); }
-
 
     // ---- ITypeInfo ----
     HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR** out) override {
@@ -337,13 +339,18 @@ private:
         switch (t) {
             case Type::Boolean: base.vt = VT_BOOL; break;
             case Type::Integer: base.vt = VT_I2; break;
-            case Type::Long: case Type::Rop: base.vt = VT_I4; break;
+            case Type::Long:
+            case Type::Rop: base.vt = VT_I4; break;
             case Type::Color: base.vt = VT_UI4; break;
             case Type::Byte: base.vt = VT_UI1; break;
             case Type::String: base.vt = VT_BSTR; break;
             case Type::Variant: base.vt = VT_VARIANT; break;
-            case Type::Object: case Type::Picture: base.vt = VT_DISPATCH; break;
-            case Type::Enum: base.vt = VT_USERDEFINED; base.hreftype = enum_ref; break;
+            case Type::Object:
+            case Type::Picture: base.vt = VT_DISPATCH; break;
+            case Type::Enum:
+                base.vt = VT_USERDEFINED;
+                base.hreftype = enum_ref;
+                break;
             case Type::DIB: {
                 TYPEDESC& target = pointees_.emplace_back();
                 target.vt = VT_USERDEFINED;
@@ -373,11 +380,26 @@ private:
             return &d;
         }
         switch (p.type) {
-            case Type::Boolean: v.vt = VT_BOOL; v.boolVal = p.def_value ? VARIANT_TRUE : VARIANT_FALSE; break;
-            case Type::Integer: v.vt = VT_I2; v.iVal = static_cast<SHORT>(p.def_value); break;
-            case Type::Byte: v.vt = VT_UI1; v.bVal = static_cast<BYTE>(p.def_value); break;
-            case Type::Color: v.vt = VT_UI4; v.lVal = p.def_value; break;
-            default: v.vt = VT_I4; v.lVal = p.def_value; break;
+            case Type::Boolean:
+                v.vt = VT_BOOL;
+                v.boolVal = p.def_value ? VARIANT_TRUE : VARIANT_FALSE;
+                break;
+            case Type::Integer:
+                v.vt = VT_I2;
+                v.iVal = static_cast<SHORT>(p.def_value);
+                break;
+            case Type::Byte:
+                v.vt = VT_UI1;
+                v.bVal = static_cast<BYTE>(p.def_value);
+                break;
+            case Type::Color:
+                v.vt = VT_UI4;
+                v.lVal = p.def_value;
+                break;
+            default:
+                v.vt = VT_I4;
+                v.lVal = p.def_value;
+                break;
         }
         return &d;
     }
@@ -429,8 +451,8 @@ public:
         for (size_t i = 0; i < n; ++i) {
             const ClassInfo* c = classes[i];
             TypeInfo& co = *types_[i];
-            co.set_kind(TKIND_COCLASS, TYPEFLAG_FCANCREATE |
-                                           (c->app_object ? TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID : 0));
+            co.set_kind(TKIND_COCLASS,
+                        TYPEFLAG_FCANCREATE | (c->app_object ? TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID : 0));
             co.add_impl(ref_of(n + i), IMPLTYPEFLAG_FDEFAULT);
             if (c->events)
                 co.add_impl(ref_of(*c->events == DIID___GIF ? gif_events : gif_events + 1),
@@ -476,7 +498,6 @@ public:
             if (types_[i]->view() == View::Dispatch && *interface_iid(i) == iid) return types_[i].get();
         return nullptr;
     }
-
 
     // ---- ITypeLib ----
     UINT STDMETHODCALLTYPE GetTypeInfoCount() override { return static_cast<UINT>(listed_); }

@@ -23,16 +23,27 @@ VARIANT deref(const VARIANT& v) {
         case VT_VARIANT: return deref(*v.pvarVal);
         case VT_I2: r.iVal = *v.piVal; break;
         case VT_BOOL: r.boolVal = *v.pboolVal; break;
-        case VT_I4: case VT_INT: case VT_UI4: case VT_UINT: case VT_ERROR: r.lVal = *v.plVal; break;
-        case VT_UI1: case VT_I1: r.bVal = *v.pbVal; break;
+        case VT_I4:
+        case VT_INT:
+        case VT_UI4:
+        case VT_UINT:
+        case VT_ERROR: r.lVal = *v.plVal; break;
+        case VT_UI1:
+        case VT_I1: r.bVal = *v.pbVal; break;
         case VT_UI2: r.iVal = *v.piVal; break;
         case VT_R4: r.fltVal = *v.pfltVal; break;
-        case VT_R8: case VT_DATE: r.dblVal = *v.pdblVal; break;
-        case VT_CY: case VT_I8: case VT_UI8: std::memcpy(&r.llVal, v.byref, 8); break;
+        case VT_R8:
+        case VT_DATE: r.dblVal = *v.pdblVal; break;
+        case VT_CY:
+        case VT_I8:
+        case VT_UI8: std::memcpy(&r.llVal, v.byref, 8); break;
         case VT_BSTR: r.bstrVal = *v.pbstrVal; break;
         case VT_DISPATCH: r.pdispVal = *v.ppdispVal; break;
         case VT_UNKNOWN: r.punkVal = *v.ppunkVal; break;
-        default: r.vt = VT_ERROR; r.scode = DISP_E_BADVARTYPE; return r;
+        default:
+            r.vt = VT_ERROR;
+            r.scode = DISP_E_BADVARTYPE;
+            return r;
     }
     r.vt = t;
     return r;
@@ -44,8 +55,21 @@ namespace {
 
 bool is_numeric_type(VARTYPE t) {
     switch (t) {
-        case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL: case VT_I1:
-        case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT: case VT_UINT: return true;
+        case VT_I2:
+        case VT_I4:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+        case VT_BOOL:
+        case VT_I1:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_I8:
+        case VT_UI8:
+        case VT_INT:
+        case VT_UINT: return true;
         default: return false;
     }
 }
@@ -54,14 +78,17 @@ double numeric_value(const VARIANT& v) {
     switch (v.vt) {
         case VT_I2: return v.iVal;
         case VT_BOOL: return v.boolVal ? -1.0 : 0.0;
-        case VT_I4: case VT_INT: return v.lVal;
+        case VT_I4:
+        case VT_INT: return v.lVal;
         case VT_R4: return v.fltVal;
-        case VT_R8: case VT_DATE: return v.dblVal;
+        case VT_R8:
+        case VT_DATE: return v.dblVal;
         case VT_CY: return static_cast<double>(v.cyVal.int64) / 10000.0;
         case VT_I1: return static_cast<int8_t>(v.bVal);
         case VT_UI1: return v.bVal;
         case VT_UI2: return static_cast<uint16_t>(v.iVal);
-        case VT_UI4: case VT_UINT: return static_cast<uint32_t>(v.lVal);
+        case VT_UI4:
+        case VT_UINT: return static_cast<uint32_t>(v.lVal);
         case VT_I8: return static_cast<double>(v.llVal);
         case VT_UI8: return static_cast<double>(static_cast<uint64_t>(v.llVal));
         default: mismatch();
@@ -92,18 +119,21 @@ T to_int(const VARIANT& src, uint64_t radix_limit) {
             if (p->radix) {
                 if (p->bits > radix_limit) raise(err::Overflow);
                 if (radix_limit == 0xFFFF) return static_cast<T>(static_cast<int16_t>(static_cast<uint16_t>(p->bits)));
-                if (radix_limit == 0xFFFFFFFF) return static_cast<T>(static_cast<int32_t>(static_cast<uint32_t>(p->bits)));
+                if (radix_limit == 0xFFFFFFFF)
+                    return static_cast<T>(static_cast<int32_t>(static_cast<uint32_t>(p->bits)));
                 return static_cast<T>(p->bits);
             }
             return round_to<T>(p->value);
         }
-        case VT_DISPATCH: case VT_UNKNOWN: {
+        case VT_DISPATCH:
+        case VT_UNKNOWN: {
             if (v.vt == VT_UNKNOWN) mismatch();
             Variant dv = default_value(v.pdispVal);
             return to_int<T>(dv.raw(), radix_limit);
         }
         case VT_I8: {
-            if (v.llVal < std::numeric_limits<T>::min() || v.llVal > std::numeric_limits<T>::max()) raise(err::Overflow);
+            if (v.llVal < std::numeric_limits<T>::min() || v.llVal > std::numeric_limits<T>::max())
+                raise(err::Overflow);
             return static_cast<T>(v.llVal);
         }
         default:
@@ -264,11 +294,31 @@ Variant& Variant::operator=(Variant&& o) noexcept {
     }
     return *this;
 }
-Variant::Variant(Integer i) { VariantInit(&v_); v_.vt = VT_I2; v_.iVal = i; }
-Variant::Variant(Long l) { VariantInit(&v_); v_.vt = VT_I4; v_.lVal = l; }
-Variant::Variant(Byte b) { VariantInit(&v_); v_.vt = VT_UI1; v_.bVal = b; }
-Variant::Variant(double d) { VariantInit(&v_); v_.vt = VT_R8; v_.dblVal = d; }
-Variant::Variant(float f) { VariantInit(&v_); v_.vt = VT_R4; v_.fltVal = f; }
+Variant::Variant(Integer i) {
+    VariantInit(&v_);
+    v_.vt = VT_I2;
+    v_.iVal = i;
+}
+Variant::Variant(Long l) {
+    VariantInit(&v_);
+    v_.vt = VT_I4;
+    v_.lVal = l;
+}
+Variant::Variant(Byte b) {
+    VariantInit(&v_);
+    v_.vt = VT_UI1;
+    v_.bVal = b;
+}
+Variant::Variant(double d) {
+    VariantInit(&v_);
+    v_.vt = VT_R8;
+    v_.dblVal = d;
+}
+Variant::Variant(float f) {
+    VariantInit(&v_);
+    v_.vt = VT_R4;
+    v_.fltVal = f;
+}
 Variant::Variant(const String& s) {
     VariantInit(&v_);
     v_.bstrVal = to_bstr(s);
@@ -350,7 +400,10 @@ void Variant::assign(const Variant& value) {
         case VT_UI1: *v_.pbVal = c.v_.bVal; break;
         case VT_R4: *v_.pfltVal = c.v_.fltVal; break;
         case VT_R8: *v_.pdblVal = c.v_.dblVal; break;
-        case VT_BSTR: SysFreeString(*v_.pbstrVal); *v_.pbstrVal = c.release().bstrVal; break;
+        case VT_BSTR:
+            SysFreeString(*v_.pbstrVal);
+            *v_.pbstrVal = c.release().bstrVal;
+            break;
         case VT_DISPATCH:
             if (*v_.ppdispVal) (*v_.ppdispVal)->Release();
             *v_.ppdispVal = c.release().pdispVal;
@@ -375,8 +428,12 @@ T2_API HRESULT VariantClear(VARIANT* v) {
     if (!(v->vt & VT_BYREF)) {
         switch (v->vt & VT_TYPEMASK) {
             case VT_BSTR: SysFreeString(v->bstrVal); break;
-            case VT_DISPATCH: if (v->pdispVal) v->pdispVal->Release(); break;
-            case VT_UNKNOWN: if (v->punkVal) v->punkVal->Release(); break;
+            case VT_DISPATCH:
+                if (v->pdispVal) v->pdispVal->Release();
+                break;
+            case VT_UNKNOWN:
+                if (v->punkVal) v->punkVal->Release();
+                break;
             default: break;
         }
     }
@@ -396,8 +453,12 @@ T2_API HRESULT VariantCopy(VARIANT* dst, const VARIANT* src) {
                     if (!tmp.bstrVal) return E_OUTOFMEMORY;
                 }
                 break;
-            case VT_DISPATCH: if (src->pdispVal) src->pdispVal->AddRef(); break;
-            case VT_UNKNOWN: if (src->punkVal) src->punkVal->AddRef(); break;
+            case VT_DISPATCH:
+                if (src->pdispVal) src->pdispVal->AddRef();
+                break;
+            case VT_UNKNOWN:
+                if (src->punkVal) src->punkVal->AddRef();
+                break;
             default: break;
         }
     }

@@ -28,8 +28,10 @@ bool parse_rgb(const char* text, LONG& out) {
 int boxes_shown = 0;
 int counting_box(void*, const char* text, const char* title, int) {
     ++boxes_shown;
-    if (*title) std::fprintf(stderr, "[%s] %s\n", title, text);
-    else std::fprintf(stderr, "%s\n", text);
+    if (*title)
+        std::fprintf(stderr, "[%s] %s\n", title, text);
+    else
+        std::fprintf(stderr, "%s\n", text);
     return 0;
 }
 
@@ -49,31 +51,43 @@ int cmd_code128(int argc, char** argv) {
     for (int i = 0; i < argc && ok; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : (ok = false, ""); };
-        if (a == "--caption") caption = next();
+        if (a == "--caption")
+            caption = next();
         else if (a == "--align") {
             std::string v = next();
             align = v == "left" ? 1 : v == "center" ? 2 : v == "right" ? 3 : v == "justify" ? 4 : (ok = false, 0);
-        } else if (a == "--top") display = 2;
-        else if (a == "--font") font = next();
+        } else if (a == "--top")
+            display = 2;
+        else if (a == "--font")
+            font = next();
         else if (a == "--size" || a == "--style" || a == "--bar-height") {
             long v = 0;
-            if (i + 1 >= argc) ok = false;
-            else if (!option_number("code128", a, argv[++i], a == "--style" ? 0 : 1, a == "--size" ? 512 : 4096, v)) return 2;
+            if (i + 1 >= argc)
+                ok = false;
+            else if (!option_number("code128", a, argv[++i], a == "--style" ? 0 : 1, a == "--size" ? 512 : 4096, v))
+                return 2;
             (a == "--size" ? size : a == "--style" ? style : bar) = static_cast<SHORT>(v);
         } else if (a == "--fore" || a == "--back") {
-            if (i + 1 >= argc) ok = false;
+            if (i + 1 >= argc)
+                ok = false;
             else if (!parse_rgb(argv[++i], a == "--fore" ? fore : back)) {
                 std::fprintf(stderr, "tavolin2 code128: %s takes a colour RRGGBB, not '%s'\n", a.c_str(), argv[i]);
                 return 2;
             }
-        } else if (a.size() > 1 && a[0] == '-') return unknown_argument("code128", a);
-        else if (text.empty()) text = a;
-        else if (out.empty()) out = a;
-        else return unknown_argument("code128", a);
+        } else if (a.size() > 1 && a[0] == '-')
+            return unknown_argument("code128", a);
+        else if (text.empty())
+            text = a;
+        else if (out.empty())
+            out = a;
+        else
+            return unknown_argument("code128", a);
     }
     if (!ok || text.empty() || out.empty()) {
-        std::fprintf(stderr, "usage: tavolin2 code128 TEXT OUT.(png|bmp|gif) [--caption T] [--align left|center|right|justify]\n"
-                             "       [--top] [--font NAME] [--size N] [--style N] [--bar-height N] [--fore RRGGBB] [--back RRGGBB]\n");
+        std::fprintf(
+            stderr,
+            "usage: tavolin2 code128 TEXT OUT.(png|bmp|gif) [--caption T] [--align left|center|right|justify]\n"
+            "       [--top] [--font NAME] [--size N] [--style N] [--bar-height N] [--fore RRGGBB] [--back RRGGBB]\n");
         return 2;
     }
     // room for the symbol (11 modules a character and 35 more), the caption and a margin
@@ -92,8 +106,8 @@ int cmd_code128(int argc, char** argv) {
     VARIANT r;
     T2SetMessageBoxHandler(&counting_box, nullptr);
     OLE_COLOR caption_color = static_cast<OLE_COLOR>(fore);
-    HRESULT hr = bc->Barcode128Draw(&t, &pic, &cap, &back, &fore, &caption_color, &align, &display, &style, &size, &face, &bar,
-                                    &left, &top, &r);
+    HRESULT hr = bc->Barcode128Draw(&t, &pic, &cap, &back, &fore, &caption_color, &align, &display, &style, &size,
+                                    &face, &bar, &left, &top, &r);
     SysFreeString(t);
     SysFreeString(cap);
     SysFreeString(face);
@@ -107,11 +121,16 @@ int cmd_code39(int argc, char** argv) {
     std::string text, out, caption;
     for (int i = 0; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--caption" && i + 1 < argc) caption = argv[++i];
-        else if (a.size() > 1 && a[0] == '-') return unknown_argument("code39", a);
-        else if (text.empty()) text = a;
-        else if (out.empty()) out = a;
-        else return unknown_argument("code39", a);
+        if (a == "--caption" && i + 1 < argc)
+            caption = argv[++i];
+        else if (a.size() > 1 && a[0] == '-')
+            return unknown_argument("code39", a);
+        else if (text.empty())
+            text = a;
+        else if (out.empty())
+            out = a;
+        else
+            return unknown_argument("code39", a);
     }
     if (text.empty() || out.empty()) {
         std::fprintf(stderr, "usage: tavolin2 code39 TEXT OUT.(png|bmp|gif) [--caption T]\n");
@@ -156,9 +175,11 @@ int cmd_barcode_text(int argc, char** argv) {
     bc->get_Code1(&c1);
     bc->get_Code2(&c2);
     bc->get_OutputCode(&oc);
-    std::printf("Length\t%d\nFirstCharacter\t%s\nLastCharacter\t%s\nCode1\t%s\nCode2\t%s\nOutputCode\t%s\nGuessInputString\t%s\n",
-                n, show_text(first).c_str(), show_text(last).c_str(), show(c1).c_str(), show(c2).c_str(), show(oc).c_str(),
-                show_text(guess).c_str());
+    std::printf(
+        "Length\t%d\nFirstCharacter\t%s\nLastCharacter\t%s\nCode1\t%s\nCode2\t%s\nOutputCode\t%s\nGuessInputString\t%"
+        "s\n",
+        n, show_text(first).c_str(), show_text(last).c_str(), show(c1).c_str(), show(c2).c_str(), show(oc).c_str(),
+        show_text(guess).c_str());
     SysFreeString(first);
     SysFreeString(last);
     SysFreeString(guess);
@@ -179,7 +200,9 @@ int demo_barcodes(const std::string& dir, std::string& report_text) {
     char* args39[] = {b0, b1, b2, b3};
     if (rc == 0) rc = cmd_code39(4, args39);
     if (rc == 0) {
-        report_text += "\n== Barcodes ==\ncode128.png\tCode 128 of TAVOLIN2-128, caption below\ncode39.png\tCode 39 of TAVOLIN2, caption below\n";
+        report_text +=
+            "\n== Barcodes ==\ncode128.png\tCode 128 of TAVOLIN2-128, caption below\ncode39.png\tCode 39 of TAVOLIN2, "
+            "caption below\n";
         std::printf("Barcodes: code128.png, code39.png\n");
     }
     return rc;

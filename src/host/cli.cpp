@@ -32,30 +32,32 @@ int fail(const CallError& e) {
 }
 
 int usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: tavolin2 VERB ...\n"
-                 "  demo [DIR]                 run the main job on built-in defaults, writing into DIR (tavolin2-demo)\n"
-                 "  vendor [N]                 the vendor texts 900-921, or entry N\n"
-                 "  call PROGID STEP...        late-bound calls: Member, Member=VALUE, Member(ARG, ...)\n"
-                 "  members PROGID             the member table of a class\n"
-                 "  bmp IN OUT.bmp             load a picture (PNG, JPEG, GIF, BMP) and save it with cDIBSection.SavePicture\n"
-                 "  resample IN OUT W H        resample a picture to W x H (OUT .bmp or .png)\n"
-                 "  noise W H OUT [--gray]     a section of random pixels (OUT .bmp or .png)\n"
-                 "  gif IN OUT.gif [--best] [--transparent RRGGBB] [--quiet]   save a picture as GIF\n"
-                 "  gif IN... --out-dir DIR [--best] [-j N] [--quiet]   convert many pictures, N worker threads\n"
-                 "  palette IN OUT.pal [--size N]   write the optimal palette record of a picture\n"
-                 "  palette --show FILE [--offset N]   list a palette record\n"
-                 "  code128 TEXT OUT [--caption T] [--align left|center|right|justify] [--top] [--font NAME]\n"
-                 "          [--size N] [--style N] [--bar-height N] [--fore RRGGBB] [--back RRGGBB]\n"
-                 "  code39 TEXT OUT [--caption T]   barcodes on a picture box, saved as .png, .bmp or .gif\n"
-                 "  barcode-text TEXT          the text model: Length, end characters, codes, GuessInputString\n"
-                 "  mci [COMMAND...]           send media commands (or read them from stdin); answers and errors\n"
-                 "  playlist load FILE | save FILE ENTRY... | titles FILE   play-list files\n"
-                 "  play FILE [--seconds N]    play a sound file with MP3Class\n"
-                 "  movie FILE [--window] [--seconds N]   play a movie with MovieModule, with a status line\n"
-                 "  register | unregister      write or remove the registration in the registry file\n"
-                 "Values: 12, -4.5, &HFF, \"text\" (\"\" for a quote), c\"C\\tescapes\", True, False, Empty, Null,\n"
-                 "Nothing, @picture:FILE, @picturebox[:WxH], @listbox[:a|b|c]; leave an argument empty to omit it; name:=VALUE passes it by name.\n");
+    std::fprintf(
+        out,
+        "usage: tavolin2 VERB ...\n"
+        "  demo [DIR]                 run the main job on built-in defaults, writing into DIR (tavolin2-demo)\n"
+        "  vendor [N]                 the vendor texts 900-921, or entry N\n"
+        "  call PROGID STEP...        late-bound calls: Member, Member=VALUE, Member(ARG, ...)\n"
+        "  members PROGID             the member table of a class\n"
+        "  bmp IN OUT.bmp             load a picture (PNG, JPEG, GIF, BMP) and save it with cDIBSection.SavePicture\n"
+        "  resample IN OUT W H        resample a picture to W x H (OUT .bmp or .png)\n"
+        "  noise W H OUT [--gray]     a section of random pixels (OUT .bmp or .png)\n"
+        "  gif IN OUT.gif [--best] [--transparent RRGGBB] [--quiet]   save a picture as GIF\n"
+        "  gif IN... --out-dir DIR [--best] [-j N] [--quiet]   convert many pictures, N worker threads\n"
+        "  palette IN OUT.pal [--size N]   write the optimal palette record of a picture\n"
+        "  palette --show FILE [--offset N]   list a palette record\n"
+        "  code128 TEXT OUT [--caption T] [--align left|center|right|justify] [--top] [--font NAME]\n"
+        "          [--size N] [--style N] [--bar-height N] [--fore RRGGBB] [--back RRGGBB]\n"
+        "  code39 TEXT OUT [--caption T]   barcodes on a picture box, saved as .png, .bmp or .gif\n"
+        "  barcode-text TEXT          the text model: Length, end characters, codes, GuessInputString\n"
+        "  mci [COMMAND...]           send media commands (or read them from stdin); answers and errors\n"
+        "  playlist load FILE | save FILE ENTRY... | titles FILE   play-list files\n"
+        "  play FILE [--seconds N]    play a sound file with MP3Class\n"
+        "  movie FILE [--window] [--seconds N]   play a movie with MovieModule, with a status line\n"
+        "  register | unregister      write or remove the registration in the registry file\n"
+        "Values: 12, -4.5, &HFF, \"text\" (\"\" for a quote), c\"C\\tescapes\", True, False, Empty, Null,\n"
+        "Nothing, @picture:FILE, @picturebox[:WxH], @listbox[:a|b|c]; leave an argument empty to omit it; name:=VALUE "
+        "passes it by name.\n");
     return out == stderr ? 2 : 0;
 }
 
@@ -63,8 +65,10 @@ int cmd_call(int argc, char** argv) {
     std::string save_box;
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--save-picturebox") == 0 && i + 1 < argc) save_box = argv[++i];
-        else rest.push_back(argv[i]);
+        if (std::strcmp(argv[i], "--save-picturebox") == 0 && i + 1 < argc)
+            save_box = argv[++i];
+        else
+            rest.push_back(argv[i]);
     }
     argc = static_cast<int>(rest.size());
     argv = rest.data();

@@ -84,8 +84,9 @@ int cmd_demo(int argc, char** argv) {
         report << n << '\t' << text << '\n';
     }
     report << "\n== Classes ==\n";
-    static const char* classes[] = {"clsTavolin2", "clsQELPictureViewer", "clsQELCompany", "MP3Class", "MovieModule",
-                                    "clsBCAT175", "GIF", "cDIBSection", "cPalette"};
+    static const char* classes[] = {"clsTavolin2", "clsQELPictureViewer", "clsQELCompany",
+                                    "MP3Class",    "MovieModule",         "clsBCAT175",
+                                    "GIF",         "cDIBSection",         "cPalette"};
     for (const char* c : classes) {
         std::string progid = std::string("TAVOLIN2.") + c;
         CallError err{};

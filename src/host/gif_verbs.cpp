@@ -33,7 +33,8 @@ struct ProgressBar {
         auto* bar = static_cast<ProgressBar*>(context);
         VARIANT l;
         VariantInit(&l);
-        if (id != 1 || dp->cArgs < 1 || FAILED(VariantChangeType(&l, &dp->rgvarg[dp->cArgs - 1], 0, VT_I4))) return S_OK;
+        if (id != 1 || dp->cArgs < 1 || FAILED(VariantChangeType(&l, &dp->rgvarg[dp->cArgs - 1], 0, VT_I4)))
+            return S_OK;
         bar->last = std::clamp<long>(l.lVal, 0, 100);
         if (bar->tty) draw(bar->last);
         return S_OK;
@@ -149,8 +150,10 @@ int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bo
                 hr = gif->SaveGIF(pic, name, &hdc, &use, 0, &ok);
                 SysFreeString(name);
                 pic->Release();
-                if (FAILED(hr)) error = failure_text(hr);
-                else if (!ok) error = "not saved";
+                if (FAILED(hr))
+                    error = failure_text(hr);
+                else if (!ok)
+                    error = "not saved";
             }
             std::lock_guard<std::mutex> hold(report_lock);
             if (!error.empty()) {
@@ -165,8 +168,10 @@ int gif_batch(const std::vector<std::string>& inputs, const std::string& dir, bo
     std::vector<std::thread> threads;
     for (int k = 0; k < jobs; ++k) threads.emplace_back(worker);
     for (auto& t : threads) t.join();
-    if (tty) std::fprintf(stderr, "\n");
-    else if (progress) std::fprintf(stderr, "%zu of %zu files converted\n", inputs.size() - failed.load(), inputs.size());
+    if (tty)
+        std::fprintf(stderr, "\n");
+    else if (progress)
+        std::fprintf(stderr, "%zu of %zu files converted\n", inputs.size() - failed.load(), inputs.size());
     if (failed) std::fprintf(stderr, "tavolin2: %d of %zu files failed\n", failed.load(), inputs.size());
     return failed ? 1 : 0;
 }
@@ -253,7 +258,8 @@ int cmd_palette(int argc, char** argv) {
         if (argc == 4 && std::strcmp(argv[2], "--offset") == 0) {
             if (!option_number("palette", "--offset", argv[3], 0, INT32_MAX, offset)) return 2;
             position = static_cast<LONG>(offset);
-        } else if (argc != 2) return std::fprintf(stderr, "usage: tavolin2 palette --show FILE [--offset N]\n"), 2;
+        } else if (argc != 2)
+            return std::fprintf(stderr, "usage: tavolin2 palette --show FILE [--offset N]\n"), 2;
         BSTR name = SysAllocStringUTF8(argv[1]);
         VARIANT_BOOL ok = VARIANT_FALSE;
         HRESULT hr = pal->Load(name, &position, &ok);
@@ -262,7 +268,8 @@ int cmd_palette(int argc, char** argv) {
         if (!ok) return std::fprintf(stderr, "tavolin2: no palette record at that offset of %s\n", argv[1]), 1;
         LONG count = 0;
         pal->get_Count(&count);
-        std::printf("%ld entries; the record ends at offset %ld\n", static_cast<long>(count), static_cast<long>(position));
+        std::printf("%ld entries; the record ends at offset %ld\n", static_cast<long>(count),
+                    static_cast<long>(position));
         for (LONG k = 1; k <= count; ++k) {
             VARIANT i;
             VariantInit(&i);
@@ -280,7 +287,8 @@ int cmd_palette(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[2], "--size") == 0) {
         if (!option_number("palette", "--size", argv[3], 1, 256, size)) return 2;
     } else if (argc != 2) {
-        std::fprintf(stderr, "usage: tavolin2 palette IN OUT.pal [--size N] | tavolin2 palette --show FILE [--offset N]\n");
+        std::fprintf(stderr,
+                     "usage: tavolin2 palette IN OUT.pal [--size N] | tavolin2 palette --show FILE [--offset N]\n");
         return 2;
     }
     std::string error;
@@ -314,9 +322,10 @@ int demo_gif(const std::string& dir, std::string& report_text) {
     if (rc == 0) rc = save_gif(pic, dir + "/test-picture-transparent.gif", false, true, 0x000000, false);
     pic->Release();
     if (rc == 0) {
-        report_text += "\n== GIF ==\ntest-picture-websafe.gif\tfixed 256-colour table\n"
-                       "test-picture-best.gif\tBestQuality: octree palette of up to 236 colours\n"
-                       "test-picture-transparent.gif\tfixed table, black transparent (GIF89a)\n";
+        report_text +=
+            "\n== GIF ==\ntest-picture-websafe.gif\tfixed 256-colour table\n"
+            "test-picture-best.gif\tBestQuality: octree palette of up to 236 colours\n"
+            "test-picture-transparent.gif\tfixed table, black transparent (GIF89a)\n";
         std::printf("GIF: test-picture-websafe.gif, test-picture-best.gif, test-picture-transparent.gif\n");
     }
     return rc;

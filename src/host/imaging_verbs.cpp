@@ -13,7 +13,6 @@
 
 namespace host {
 
-
 namespace {
 
 bool ends_with(const std::string& s, const char* tail) {
@@ -31,8 +30,8 @@ bool option_number(const char* verb, const std::string& option, const char* text
     errno = 0;
     long long v = text && *text ? std::strtoll(text, &end, 10) : 0;
     if (!text || !*text || *end || errno || v < lo || v > hi) {
-        std::fprintf(stderr, "tavolin2 %s: %s takes a whole number from %ld to %ld, not '%s'\n", verb, option.c_str(), lo,
-                     hi, text ? text : "");
+        std::fprintf(stderr, "tavolin2 %s: %s takes a whole number from %ld to %ld, not '%s'\n", verb, option.c_str(),
+                     lo, hi, text ? text : "");
         return false;
     }
     out = static_cast<long>(v);
@@ -137,7 +136,8 @@ int report(HRESULT hr) {
 }
 
 bool save_surface(int32_t dc_or_bitmap, const std::string& out, std::string& error) {
-    T2HGDI bitmap = T2GetObjectType(dc_or_bitmap) == T2_OBJ_BITMAP ? dc_or_bitmap : T2GetCurrentObject(dc_or_bitmap, T2_OBJ_BITMAP);
+    T2HGDI bitmap =
+        T2GetObjectType(dc_or_bitmap) == T2_OBJ_BITMAP ? dc_or_bitmap : T2GetCurrentObject(dc_or_bitmap, T2_OBJ_BITMAP);
     IDispatch* pic = nullptr;
     HRESULT hr = T2CreatePicture(bitmap, FALSE, &pic);
     if (SUCCEEDED(hr)) {
@@ -237,12 +237,15 @@ int cmd_noise(int argc, char** argv) {
     VARIANT_BOOL ok = VARIANT_FALSE;
     HRESULT hr = d ? d->Create(static_cast<LONG>(w), static_cast<LONG>(h), &ok) : E_FAIL;
     int rc;
-    if (FAILED(hr)) rc = report(hr);
+    if (FAILED(hr))
+        rc = report(hr);
     else if (!ok) {
         std::fprintf(stderr, "tavolin2: no section of %ldx%ld could be made\n", w, h);
         rc = 1;
-    } else if (FAILED(hr = d->RandomiseBits(gray ? VARIANT_TRUE : VARIANT_FALSE))) rc = report(hr);
-    else rc = save_section(d, argv[2]);
+    } else if (FAILED(hr = d->RandomiseBits(gray ? VARIANT_TRUE : VARIANT_FALSE)))
+        rc = report(hr);
+    else
+        rc = save_section(d, argv[2]);
     if (d) d->Release();
     return rc;
 }
@@ -267,17 +270,20 @@ int demo_imaging(const std::string& dir, std::string& report_text) {
     if (rc == 0) rc = save_section(half, dir + "/test-picture-160x120.png");
     if (half) half->Release();
     VARIANT_BOOL ok = VARIANT_FALSE;
-    if (rc == 0 && (FAILED(hr = d->Create(256, 128, &ok)) || FAILED(hr = d->RandomiseBits(VARIANT_FALSE)))) rc = report(hr);
+    if (rc == 0 && (FAILED(hr = d->Create(256, 128, &ok)) || FAILED(hr = d->RandomiseBits(VARIANT_FALSE))))
+        rc = report(hr);
     if (rc == 0) rc = save_section(d, dir + "/noise.png");
     if (rc == 0 && FAILED(hr = d->RandomiseBits(VARIANT_TRUE))) rc = report(hr);
     if (rc == 0) rc = save_section(d, dir + "/noise-gray.png");
     d->Release();
     if (rc == 0) {
-        report_text += "\n== Imaging ==\ntest-picture.png\t320x240 built-in test picture\n"
-                       "test-picture.bmp\tcDIBSection.SavePicture, 230454 bytes\n"
-                       "test-picture-160x120.png\tcDIBSection.Resample(120, 160)\n"
-                       "noise.png, noise-gray.png\tcDIBSection.RandomiseBits(False / True), 256x128\n";
-        std::printf("Imaging: test-picture.png, test-picture.bmp, test-picture-160x120.png, noise.png, noise-gray.png\n");
+        report_text +=
+            "\n== Imaging ==\ntest-picture.png\t320x240 built-in test picture\n"
+            "test-picture.bmp\tcDIBSection.SavePicture, 230454 bytes\n"
+            "test-picture-160x120.png\tcDIBSection.Resample(120, 160)\n"
+            "noise.png, noise-gray.png\tcDIBSection.RandomiseBits(False / True), 256x128\n";
+        std::printf(
+            "Imaging: test-picture.png, test-picture.bmp, test-picture-160x120.png, noise.png, noise-gray.png\n");
     }
     return rc;
 }

@@ -31,7 +31,8 @@ bool write_tone(const std::string& path, std::string& error) {
     u16(16);
     f.append("data", 4);
     u32(samples * 2);
-    for (uint32_t i = 0; i < samples; ++i) u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate))));
+    for (uint32_t i = 0; i < samples; ++i)
+        u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate))));
     return write_whole_file(path, f.data(), f.size(), error);
 }
 
@@ -57,7 +58,8 @@ int demo_media(const std::string& dir, std::string& report_text) {
     p->MP3SavePlayList(&file, &box, &r);
     SysFreeString(file);
     entries->Release();
-    report_text += "\n== Media ==\nplaylist.m3u\tMP3SavePlayList of three entries\ntone.wav\ta generated one-second tone\n";
+    report_text +=
+        "\n== Media ==\nplaylist.m3u\tMP3SavePlayList of three entries\ntone.wav\ta generated one-second tone\n";
     std::printf("Media: playlist.m3u, tone.wav\n");
     int real = 0;
     T2MediaBackend(&real);
@@ -78,8 +80,9 @@ int demo_media(const std::string& dir, std::string& report_text) {
     VARIANT_BOOL playing = VARIANT_FALSE;
     p->MP3Playing(&playing);
     p->MP3Stop();
-    std::string line = "played tone.wav headless through libmpv: length " + show(length) + " ms, position after 1.1 s " +
-                       show(pos) + " ms, " + (playing ? "still playing" : "played to its end") + "\n";
+    std::string line = "played tone.wav headless through libmpv: length " + show(length) +
+                       " ms, position after 1.1 s " + show(pos) + " ms, " +
+                       (playing ? "still playing" : "played to its end") + "\n";
     report_text += line;
     std::printf("  %s", line.c_str());
     VariantClear(&length);
@@ -87,8 +90,9 @@ int demo_media(const std::string& dir, std::string& report_text) {
     p->Release();
     // a one-second clip, made with ffmpeg where it is installed, played headless through MovieModule
     const std::string clip = dir + "/clip.mpg";
-    const std::string make = "ffmpeg -loglevel error -y -f lavfi -i testsrc=size=352x240:rate=25:duration=1 -c:v mpeg1video \"" +
-                             clip + "\" >/dev/null 2>&1";
+    const std::string make =
+        "ffmpeg -loglevel error -y -f lavfi -i testsrc=size=352x240:rate=25:duration=1 -c:v mpeg1video \"" + clip +
+        "\" >/dev/null 2>&1";
     if (std::system(make.c_str()) != 0) {
         report_text += "clip.mpg\tnot made: ffmpeg is not installed\n";
         return 0;

@@ -31,7 +31,7 @@ bool media_is_real() {
     return real != 0;
 }
 bool regular_file(const char* name) {
-    struct stat st{};
+    struct stat st {};
     return stat(name, &st) == 0 && S_ISREG(st.st_mode);
 }
 }  // namespace
@@ -82,7 +82,7 @@ namespace {
 std::string save_failure_reason(const std::string& path) {
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    struct stat st{};
+    struct stat st {};
     auto system_error = [](int e) { return std::string(std::strerror(e)) + " (error " + std::to_string(e) + ")"; };
     if (stat(folder.c_str(), &st) != 0) return folder + ": " + system_error(errno);
     if (!S_ISDIR(st.st_mode)) return folder + ": " + system_error(ENOTDIR);
@@ -94,7 +94,8 @@ std::string save_failure_reason(const std::string& path) {
 }  // namespace
 
 int cmd_playlist(int argc, char** argv) {
-    if (argc < 2 || (std::strcmp(argv[0], "load") != 0 && std::strcmp(argv[0], "save") != 0 && std::strcmp(argv[0], "titles") != 0)) {
+    if (argc < 2 || (std::strcmp(argv[0], "load") != 0 && std::strcmp(argv[0], "save") != 0 &&
+                     std::strcmp(argv[0], "titles") != 0)) {
         std::fprintf(stderr, "usage: tavolin2 playlist load FILE | save FILE ENTRY... | titles FILE\n");
         return 2;
     }
@@ -125,13 +126,13 @@ int cmd_playlist(int argc, char** argv) {
         box.pdispVal = filled;
         // the member goes on silently past a failed save and leaves the old file: a
         // replaced file (a new one at the name) is the sign that it went through
-        struct stat before{};
+        struct stat before {};
         const bool existed = stat(argv[1], &before) == 0;
         hr = player->MP3SavePlayList(&file, &box, &r);
         filled->Release();
-        struct stat after{};
-        const bool replaced = stat(argv[1], &after) == 0 &&
-                              (!existed || after.st_ino != before.st_ino || after.st_dev != before.st_dev);
+        struct stat after {};
+        const bool replaced =
+            stat(argv[1], &after) == 0 && (!existed || after.st_ino != before.st_ino || after.st_dev != before.st_dev);
         if (SUCCEEDED(hr) && !replaced) {
             std::fprintf(stderr, "tavolin2 playlist: %s: not saved (%s); %s\n", argv[1],
                          save_failure_reason(argv[1]).c_str(),
@@ -212,11 +213,13 @@ Key read_key(int wait_ms) {
 }
 
 bool playable_name(const std::string& file) {
-    static const char* const kKnown[] = {".mp3", ".mp2", ".wav", ".ogg", ".flac", ".m4a", ".mpg", ".mpeg", ".avi", ".mp4", ".mkv", ".webm", ".mov"};
+    static const char* const kKnown[] = {".mp3",  ".mp2", ".wav", ".ogg", ".flac", ".m4a", ".mpg",
+                                         ".mpeg", ".avi", ".mp4", ".mkv", ".webm", ".mov"};
     std::string lower = file;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const char* k : kKnown)
-        if (lower.size() > std::strlen(k) && lower.compare(lower.size() - std::strlen(k), std::string::npos, k) == 0) return true;
+        if (lower.size() > std::strlen(k) && lower.compare(lower.size() - std::strlen(k), std::string::npos, k) == 0)
+            return true;
     return false;
 }
 
@@ -267,9 +270,12 @@ int cmd_play(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             if (!option_real("play", "--seconds", argv[++i], 0, 86400, seconds)) return 2;
-        } else if (argv[i][0] == '-' && argv[i][1]) return unknown_argument("play", argv[i]);
-        else if (file.empty()) file = argv[i];
-        else return unknown_argument("play", argv[i]);
+        } else if (argv[i][0] == '-' && argv[i][1])
+            return unknown_argument("play", argv[i]);
+        else if (file.empty())
+            file = argv[i];
+        else
+            return unknown_argument("play", argv[i]);
     }
     if (file.empty()) {
         std::fprintf(stderr, "usage: tavolin2 play FILE|PLAYLIST [--seconds N]\n");
@@ -292,7 +298,8 @@ int cmd_play(int argc, char** argv) {
     }
     RawTerminal terminal;
     g_interrupted = 0;
-    struct sigaction action{}, previous{};
+    struct sigaction action {
+    }, previous{};
     action.sa_handler = on_interrupt;
     sigaction(SIGINT, &action, &previous);
     if (terminal.tty())
@@ -303,8 +310,10 @@ int cmd_play(int argc, char** argv) {
         VARIANT pos, length;
         p->MP3Position(&pos);
         p->MP3Duration(&length);
-        std::string where = entries.size() > 1 ? "[" + std::to_string(at + 1) + "/" + std::to_string(entries.size()) + "] " : "";
-        std::fprintf(stderr, "\r%s%s / %s %s", where.c_str(), show(pos).c_str(), show(length).c_str(), paused ? "(paused)" : "        ");
+        std::string where =
+            entries.size() > 1 ? "[" + std::to_string(at + 1) + "/" + std::to_string(entries.size()) + "] " : "";
+        std::fprintf(stderr, "\r%s%s / %s %s", where.c_str(), show(pos).c_str(), show(length).c_str(),
+                     paused ? "(paused)" : "        ");
         std::fflush(stderr);  // the player's libraries may leave stderr buffered
         VariantClear(&pos);
         VariantClear(&length);
@@ -318,7 +327,8 @@ int cmd_play(int argc, char** argv) {
         double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
         if (seconds >= 0 && elapsed >= seconds) break;
         const Key key = !terminal.tty() ? kNone : read_key(200);
-        if (!terminal.tty()) std::this_thread::sleep_for(std::chrono::milliseconds(seconds >= 0 && seconds < 1 ? 100 : 250));
+        if (!terminal.tty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(seconds >= 0 && seconds < 1 ? 100 : 250));
         if (key == kQuit) break;
         if (key == kPause) {
             paused ? p->MP3Resume() : p->MP3Pause();
@@ -352,10 +362,14 @@ int cmd_movie(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             if (!option_real("movie", "--seconds", argv[++i], 0, 86400, seconds)) return 2;
-        } else if (std::strcmp(argv[i], "--window") == 0) window = true;
-        else if (argv[i][0] == '-' && argv[i][1]) return unknown_argument("movie", argv[i]);
-        else if (file.empty()) file = argv[i];
-        else return unknown_argument("movie", argv[i]);
+        } else if (std::strcmp(argv[i], "--window") == 0)
+            window = true;
+        else if (argv[i][0] == '-' && argv[i][1])
+            return unknown_argument("movie", argv[i]);
+        else if (file.empty())
+            file = argv[i];
+        else
+            return unknown_argument("movie", argv[i]);
     }
     if (file.empty()) {
         std::fprintf(stderr, "usage: tavolin2 movie FILE [--window] [--seconds N]\n");
@@ -376,7 +390,8 @@ int cmd_movie(int argc, char** argv) {
     if (error) {
         BSTR text = nullptr;
         m->checkError(&text);
-        std::fprintf(stderr, "tavolin2: %s: error %ld: %s\n", file.c_str(), static_cast<long>(error), utf8(text).c_str());
+        std::fprintf(stderr, "tavolin2: %s: error %ld: %s\n", file.c_str(), static_cast<long>(error),
+                     utf8(text).c_str());
         SysFreeString(text);
         m->Release();
         return 1;

@@ -128,7 +128,8 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
         std::string body = t.substr(1, t.size() - 2), s;
         for (size_t i = 0; i < body.size(); ++i) {
             if (body[i] == '"') {
-                if (i + 1 < body.size() && body[i + 1] == '"') ++i;
+                if (i + 1 < body.size() && body[i + 1] == '"')
+                    ++i;
                 else {
                     error = "a quote inside a string is written twice";
                     return false;
@@ -216,11 +217,28 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
         pic->Release();
         return true;
     }
-    if (strcasecmp(t.c_str(), "True") == 0) { value = Value::boolean(true); return true; }
-    if (strcasecmp(t.c_str(), "False") == 0) { value = Value::boolean(false); return true; }
-    if (strcasecmp(t.c_str(), "Empty") == 0) { value = Value(); return true; }
-    if (strcasecmp(t.c_str(), "Null") == 0) { Value r; r.v.vt = VT_NULL; value = r; return true; }
-    if (strcasecmp(t.c_str(), "Nothing") == 0) { value = Value::object(nullptr); return true; }
+    if (strcasecmp(t.c_str(), "True") == 0) {
+        value = Value::boolean(true);
+        return true;
+    }
+    if (strcasecmp(t.c_str(), "False") == 0) {
+        value = Value::boolean(false);
+        return true;
+    }
+    if (strcasecmp(t.c_str(), "Empty") == 0) {
+        value = Value();
+        return true;
+    }
+    if (strcasecmp(t.c_str(), "Null") == 0) {
+        Value r;
+        r.v.vt = VT_NULL;
+        value = r;
+        return true;
+    }
+    if (strcasecmp(t.c_str(), "Nothing") == 0) {
+        value = Value::object(nullptr);
+        return true;
+    }
     if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h')) {
         char* end = nullptr;
         errno = 0;
@@ -238,9 +256,12 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
     errno = 0;
     long long i = std::strtoll(t.c_str(), &end, 10);
     if (*end == '\0' && errno == 0) {
-        if (i >= SHRT_MIN && i <= SHRT_MAX) value = Value::i2(static_cast<SHORT>(i));
-        else if (i >= INT32_MIN && i <= INT32_MAX) value = Value::i4(static_cast<LONG>(i));
-        else value = Value::r8(static_cast<double>(i));
+        if (i >= SHRT_MIN && i <= SHRT_MAX)
+            value = Value::i2(static_cast<SHORT>(i));
+        else if (i >= INT32_MIN && i <= INT32_MAX)
+            value = Value::i4(static_cast<LONG>(i));
+        else
+            value = Value::r8(static_cast<double>(i));
         return true;
     }
     errno = 0;

@@ -27,8 +27,9 @@ constexpr const char16_t* kSaveErrorSource = u"tavolin2.cDIBSection256";
 
 class DibSection : public ImplOf<_cDIBSection> {
 public:
-    T2_MEMBERS__cDIBSection(T2_NATURAL_DECL)
-    void Class_Terminate() { ClearUp(); }  // the object is ending: no calls through its interface now
+    T2_MEMBERS__cDIBSection(T2_NATURAL_DECL) void Class_Terminate() {
+        ClearUp();
+    }  // the object is ending: no calls through its interface now
 
 private:
     // The pixel grid over the section's memory: byte within the row, row from the bottom.
@@ -38,9 +39,7 @@ private:
     // through the published address, which is 0 for memory above the 32-bit window).
     uint8_t* section_memory(size_t bytes) const { return m_hSection ? bitmap_bits(m_hSection, bytes) : nullptr; }
     void ResampleInto(DibRef& target);
-    static bool WriteFailed(Long result, Long requested, Long written) {
-        return result == 0 || written != requested;
-    }
+    static bool WriteFailed(Long result, Long requested, Long written) { return result == 0 || written != requested; }
 
     Long m_hSection = 0;
     Long m_hPrevBitmap = 0;
@@ -107,9 +106,7 @@ Variant DibSection::CreateFromPicture(Object& picThis) {
     return {};
 }
 
-Long DibSection::get_BytesPerScanLine() {
-    return checked::add<Long>(checked::mul<Long>(3, m_tHeader.biWidth), 3) & ~3;
-}
+Long DibSection::get_BytesPerScanLine() { return checked::add<Long>(checked::mul<Long>(3, m_tHeader.biWidth), 3) & ~3; }
 Long DibSection::get_Width() { return m_tHeader.biWidth; }
 Long DibSection::get_Height() { return m_tHeader.biHeight; }
 Long DibSection::get_hDc() { return m_hMemDC; }
@@ -301,8 +298,9 @@ bool DibSection::SavePicture(String sFileName) {
 
 String DibSection::ApiError(Long e) {
     char buffer[256] = {};
-    uint32_t n = platform::FormatMessageA(platform::FORMAT_MESSAGE_FROM_SYSTEM | platform::FORMAT_MESSAGE_IGNORE_INSERTS,
-                                          nullptr, static_cast<uint32_t>(e), 0, buffer, sizeof buffer, nullptr);
+    uint32_t n =
+        platform::FormatMessageA(platform::FORMAT_MESSAGE_FROM_SYSTEM | platform::FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, static_cast<uint32_t>(e), 0, buffer, sizeof buffer, nullptr);
     String text;
     for (uint32_t i = 0; i < n && i < sizeof buffer; ++i) text.push_back(from_cp1252(static_cast<uint8_t>(buffer[i])));
     return text;

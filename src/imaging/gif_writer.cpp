@@ -195,15 +195,21 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
 
     // 9. signature, screen, colour table, extension, image descriptor, code size
     out.write(UseTrans ? "GIF89a" : "GIF87a", 6);
-    const uint8_t screen_desc[7] = {static_cast<uint8_t>(width16), static_cast<uint8_t>(width16 >> 8),
-                                    static_cast<uint8_t>(height16), static_cast<uint8_t>(height16 >> 8), 0xF7, 0, 0};
+    const uint8_t screen_desc[7] = {static_cast<uint8_t>(width16),
+                                    static_cast<uint8_t>(width16 >> 8),
+                                    static_cast<uint8_t>(height16),
+                                    static_cast<uint8_t>(height16 >> 8),
+                                    0xF7,
+                                    0,
+                                    0};
     out.write(screen_desc, 7);
     out.write(m_bColorTable, sizeof m_bColorTable);
     if (UseTrans) {
         const uint8_t gce[8] = {0x21, 0xF9, 0x04, 0x09, 0x00, 0x00, static_cast<uint8_t>(transparent), 0x00};
         out.write(gce, 8);
     }
-    const uint8_t image[11] = {0x2C, 0, 0, 0, 0, screen_desc[0], screen_desc[1], screen_desc[2], screen_desc[3], 0x07, 8};
+    const uint8_t image[11] = {0x2C,           0,    0, 0, 0, screen_desc[0], screen_desc[1], screen_desc[2],
+                               screen_desc[3], 0x07, 8};
     out.write(image, 11);
 
     // 10. the rows, top first, one scan line at a time from the bottom-up bitmap

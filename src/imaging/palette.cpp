@@ -58,9 +58,7 @@ class Palette : public ImplOf<_cPalette> {
 public:
     T2_MEMBERS__cPalette(T2_NATURAL_DECL)
 
-private:
-    T2_EVENTS__cPalette(T2_EVENT_RAISER)
-    Byte& component(Variant& index, int which);
+        private : T2_EVENTS__cPalette(T2_EVENT_RAISER) Byte& component(Variant& index, int which);
     Long take_node();
     void release_node(Long n);
     void insert(Byte r, Byte g, Byte b);
@@ -133,7 +131,7 @@ void Palette::CreateWebSafe() {
         e[1] = g;
         e[2] = b;
     };
-    static constexpr uint8_t kLow[7][3] = {{128, 0, 0}, {0, 128, 0},   {128, 128, 0}, {0, 0, 128},
+    static constexpr uint8_t kLow[7][3] = {{128, 0, 0},   {0, 128, 0},   {128, 128, 0},  {0, 0, 128},
                                            {128, 0, 128}, {0, 128, 128}, {192, 192, 192}};
     for (int k = 0; k < 7; ++k) set(2 + k, kLow[k][0], kLow[k][1], kLow[k][2]);
     // the six-level cube without its eight corners, blue slowest, red fastest
@@ -145,7 +143,8 @@ void Palette::CreateWebSafe() {
                 if (corner(r) && corner(g) && corner(b)) continue;
                 set(entry++, static_cast<uint8_t>(51 * r), static_cast<uint8_t>(51 * g), static_cast<uint8_t>(51 * b));
             }
-    for (int k = 1; k <= 31; ++k) set(216 + k, static_cast<uint8_t>(8 * k), static_cast<uint8_t>(8 * k), static_cast<uint8_t>(8 * k));
+    for (int k = 1; k <= 31; ++k)
+        set(216 + k, static_cast<uint8_t>(8 * k), static_cast<uint8_t>(8 * k), static_cast<uint8_t>(8 * k));
     static constexpr uint8_t kHigh[8][3] = {{128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
                                             {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
     for (int k = 0; k < 8; ++k) set(248 + k, kHigh[k][0], kHigh[k][1], kHigh[k][2]);
@@ -187,7 +186,8 @@ bool Palette::Save(String sFileName, Long lPosition) {
     // when complete.  At offset 0 the file becomes exactly the record; elsewhere it starts
     // as a copy of the old file, so the bytes around the record stay.
     platform::ReplacingFile file;
-    const auto start = lPosition >= 1 ? platform::ReplacingFile::Start::Existing : platform::ReplacingFile::Start::Empty;
+    const auto start =
+        lPosition >= 1 ? platform::ReplacingFile::Start::Existing : platform::ReplacingFile::Start::Empty;
     if (!file.open(file_name(sFileName), start)) return false;
     if (lPosition >= 1 && !file.seek(static_cast<uint64_t>(lPosition))) return false;
     // there are no entries to write: the old file stays as it was

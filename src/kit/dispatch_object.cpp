@@ -46,9 +46,12 @@ std::u16string Args::to_text16(size_t i) const {
 IDispatch* Args::to_object(size_t i) const {
     VARIANT v = raw(i);
     while (v.vt & VT_BYREF) {
-        if (v.vt == (VT_BYREF | VT_VARIANT)) v = *v.pvarVal;
-        else if (v.vt == (VT_BYREF | VT_DISPATCH)) return *v.ppdispVal;
-        else break;
+        if (v.vt == (VT_BYREF | VT_VARIANT))
+            v = *v.pvarVal;
+        else if (v.vt == (VT_BYREF | VT_DISPATCH))
+            return *v.ppdispVal;
+        else
+            break;
     }
     if (v.vt == VT_DISPATCH) return v.pdispVal;
     if (v.vt == VT_EMPTY) return nullptr;
@@ -65,7 +68,8 @@ Value single_value(float f) {
 
 HRESULT DispatchObject::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
-    bool known = std::memcmp(&riid, &IID_IUnknown, sizeof(GUID)) == 0 || std::memcmp(&riid, &IID_IDispatch, sizeof(GUID)) == 0;
+    bool known =
+        std::memcmp(&riid, &IID_IUnknown, sizeof(GUID)) == 0 || std::memcmp(&riid, &IID_IDispatch, sizeof(GUID)) == 0;
     for (const IID& i : extra_) known |= std::memcmp(&riid, &i, sizeof(GUID)) == 0;
     if (known) {
         *ppv = static_cast<IDispatch*>(this);
@@ -115,18 +119,20 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
     return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result,
-                               EXCEPINFO* excep, UINT*) {
+HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result, EXCEPINFO* excep,
+                               UINT*) {
     const Member* m = nullptr;
     for (const Member& k : members_)
         if (k.id == id) m = &k;
     if (!m) return DISP_E_MEMBERNOTFOUND;
     int kind = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) ? Put
-               : ((flags & DISPATCH_METHOD) && (m->allowed & Call)) ? Call
-                                                                     : Get;
+               : ((flags & DISPATCH_METHOD) && (m->allowed & Call))       ? Call
+                                                                          : Get;
     if (!(m->allowed & kind)) {
-        if (kind == Get && (m->allowed & Call)) kind = Call;
-        else return DISP_E_MEMBERNOTFOUND;
+        if (kind == Get && (m->allowed & Call))
+            kind = Call;
+        else
+            return DISP_E_MEMBERNOTFOUND;
     }
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     if (!dp) dp = &none;

@@ -84,7 +84,7 @@ T2_API HRESULT T2LoadPicture(const char* path, IDispatch** picture) {
     *picture = nullptr;
     if (!path) return fail(53, "File not found: no file name");
     try {
-        struct stat st{};
+        struct stat st {};
         if (stat(path, &st) != 0) {
             int e = errno;
             return fail(e == ENOENT || e == ENOTDIR ? 53 : 75,
@@ -129,8 +129,7 @@ T2_API HRESULT T2SavePicture(IDispatch* obj, const char* path) {
             return hr;
         }
         std::string error;
-        if (!save_surface(handle, out, error))
-            return fail(error.find("no surface") == 0 ? 481 : 75, error);
+        if (!save_surface(handle, out, error)) return fail(error.find("no surface") == 0 ? 481 : 75, error);
         return succeed();
     } catch (const std::bad_alloc&) {
         return fail(7, std::string("Out of memory: ") + path);
@@ -167,7 +166,8 @@ T2_API HRESULT T2CreateListBox(IDispatch** list) {
 T2_API HRESULT T2CreatePicture(LONG bitmap, T2BOOL owns, IDispatch** picture) {
     if (!picture) return E_POINTER;
     *picture = nullptr;
-    if (T2GetObjectType(bitmap) != T2_OBJ_BITMAP) return fail(481, "Invalid picture: handle " + std::to_string(bitmap) + " is no bitmap");
+    if (T2GetObjectType(bitmap) != T2_OBJ_BITMAP)
+        return fail(481, "Invalid picture: handle " + std::to_string(bitmap) + " is no bitmap");
     try {
         *picture = Picture::make(bitmap, Picture::Bitmap, owns != 0);
         return succeed();

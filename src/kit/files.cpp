@@ -28,8 +28,12 @@ bool write_whole_file(const std::string& path, const void* data, size_t bytes, s
     };
     if (path.empty() || path.find('\0') != std::string::npos) return fail(ENOENT);
     // only an ordinary file is replaced; its mode stays
-    mode_t mode = 0666 & ~[] { mode_t m = umask(0); umask(m); return m; }();
-    struct stat st{};
+    mode_t mode = 0666 & ~[] {
+        mode_t m = umask(0);
+        umask(m);
+        return m;
+    }();
+    struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return fail(EISDIR);
         if (!S_ISREG(st.st_mode)) return fail(EINVAL);

@@ -32,7 +32,8 @@ inline HGDI CreateDIBSection(HGDI dc, const BITMAPINFO* bmi, uint32_t usage, int
     return T2CreateDIBSection(dc, bmi, usage, bits);
 }
 inline HGDI CreateCompatibleBitmap(HGDI dc, int32_t w, int32_t h) { return T2CreateCompatibleBitmap(dc, w, h); }
-inline int BitBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI src, int32_t x1, int32_t y1, uint32_t rop) {
+inline int BitBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI src, int32_t x1, int32_t y1,
+                  uint32_t rop) {
     return T2BitBlt(dst, x, y, cx, cy, src, x1, y1, rop);
 }
 inline HGDI CreateSolidBrush(COLORREF c) { return T2CreateSolidBrush(c); }
@@ -40,7 +41,9 @@ inline int FillRect(HGDI dc, const RECT* r, HGDI brush) { return T2FillRect(dc, 
 inline COLORREF SetPixel(HGDI dc, int32_t x, int32_t y, COLORREF c) { return T2SetPixel(dc, x, y, c); }
 inline HGDI CreateFontIndirectA(const LOGFONTA* lf) { return T2CreateFontIndirect(lf); }
 inline int GetTextMetricsA(HGDI dc, TEXTMETRICA* tm) { return T2GetTextMetrics(dc, tm); }
-inline int GetTextExtentPoint32A(HGDI dc, const char* s, int n, SIZE* size) { return T2GetTextExtentPoint32(dc, s, n, size); }
+inline int GetTextExtentPoint32A(HGDI dc, const char* s, int n, SIZE* size) {
+    return T2GetTextExtentPoint32(dc, s, n, size);
+}
 inline int TextOutA(HGDI dc, int32_t x, int32_t y, const char* s, int n) { return T2TextOut(dc, x, y, s, n); }
 inline COLORREF SetTextColor(HGDI dc, COLORREF c) { return T2SetTextColor(dc, c); }
 inline COLORREF SetBkColor(HGDI dc, COLORREF c) { return T2SetBkColor(dc, c); }

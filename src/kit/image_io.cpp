@@ -44,12 +44,11 @@ constexpr int64_t kMaxPixels = int64_t{1} << 27;
 constexpr off_t kMaxFileBytes = off_t{1} << 28;
 
 bool fits(int64_t width, int64_t height, std::string& error) {
-    if (width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels)
-        return true;
-    error = width <= 0 || height <= 0 ? "a picture of no size"
-                                      : "a picture of " + std::to_string(width) + "x" + std::to_string(height) +
-                                            " pixels is larger than the " + std::to_string(kMaxPixels >> 20) +
-                                            " Mpixels the kit loads";
+    if (width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels) return true;
+    error = width <= 0 || height <= 0
+                ? "a picture of no size"
+                : "a picture of " + std::to_string(width) + "x" + std::to_string(height) +
+                      " pixels is larger than the " + std::to_string(kMaxPixels >> 20) + " Mpixels the kit loads";
     return false;
 }
 
@@ -61,7 +60,7 @@ bool read_file(const std::string& path, std::vector<uint8_t>& data, std::string&
         error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         error = path + ": not an ordinary file";
@@ -183,13 +182,16 @@ bool decode_gif(const std::vector<uint8_t>& data, Image& img, std::string& error
         size_t pos;
     } reader{&data, 0};
     int code = 0;
-    GifFileType* gif = DGifOpen(&reader, [](GifFileType* g, GifByteType* buf, int n) -> int {
-        auto* r = static_cast<Reader*>(g->UserData);
-        size_t take = std::min<size_t>(static_cast<size_t>(n), r->d->size() - r->pos);
-        std::memcpy(buf, r->d->data() + r->pos, take);
-        r->pos += take;
-        return static_cast<int>(take);
-    }, &code);
+    GifFileType* gif = DGifOpen(
+        &reader,
+        [](GifFileType* g, GifByteType* buf, int n) -> int {
+            auto* r = static_cast<Reader*>(g->UserData);
+            size_t take = std::min<size_t>(static_cast<size_t>(n), r->d->size() - r->pos);
+            std::memcpy(buf, r->d->data() + r->pos, take);
+            r->pos += take;
+            return static_cast<int>(take);
+        },
+        &code);
     if (!gif) {
         error = gif_error(code);
         return false;
@@ -302,7 +304,8 @@ bool decode_rle(const uint8_t* p, size_t n, int bpp, int32_t w, int32_t rows, st
         } else {  // `value` pixels as they are, padded to an even byte count
             size_t bytes = bpp == 8 ? value : (value + 1) / 2;
             if (i + bytes > n) break;
-            for (unsigned k = 0; k < value; ++k) put(bpp == 8 ? p[i + k] : (k & 1) ? p[i + k / 2] & 15 : p[i + k / 2] >> 4);
+            for (unsigned k = 0; k < value; ++k)
+                put(bpp == 8 ? p[i + k] : (k & 1) ? p[i + k / 2] & 15 : p[i + k / 2] >> 4);
             i += bytes + (bytes & 1);
         }
         if (y >= rows) return true;
@@ -344,7 +347,8 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
             error = "bad colour table";
             return false;
         }
-        for (size_t i = 0; i < n; ++i) palette.push_back({data[at + i * 4], data[at + i * 4 + 1], data[at + i * 4 + 2], 0});
+        for (size_t i = 0; i < n; ++i)
+            palette.push_back({data[at + i * 4], data[at + i * 4 + 1], data[at + i * 4 + 2], 0});
     }
     std::vector<uint8_t> indices;
     if (rle && !decode_rle(&data[offset], data.size() - offset, bpp, w, rows, indices, error)) return false;
@@ -353,7 +357,8 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
     img.bgr.resize(static_cast<size_t>(w) * rows * 3);
     for (int32_t y = 0; y < rows; ++y) {
         int32_t file_row = top_down ? y : rows - 1 - y;
-        const uint8_t* in = rle ? &indices[static_cast<size_t>(file_row) * w] : &data[offset + stride * static_cast<size_t>(file_row)];
+        const uint8_t* in =
+            rle ? &indices[static_cast<size_t>(file_row) * w] : &data[offset + stride * static_cast<size_t>(file_row)];
         uint8_t* out = &img.bgr[static_cast<size_t>(y) * w * 3];
         for (int32_t x = 0; x < w; ++x, out += 3) {
             if (bpp == 24 || bpp == 32) {
@@ -363,7 +368,9 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
                 out[2] = p[2];
                 continue;
             }
-            unsigned idx = rle || bpp == 8 ? in[x] : bpp == 4 ? (in[x / 2] >> ((x & 1) ? 0 : 4)) & 15 : (in[x / 8] >> (7 - (x & 7))) & 1;
+            unsigned idx = rle || bpp == 8 ? in[x]
+                           : bpp == 4      ? (in[x / 2] >> ((x & 1) ? 0 : 4)) & 15
+                                           : (in[x / 8] >> (7 - (x & 7))) & 1;
             RGBQUAD q = idx < palette.size() ? palette[idx] : RGBQUAD{0, 0, 0, 0};
             out[0] = q.rgbBlue;
             out[1] = q.rgbGreen;
@@ -468,13 +475,18 @@ namespace {
 HGDI decode_bytes(const std::vector<uint8_t>& data, const std::string& path, std::string& error) {
     Image img;
     bool ok;
-    if (data.size() >= 8 && std::memcmp(data.data(), "\x89PNG", 4) == 0) ok = decode_png(data, img, error);
-    else if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8) ok = decode_jpeg(data, img, error);
-    else if (data.size() >= 6 && std::memcmp(data.data(), "GIF8", 4) == 0) ok = decode_gif(data, img, error);
-    else if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') ok = decode_bmp(data, img, error);
+    if (data.size() >= 8 && std::memcmp(data.data(), "\x89PNG", 4) == 0)
+        ok = decode_png(data, img, error);
+    else if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8)
+        ok = decode_jpeg(data, img, error);
+    else if (data.size() >= 6 && std::memcmp(data.data(), "GIF8", 4) == 0)
+        ok = decode_gif(data, img, error);
+    else if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M')
+        ok = decode_bmp(data, img, error);
     else if (data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 && std::memcmp(&data[8], "WEBP", 4) == 0)
         ok = decode_webp(data, img, error);
-    else if (data.size() >= 8 && (std::memcmp(data.data(), "II*\0", 4) == 0 || std::memcmp(data.data(), "MM\0*", 4) == 0))
+    else if (data.size() >= 8 &&
+             (std::memcmp(data.data(), "II*\0", 4) == 0 || std::memcmp(data.data(), "MM\0*", 4) == 0))
         ok = decode_tiff(data, img, error);
     else {
         error = path + ": not a PNG, JPEG, GIF, BMP, WebP or TIFF file";
@@ -494,7 +506,8 @@ HGDI decode_bytes(const std::vector<uint8_t>& data, const std::string& path, std
         return 0;
     }
     for (int y = 0; y < img.height; ++y)
-        std::memcpy(s.top + y * s.step, &img.bgr[static_cast<size_t>(y) * img.width * 3], static_cast<size_t>(img.width) * 3);
+        std::memcpy(s.top + y * s.step, &img.bgr[static_cast<size_t>(y) * img.width * 3],
+                    static_cast<size_t>(img.width) * 3);
     return bm;
 }
 
@@ -564,8 +577,8 @@ bool save_surface(HGDI h, const std::string& path, std::string& error) {
         out[28] = 24;
         std::memcpy(&out[34], &image, 4);
         for (int y = 0; y < s.height; ++y)
-            std::memcpy(&out[54 + stride * static_cast<size_t>(s.height - 1 - y)], &bgr[static_cast<size_t>(y) * s.width * 3],
-                        static_cast<size_t>(s.width) * 3);
+            std::memcpy(&out[54 + stride * static_cast<size_t>(s.height - 1 - y)],
+                        &bgr[static_cast<size_t>(y) * s.width * 3], static_cast<size_t>(s.width) * 3);
         return write_whole_file(path, out.data(), out.size(), error);
     }
     png_image p{};

@@ -14,7 +14,8 @@ ListBox::ListBox() {
         std::string text = a.to_text(0);
         if (a.has(1)) {
             long at = a.to_long(1);
-            if (at < 0 || at > static_cast<long>(entries_.size())) throw HostError{5, "Invalid procedure call or argument"};
+            if (at < 0 || at > static_cast<long>(entries_.size()))
+                throw HostError{5, "Invalid procedure call or argument"};
             entries_.insert(entries_.begin() + at, text);
         } else {
             entries_.push_back(text);
@@ -32,8 +33,10 @@ ListBox::ListBox() {
         long i = a.to_long(0);
         if (i < 0 || i >= static_cast<long>(entries_.size())) throw HostError{5, "Invalid procedure call or argument"};
         entries_.erase(entries_.begin() + i);
-        if (index_ == i) index_ = -1;
-        else if (index_ > i) --index_;
+        if (index_ == i)
+            index_ = -1;
+        else if (index_ > i)
+            --index_;
         return Value();
     });
     add("Clear", Call, [this](int, Args&) {
@@ -44,7 +47,8 @@ ListBox::ListBox() {
     add("ListIndex", Get | Put, [this](int kind, Args& a) {
         if (kind == Put) {
             long i = a.to_long(0);
-            if (i < -1 || i >= static_cast<long>(entries_.size())) throw HostError{380, "Invalid property value: ListIndex"};
+            if (i < -1 || i >= static_cast<long>(entries_.size()))
+                throw HostError{380, "Invalid property value: ListIndex"};
             index_ = i;
         }
         return Value::i4(static_cast<LONG>(index_));

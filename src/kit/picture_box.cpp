@@ -152,8 +152,8 @@ PictureBox::PictureBox(int width, int height, bool border) : border_(border ? 2 
     });
     add("PSet", Call, [this](int, Args& a) {
         uint32_t color = a.has(3) ? static_cast<uint32_t>(a.to_long(3)) : fore_color_;
-        SetPixel(dc_, round_even(to_pixels(a.to_double(1) - scale_left_)), round_even(to_pixels(a.to_double(2) - scale_top_)),
-                 color);
+        SetPixel(dc_, round_even(to_pixels(a.to_double(1) - scale_left_)),
+                 round_even(to_pixels(a.to_double(2) - scale_top_)), color);
         return Value();
     });
     add("Print", Call, [this](int, Args& a) {
@@ -188,12 +188,15 @@ void PictureBox::resize(int w, int h) {
     RECT all{0, 0, std::max(w, 1), std::max(h, 1)};
     FillRect(tmp, &all, brush);
     DeleteObject(brush);
-    if (bitmap_) BitBlt(tmp, 0, 0, std::min(w, inner_w_), std::min(h, inner_h_), dc_, 0, 0, SRCCOPY);  // keep what is drawn
+    if (bitmap_)
+        BitBlt(tmp, 0, 0, std::min(w, inner_w_), std::min(h, inner_h_), dc_, 0, 0, SRCCOPY);  // keep what is drawn
     SelectObject(tmp, prev);
     DeleteDC(tmp);
     HGDI old = SelectObject(dc_, bm);
-    if (bitmap_) DeleteObject(bitmap_);
-    else previous_ = old;
+    if (bitmap_)
+        DeleteObject(bitmap_);
+    else
+        previous_ = old;
     bitmap_ = bm;
     inner_w_ = w;
     inner_h_ = h;
@@ -203,8 +206,10 @@ void PictureBox::set_outer_twips(double twips, bool width) {
     if (!(twips >= 0 && twips < 15.0 * 65536)) throw HostError{380, "Invalid property value: size"};
     int outer = round_even(twips / 15.0);
     int inner = std::max(0, outer - 2 * border_);
-    if (width) resize(inner, inner_h_);
-    else resize(inner_w_, inner);
+    if (width)
+        resize(inner, inner_h_);
+    else
+        resize(inner_w_, inner);
 }
 
 void PictureBox::apply_font() {
@@ -215,8 +220,10 @@ void PictureBox::apply_font() {
     std::strncpy(lf.lfFaceName, to_cp1252(font_name_).c_str(), sizeof lf.lfFaceName - 1);
     HGDI f = CreateFontIndirectA(&lf);
     HGDI old = SelectObject(dc_, f);
-    if (font_) DeleteObject(font_);
-    else previous_font_ = old;
+    if (font_)
+        DeleteObject(font_);
+    else
+        previous_font_ = old;
     font_ = f;
 }
 
@@ -317,8 +324,8 @@ void PictureBox::print(const std::string& text) {
     SetTextColor(dc_, fore_color_);
     SetBkColor(dc_, back_color_);
     SetBkMode(dc_, font_transparent_ ? TRANSPARENT : OPAQUE);
-    TextOutA(dc_, round_even(to_pixels(current_x_ - scale_left_)), round_even(to_pixels(current_y_ - scale_top_)), s.c_str(),
-             static_cast<int>(s.size()));
+    TextOutA(dc_, round_even(to_pixels(current_x_ - scale_left_)), round_even(to_pixels(current_y_ - scale_top_)),
+             s.c_str(), static_cast<int>(s.size()));
     // the next print starts on the next line at the left
     current_x_ = scale_left_;
     current_y_ += from_pixels(measure(text).cy);

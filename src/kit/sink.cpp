@@ -62,7 +62,8 @@ private:
 }  // namespace
 }  // namespace kit
 
-T2_API HRESULT T2CreateSink(REFIID events, T2SinkInvoke invoke, T2SinkRelease release, void* context, IDispatch** sink) {
+T2_API HRESULT T2CreateSink(REFIID events, T2SinkInvoke invoke, T2SinkRelease release, void* context,
+                            IDispatch** sink) {
     if (!sink) return E_POINTER;
     *sink = nullptr;
     if (!invoke) return E_INVALIDARG;

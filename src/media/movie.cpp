@@ -17,7 +17,6 @@ namespace {
 constexpr size_t kReplyBuffer = 128, kErrorText = 255;
 constexpr double kSecondsPerDay = 86400.0;
 
-
 // Clock text of a movie position or length: [H:]M:SS, minutes without a leading zero.
 String MovieTimeText(Long ms) {
     Long t = round_to<Long>(ms / 1000.0);
@@ -35,9 +34,9 @@ class Movie : public ImplOf<_MovieModule> {
 public:
     T2_MEMBERS__MovieModule(T2_NATURAL_DECL)
 
-private:
-    // The action pattern: send without a reply buffer, keep the code, return Empty.
-    Variant act(const String& command) {
+        private :
+        // The action pattern: send without a reply buffer, keep the code, return Empty.
+        Variant act(const String& command) {
         m_lError = static_cast<Long>(mci::mciSendStringA(to_code_page(command).c_str(), nullptr, 0, 0));
         return {};
     }
@@ -116,8 +115,8 @@ Variant Movie::hideMovie() { return act(u"window movie state hide"); }
 Variant Movie::showMovie() { return act(u"window movie state show"); }
 Variant Movie::restoreMovie() { return act(u"window movie state restore"); }
 Variant Movie::sizeLocateMovie(Long& Left, Long& Top, Long& Width, Long& Height) {
-    return act(u"put movie window at " + number_text(Left) + u" " + number_text(Top) + u" " + number_text(Width) + u" " +
-               number_text(Height));
+    return act(u"put movie window at " + number_text(Left) + u" " + number_text(Top) + u" " + number_text(Width) +
+               u" " + number_text(Height));
 }
 Variant Movie::restoreSizeDefault() { return act(u"put movie window"); }
 Variant Movie::setVideoOff() { return act(u"set all video off"); }

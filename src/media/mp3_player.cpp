@@ -21,7 +21,6 @@ constexpr const char* kLineEnd = "\r\n";
 
 using Buffer30 = std::array<char, kStateBuffer>;
 
-
 // Sends one command; the channel's error code is not looked at.
 void send(const String& command, char* buffer = nullptr, size_t length = 0) {
     mci::mciSendStringA(to_code_page(command).c_str(), buffer, static_cast<uint32_t>(length), 0);
@@ -96,8 +95,9 @@ class Mp3Player : public ImplOf<_MP3Class> {
 public:
     T2_MEMBERS__MP3Class(T2_NATURAL_DECL)
 
-private:
-    void set_name() { m_sDeviceName = u"\"" + trim_spaces(m_sMP3File) + u"\""; }
+        private : void set_name() {
+        m_sDeviceName = u"\"" + trim_spaces(m_sMP3File) + u"\"";
+    }
     bool playing() {
         VARIANT_BOOL r = VARIANT_FALSE;
         check(self()->MP3Playing(&r));
@@ -164,18 +164,28 @@ Variant Mp3Player::MP3ChangePositionTo(Variant& Second) {
         Variant product;
         switch (v.vt) {
             case VT_EMPTY: product = Variant(Integer{0}); break;
-            case VT_I2: case VT_UI1: case VT_BOOL: {
+            case VT_I2:
+            case VT_UI1:
+            case VT_BOOL: {
                 int32_t base = v.vt == VT_I2 ? v.iVal : v.vt == VT_UI1 ? v.bVal : (v.boolVal ? -1 : 0);
                 int32_t p = base * 1000;
-                product = (p >= INT16_MIN && p <= INT16_MAX) ? Variant(static_cast<Integer>(p)) : Variant(static_cast<Long>(p));
+                product = (p >= INT16_MIN && p <= INT16_MAX) ? Variant(static_cast<Integer>(p))
+                                                             : Variant(static_cast<Long>(p));
                 break;
             }
             case VT_I4: {
                 int64_t p = static_cast<int64_t>(v.lVal) * 1000;
-                product = (p >= INT32_MIN && p <= INT32_MAX) ? Variant(static_cast<Long>(p)) : Variant(static_cast<double>(p));
+                product = (p >= INT32_MIN && p <= INT32_MAX) ? Variant(static_cast<Long>(p))
+                                                             : Variant(static_cast<double>(p));
                 break;
             }
-            case VT_I1: case VT_UI2: case VT_UI4: case VT_INT: case VT_UINT: case VT_I8: case VT_UI8: {
+            case VT_I1:
+            case VT_UI2:
+            case VT_UI4:
+            case VT_INT:
+            case VT_UINT:
+            case VT_I8:
+            case VT_UI8: {
                 // the other whole-number types: a Long product where it fits, else a Double
                 const double p = Second.to_double() * 1000.0;
                 product = (p >= INT32_MIN && p <= INT32_MAX) ? Variant(static_cast<Long>(p)) : Variant(p);
@@ -298,7 +308,9 @@ Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
         at = cr == std::string::npos ? bytes.size() : cr + 1;
         if (cr != std::string::npos && at < bytes.size() && bytes[at] == '\n') ++at;
         while (!line.empty() && line.back() == ' ') line.pop_back();
-        resume_next([&] { Object(TheListBox.to_object()).call(u"AddItem", {Variant(from_code_page(line.data(), line.size()))}); });
+        resume_next([&] {
+            Object(TheListBox.to_object()).call(u"AddItem", {Variant(from_code_page(line.data(), line.size()))});
+        });
     }
     return {};
 }

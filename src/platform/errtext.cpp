@@ -68,19 +68,25 @@ uint32_t error_from_errno(int e, const std::string& path) {
             // a missing folder on the way is "path not found", a missing last part "file not found"
             auto slash = path.find_last_of('/');
             if (slash != std::string::npos && slash > 0) {
-                struct stat st{};
+                struct stat st {};
                 if (stat(path.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 3;
             }
             return 2;
         }
         case ENOTDIR: return 3;
-        case EACCES: case EPERM: case EISDIR: case EROFS: return 5;
-        case EBUSY: case ETXTBSY: return 32;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS: return 5;
+        case EBUSY:
+        case ETXTBSY: return 32;
         case EEXIST: return 80;
         case EINVAL: return 87;
-        case ENOSPC: case EDQUOT: return 112;
+        case ENOSPC:
+        case EDQUOT: return 112;
         case ENAMETOOLONG: return 206;
-        case EMFILE: case ENFILE: return 4;
+        case EMFILE:
+        case ENFILE: return 4;
         case ENOMEM: return 8;
         case EIO: return 29;
         case EBADF: return 6;

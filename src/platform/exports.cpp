@@ -36,7 +36,9 @@ T2_API T2HGDI T2CreateSolidBrush(T2COLORREF color) { return g::CreateSolidBrush(
 T2_API int T2FillRect(T2HGDI hdc, const T2RECT* rect, T2HGDI brush) {
     return g::FillRect(hdc, reinterpret_cast<const g::RECT*>(rect), brush);
 }
-T2_API T2COLORREF T2SetPixel(T2HGDI hdc, int32_t x, int32_t y, T2COLORREF color) { return g::SetPixel(hdc, x, y, color); }
+T2_API T2COLORREF T2SetPixel(T2HGDI hdc, int32_t x, int32_t y, T2COLORREF color) {
+    return g::SetPixel(hdc, x, y, color);
+}
 T2_API T2COLORREF T2GetPixel(T2HGDI hdc, int32_t x, int32_t y) { return g::GetPixel(hdc, x, y); }
 T2_API T2HGDI T2CreateFontIndirect(const T2LOGFONT* lf) {
     return g::CreateFontIndirectA(reinterpret_cast<const g::LOGFONTA*>(lf));

@@ -18,9 +18,12 @@ namespace t2::platform {
 int32_t CreateFileA(const std::string& name, uint32_t access, uint32_t, void*, uint32_t disposition, uint32_t,
                     int32_t) {
     int flags = O_CLOEXEC;
-    if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) flags |= O_RDWR;
-    else if (access & GENERIC_WRITE) flags |= O_WRONLY;
-    else flags |= O_RDONLY;
+    if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
+        flags |= O_RDWR;
+    else if (access & GENERIC_WRITE)
+        flags |= O_WRONLY;
+    else
+        flags |= O_RDONLY;
     switch (disposition) {
         case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
         case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
@@ -44,7 +47,7 @@ int32_t CreateFileA(const std::string& name, uint32_t access, uint32_t, void*, u
         SetLastError(error_from_errno(errno, name));
         return INVALID_HANDLE_VALUE;
     }
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         SetLastError(5);
@@ -118,7 +121,7 @@ uint32_t SetFilePointer(int32_t file, int32_t distance, int32_t* high, uint32_t 
 }
 
 uint32_t GetFileAttributesA(const std::string& name) {
-    struct stat st{};
+    struct stat st {};
     if (name.empty() || stat(name.c_str(), &st) != 0) {
         SetLastError(error_from_errno(errno, name));
         return 0xFFFFFFFFu;
@@ -127,7 +130,7 @@ uint32_t GetFileAttributesA(const std::string& name) {
 }
 
 bool is_regular_file(const std::string& name) {
-    struct stat st{};
+    struct stat st {};
     return name.find('\0') == std::string::npos && stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -158,7 +161,7 @@ bool ReplacingFile::open(const std::string& target, Start start) {
         return false;
     }
     // A link is followed: the file it leads to is the one replaced, and the link stays.
-    struct stat st{};
+    struct stat st {};
     if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
         if (!realpath(target.c_str(), resolved)) return fail(errno);
@@ -167,7 +170,7 @@ bool ReplacingFile::open(const std::string& target, Start start) {
     bool exists = false;
     if (stat(target_.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return fail(EISDIR);
-        if (!S_ISREG(st.st_mode)) return fail(EACCES);  // a device or a pipe is never replaced
+        if (!S_ISREG(st.st_mode)) return fail(EACCES);               // a device or a pipe is never replaced
         if (access(target_.c_str(), W_OK) != 0) return fail(errno);  // a read-only file stays
         exists = true;
         mode_ = st.st_mode & 07777;
@@ -292,9 +295,7 @@ void ReplacingFile::discard() {
     }
 }
 
-std::string ReplacingFile::message() const {
-    return target_ + ": " + (errno_ ? std::strerror(errno_) : "no error");
-}
+std::string ReplacingFile::message() const { return target_ + ": " + (errno_ ? std::strerror(errno_) : "no error"); }
 
 int DeleteFileA(const std::string& name) {
     if (unlink(name.c_str()) != 0) {

@@ -35,8 +35,9 @@ std::string registry_path(std::string* why) {
     }
     if (home.empty() || home == "/") {
         if (why)
-            *why = "no home folder: XDG_DATA_HOME and HOME name no absolute folder and the user database gives none"
-                   " (the registry is never kept in a folder shared by all users)";
+            *why =
+                "no home folder: XDG_DATA_HOME and HOME name no absolute folder and the user database gives none"
+                " (the registry is never kept in a folder shared by all users)";
         return "";
     }
     return home + "/.local/share/tavolin2/registry";

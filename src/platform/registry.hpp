@@ -12,7 +12,7 @@
 namespace t2::platform {
 
 struct RegistryKey {
-    std::string name;                                       // e.g. CLSID\{...}
+    std::string name;                                         // e.g. CLSID\{...}
     std::vector<std::pair<std::string, std::string>> values;  // "@" is the default value
 };
 

@@ -13,7 +13,8 @@ namespace t2::vendor {
 String LoadResString(int32_t id) {
 #ifdef _WIN32
     if (id >= 0 && id <= 0xFFFF)
-        if (auto text = platform::load_string(static_cast<unsigned>(id))) return from_code_page(text->data(), text->size());
+        if (auto text = platform::load_string(static_cast<unsigned>(id)))
+            return from_code_page(text->data(), text->size());
 #else
     for (int i = 0; i < kStringTableSize; ++i)
         if (kStringTable[i].id == id) return kStringTable[i].text;

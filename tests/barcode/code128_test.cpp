@@ -14,13 +14,20 @@ namespace {
 using Row = std::vector<Long>;
 
 TEST(Code128, Rows) {
-    struct { String text; Long check; Row row; const char* note; } cases[] = {
+    struct {
+        String text;
+        Long check;
+        Row row;
+        const char* note;
+    } cases[] = {
         {u"AB", 1, {104, 33, 34, 102, 106}, "205 mod 103 = 102"},
         {u"12", 1, {104, 17, 18, (104 + 17 + 36) % 103, 106}, "digits stay in set B"},
         {u"a", 0, {104, 65, 106}, "no check character"},
         {u"p~\x7F", 0, {104, 80, 94, 95, 106}, "p, tilde, DEL"},
         {u"\u00B3\u00B2\u00BC\u00B9", 0, {104, 96, 97, 100, 102, 106}, "FNC3, FNC2, FNC4, FNC1"},
-        {u"A\u0010B", 1, {104, 33, 98, 80, 34, (104 + 33 + 2 * 98 + 3 * 80 + 4 * 34) % 103, 106},
+        {u"A\u0010B",
+         1,
+         {104, 33, 98, 80, 34, (104 + 33 + 2 * 98 + 3 * 80 + 4 * 34) % 103, 106},
          "DLE: SHIFT, then set A's 80"},
         {u"code c", 0, {104, 67, 79, 68, 69, 0, 67, 106}, "words are ordinary characters"},
     };
@@ -147,16 +154,35 @@ TEST_F(Engine, JustifyWritesTheTextSpaced) {
 }
 
 TEST_F(Engine, ValidationOrder) {
-    struct { std::function<void(BarcodeProps&)> change; Long code; } cases[] = {
-        {[](BarcodeProps& p) { p.Align = 5; p.FontSize = 0; }, 54546},
-        {[](BarcodeProps& p) { p.ModuleWidth = 0; p.Text = u"\u00E9"; }, 54548},
+    struct {
+        std::function<void(BarcodeProps&)> change;
+        Long code;
+    } cases[] = {
+        {[](BarcodeProps& p) {
+             p.Align = 5;
+             p.FontSize = 0;
+         },
+         54546},
+        {[](BarcodeProps& p) {
+             p.ModuleWidth = 0;
+             p.Text = u"\u00E9";
+         },
+         54548},
         {[](BarcodeProps& p) { p.Symbology = 17; }, 54543},
         {[](BarcodeProps& p) { p.TextDisplay = 3; }, 54547},
         {[](BarcodeProps& p) { p.Style = 16; }, 54544},
         {[](BarcodeProps& p) { p.FontName.clear(); }, 54544},
         {[](BarcodeProps& p) { p.Text.clear(); }, 0},
-        {[](BarcodeProps& p) { p.Text.clear(); p.BarHeight = 0; }, 54542},
-        {[](BarcodeProps& p) { p.ModuleWidth = -1; p.BarHeight = 0; }, 54541},
+        {[](BarcodeProps& p) {
+             p.Text.clear();
+             p.BarHeight = 0;
+         },
+         54542},
+        {[](BarcodeProps& p) {
+             p.ModuleWidth = -1;
+             p.BarHeight = 0;
+         },
+         54541},
     };
     for (auto& c : cases) {
         BarcodeProps saved = props;

@@ -10,14 +10,14 @@
 #include "tavolin2/tavolin2.h"
 
 static int failures = 0;
-#define CHECK(cond, ...)                          \
-    do {                                          \
-        if (!(cond)) {                            \
+#define CHECK(cond, ...)                                         \
+    do {                                                         \
+        if (!(cond)) {                                           \
             fprintf(stderr, "FAIL %s:%d: ", __FILE__, __LINE__); \
-            fprintf(stderr, __VA_ARGS__);         \
-            fputc('\n', stderr);                  \
-            ++failures;                           \
-        }                                         \
+            fprintf(stderr, __VA_ARGS__);                        \
+            fputc('\n', stderr);                                 \
+            ++failures;                                          \
+        }                                                        \
     } while (0)
 
 typedef HRESULT (*GetClassObjectFn)(REFCLSID, REFIID, void**);
@@ -86,7 +86,8 @@ static HRESULT invoke_by_name(IDispatch* d, const char* name, VARIANT* result) {
 
 static void compare_long(const char* what, HRESULT slot_hr, LONG slot_value, HRESULT late_hr, VARIANT* late) {
     CHECK(slot_hr == late_hr, "%s: slot 0x%08X, Invoke 0x%08X", what, (unsigned)slot_hr, (unsigned)late_hr);
-    if (SUCCEEDED(slot_hr) && SUCCEEDED(late_hr)) CHECK(late->vt == VT_I4 && late->lVal == slot_value, "%s: values differ", what);
+    if (SUCCEEDED(slot_hr) && SUCCEEDED(late_hr))
+        CHECK(late->vt == VT_I4 && late->lVal == slot_value, "%s: values differ", what);
 }
 
 static void compare_bstr(const char* what, HRESULT slot_hr, BSTR slot_value, HRESULT late_hr, VARIANT* late) {

@@ -26,7 +26,8 @@ TEST(Cpp, ValuesOwnAndConvert) {
         VARTYPE to;
         long number;
     };
-    const Case bad[] = {{t2::Variant("abc"), VT_I4, 13}, {t2::Variant(1e12), VT_I4, 6}, {t2::Variant(7), VT_DISPATCH, 13}};
+    const Case bad[] = {
+        {t2::Variant("abc"), VT_I4, 13}, {t2::Variant(1e12), VT_I4, 6}, {t2::Variant(7), VT_DISPATCH, 13}};
     for (const Case& c : bad) {
         try {
             c.v.as(c.to);
@@ -65,7 +66,8 @@ TEST(Cpp, FailuresCarryNumberDescriptionAndSource) {
     };
     const Case cases[] = {
         {"unknown member", [&] { company.call("NoSuchMember"); }, 438, "NoSuchMember"},
-        {"unknown argument name", [&] { company.call("GetQELCompanyInformation", t2::named("nope", 1)); }, 438, "argument name"},
+        {"unknown argument name", [&] { company.call("GetQELCompanyInformation", t2::named("nope", 1)); }, 438,
+         "argument name"},
         {"wrong type", [&] { company.call("GetQELCompanyInformation", "abc"); }, 13, "GetQELCompanyInformation"},
         {"no object", [&] { t2::Dispatch().call("X"); }, 91, "not set"},
         {"unknown class", [&] { t2::Dispatch("TAVOLIN2.NoSuchClass"); }, 0, ""},

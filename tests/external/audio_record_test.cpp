@@ -29,7 +29,9 @@ std::string shell_quote(const std::string& s) { return "'" + s + "'"; }
 class SoundServer {
 public:
     SoundServer() {
-        if (std::system("command -v pulseaudio >/dev/null && command -v parec >/dev/null && command -v pactl >/dev/null") != 0) {
+        if (std::system(
+                "command -v pulseaudio >/dev/null && command -v parec >/dev/null && command -v pactl >/dev/null") !=
+            0) {
             why_ = "pulseaudio and pulseaudio-utils are not installed (scripts/deps.sh installs them)";
             return;
         }
@@ -41,11 +43,12 @@ public:
         dir_ = templ;
         socket_ = dir_ + "/native";
         const std::string env = "cd " + shell_quote(dir_) + " && XDG_RUNTIME_DIR=" + shell_quote(dir_) +
-                                " PULSE_RUNTIME_PATH=" + shell_quote(dir_ + "/pulse") + " HOME=" + shell_quote(dir_) + " ";
+                                " PULSE_RUNTIME_PATH=" + shell_quote(dir_ + "/pulse") + " HOME=" + shell_quote(dir_) +
+                                " ";
         const std::string start = env + "pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no" +
                                   " -L 'module-null-sink sink_name=t2sink rate=48000'" +
-                                  " -L 'module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1'" +
-                                  " >" + shell_quote(dir_ + "/log") + " 2>&1 & echo $! >" + shell_quote(dir_ + "/pid");
+                                  " -L 'module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1'" + " >" +
+                                  shell_quote(dir_ + "/log") + " 2>&1 & echo $! >" + shell_quote(dir_ + "/pid");
         std::system(start.c_str());
         std::ifstream(dir_ + "/pid") >> pid_;
         const std::string probe = "PULSE_SERVER=unix:" + socket_ + " pactl info >/dev/null 2>&1";
@@ -77,9 +80,10 @@ public:
     // The recorder takes a while to start: this returns once samples arrive.
     bool start_recording() {
         file_ = dir_ + "/rec.raw";
-        const std::string cmd = "PULSE_SERVER=unix:" + socket_ +
-                                " parec -d t2sink.monitor --raw --format=s16le --rate=48000 --channels=1 --latency-msec=20 >" +
-                                shell_quote(file_) + " 2>/dev/null & echo $! >" + shell_quote(dir_ + "/rec.pid");
+        const std::string cmd =
+            "PULSE_SERVER=unix:" + socket_ +
+            " parec -d t2sink.monitor --raw --format=s16le --rate=48000 --channels=1 --latency-msec=20 >" +
+            shell_quote(file_) + " 2>/dev/null & echo $! >" + shell_quote(dir_ + "/rec.pid");
         std::system(cmd.c_str());
         std::ifstream(dir_ + "/rec.pid") >> recorder_;
         for (int i = 0; i < 100; ++i) {
@@ -90,7 +94,7 @@ public:
     }
     // How many samples are recorded so far.
     size_t mark() const {
-        struct stat st{};
+        struct stat st {};
         return stat(file_.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) / 2 : 0;
     }
     // The samples recorded between two marks.
@@ -198,7 +202,8 @@ TEST_F(Heard, Mp3PlaysItsToneForItsLength) {
     const std::vector<int16_t> rec = server_.samples(from, server_.mark());
     ASSERT_GT(rec.size(), static_cast<size_t>(kRate));
     const double f = dominant_frequency(rec), secs = sounding_seconds(rec), db = level_db(rec);
-    std::printf("recorded: %.0f Hz, %.2f s sounding, starting %.2f s after the play, %.1f dBFS overall\n", f, secs, onset_seconds(rec), db);
+    std::printf("recorded: %.0f Hz, %.2f s sounding, starting %.2f s after the play, %.1f dBFS overall\n", f, secs,
+                onset_seconds(rec), db);
     RecordProperty("frequency_hz", std::to_string(f));
     RecordProperty("sounding_seconds", std::to_string(secs));
     EXPECT_NEAR(f, 440, 3);
@@ -223,7 +228,8 @@ TEST_F(Heard, PauseAndStopSilenceTheTone) {
     mp3.call(u"MP3Stop");
     settle();
     const double stopped = level_now(server_);
-    std::printf("levels: playing %.1f, paused %.1f, resumed %.1f, stopped %.1f dBFS\n", playing, paused, resumed, stopped);
+    std::printf("levels: playing %.1f, paused %.1f, resumed %.1f, stopped %.1f dBFS\n", playing, paused, resumed,
+                stopped);
     EXPECT_GT(playing, -30);
     EXPECT_LT(paused, -60);
     EXPECT_GT(resumed, -30);
@@ -231,9 +237,10 @@ TEST_F(Heard, PauseAndStopSilenceTheTone) {
 }
 
 TEST_F(Heard, MovieVolumeAndAudioOffChangeTheLevel) {
-    const std::string clip = t2test::make_media(
-        "t2-heard-clip.mpg", "-i testsrc=size=160x120:rate=25:duration=8 -f lavfi -i sine=frequency=440:duration=8 "
-                             "-c:v mpeg1video -c:a mp2 -ac 2 -shortest");
+    const std::string clip =
+        t2test::make_media("t2-heard-clip.mpg",
+                           "-i testsrc=size=160x120:rate=25:duration=8 -f lavfi -i sine=frequency=440:duration=8 "
+                           "-c:v mpeg1video -c:a mp2 -ac 2 -shortest");
     if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
     auto d = t2test::create(CLSID_MovieModule);
     Object movie(d.get());

@@ -55,15 +55,17 @@ std::vector<Case> cases() {
         };
     };
     auto photo = [](int x, int y) {
-        int r = static_cast<int>(128 + 100 * std::sin(x * 0.013 + y * 0.004)), g = static_cast<int>(120 + 90 * std::cos(y * 0.021 - x * 0.007)),
+        int r = static_cast<int>(128 + 100 * std::sin(x * 0.013 + y * 0.004)),
+            g = static_cast<int>(120 + 90 * std::cos(y * 0.021 - x * 0.007)),
             b = static_cast<int>(110 + 80 * std::sin((x + y) * 0.017)) + ((x * 7 + y * 13) % 9) - 4;
-        return static_cast<uint32_t>((std::clamp(r, 0, 255) << 16) | (std::clamp(g, 0, 255) << 8) | std::clamp(b, 0, 255));
+        return static_cast<uint32_t>((std::clamp(r, 0, 255) << 16) | (std::clamp(g, 0, 255) << 8) |
+                                     std::clamp(b, 0, 255));
     };
     // sixteen colours of the fixed table, at random: the string table fills and restarts within the row
     auto sixteen = [](int x, int y) {
-        static const uint32_t colours[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080,
-                                             0xC0C0C0, 0x330000, 0x660000, 0x990000, 0xCC0000, 0x003300, 0x080808,
-                                             0xF8F8F8, 0xFFFFFF};
+        static const uint32_t colours[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
+                                             0x008080, 0xC0C0C0, 0x330000, 0x660000, 0x990000, 0xCC0000,
+                                             0x003300, 0x080808, 0xF8F8F8, 0xFFFFFF};
         uint32_t v = static_cast<uint32_t>(x) * 2246822519u + static_cast<uint32_t>(y) * 3266489917u;
         v ^= v >> 15;
         return colours[(v * 668265263u >> 28) & 15];
@@ -135,12 +137,19 @@ TEST(Pillow, DecodesEveryFileToTheIndicesAndTableWeWrote) {
         auto file = read_all(path);
         auto expected = expected_indices(c.w, c.h, c.f, file);
         std::string raw = path + ".raw";
-        std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
+        std::ofstream(raw, std::ios::binary)
+            .write(reinterpret_cast<const char*>(expected.data()), static_cast<std::streamsize>(expected.size()));
         std::string script =
             "from PIL import Image\n"
-            "im = Image.open('" + path + "')\n"
-            "data = open('" + path + "', 'rb').read()\n"
-            "ok = im.mode == 'P' and im.tobytes() == open('" + raw + "', 'rb').read() and bytes(im.getpalette()[:768]) == data[13:781]\n"
+            "im = Image.open('" +
+            path +
+            "')\n"
+            "data = open('" +
+            path +
+            "', 'rb').read()\n"
+            "ok = im.mode == 'P' and im.tobytes() == open('" +
+            raw +
+            "', 'rb').read() and bytes(im.getpalette()[:768]) == data[13:781]\n"
             "print('ok' if ok else 'mismatch')\n";
         std::string cmd = "/usr/bin/python3 -c \"" + script + "\"";
         FILE* p = popen(cmd.c_str(), "r");

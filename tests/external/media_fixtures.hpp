@@ -41,7 +41,8 @@ public:
         if (std::system("command -v Xvfb >/dev/null && command -v xwininfo >/dev/null") != 0) return;
         name_ = ":" + std::to_string(90 + getpid() % 400);
         const std::string pid_file = testing::TempDir() + "/t2-xvfb" + std::to_string(getpid());
-        std::system(("Xvfb " + name_ + " -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 & echo $! > " + pid_file).c_str());
+        std::system(
+            ("Xvfb " + name_ + " -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 & echo $! > " + pid_file).c_str());
         std::ifstream(pid_file) >> pid_;
         std::remove(pid_file.c_str());
         for (int i = 0; i < 50 && !up_; ++i) {
@@ -55,15 +56,19 @@ public:
     }
     ~VirtualDisplay() {
         if (up_) {
-            if (had_) setenv("DISPLAY", saved_.c_str(), 1);
-            else unsetenv("DISPLAY");
+            if (had_)
+                setenv("DISPLAY", saved_.c_str(), 1);
+            else
+                unsetenv("DISPLAY");
         }
         if (pid_ > 0) kill(pid_, SIGTERM);
     }
     bool up() const { return up_; }
     const std::string& name() const { return name_; }
     // xwininfo about a window (by id), or the tree under the root
-    std::string info(const std::string& args) const { return output_of("xwininfo " + args + " -display " + name_ + " 2>&1"); }
+    std::string info(const std::string& args) const {
+        return output_of("xwininfo " + args + " -display " + name_ + " 2>&1");
+    }
 
 private:
     std::string name_, saved_;

@@ -20,7 +20,9 @@ using t2test::make_media;
 using t2test::output_of;
 
 std::string make_tone() { return make_media("t2-tone.mp3", "-i sine=frequency=440:duration=3 -ac 2"); }
-std::string make_clip() { return make_media("t2-clip.mpg", "-i testsrc=size=352x240:rate=25:duration=3 -c:v mpeg1video"); }
+std::string make_clip() {
+    return make_media("t2-clip.mpg", "-i testsrc=size=352x240:rate=25:duration=3 -c:v mpeg1video");
+}
 
 TEST(Mpv, PlaysPausesSeeksAndCloses) {
     if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
@@ -124,7 +126,8 @@ TEST(Mpv, MovieWindowsOwnAndInsideAParent) {
     const Long parent = static_cast<Long>(std::stol(line.substr(line.find("0x")), nullptr, 16));
     const std::string before = x.info("-children -id " + std::to_string(parent));
     // a second movie inside that window (under another alias: the first one still holds movie)
-    std::string open = "open \"" + clip + "\" type mpegvideo alias inner parent " + std::to_string(parent) + " style child ";
+    std::string open =
+        "open \"" + clip + "\" type mpegvideo alias inner parent " + std::to_string(parent) + " style child ";
     ASSERT_EQ(mci::mciSendStringA(open.c_str(), nullptr, 0, 0), 0u);
     tree = x.info("-children -id " + std::to_string(parent));
     EXPECT_NE(tree.find("t2-clip.mpg - tavolin2"), std::string::npos) << before << tree;  // the inner movie's window
@@ -217,14 +220,17 @@ double psnr(const Picture& a, const Picture& b) {
 
 TEST(Mpv, APausedFrameIsWhatTheWindowShows) {
     if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
-    if (std::system("command -v xwd >/dev/null") != 0) GTEST_SKIP() << "xwd is not installed (scripts/deps.sh installs x11-apps)";
+    if (std::system("command -v xwd >/dev/null") != 0)
+        GTEST_SKIP() << "xwd is not installed (scripts/deps.sh installs x11-apps)";
     t2test::VirtualDisplay x;
     if (!x.up()) GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
     // every frame its own colours in smooth ramps, so frames tell apart and no sharp edge
     // turns on how a converter smooths colour
-    std::string clip = make_media("t2-frames.mpg", "-i \"nullsrc=size=352x240:rate=25:duration=3,"
-                                                   "geq=lum='mod(X/2+N*37\\,200)+20':cb='mod(Y/2+N*53\\,200)+28':cr='mod(N*91\\,200)+28'\" "
-                                                   "-pix_fmt yuv420p -c:v mpeg1video -q:v 2");
+    std::string clip =
+        make_media("t2-frames.mpg",
+                   "-i \"nullsrc=size=352x240:rate=25:duration=3,"
+                   "geq=lum='mod(X/2+N*37\\,200)+20':cb='mod(Y/2+N*53\\,200)+28':cr='mod(N*91\\,200)+28'\" "
+                   "-pix_fmt yuv420p -c:v mpeg1video -q:v 2");
     if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
     mci::use_simulation(false);
     auto d = t2test::create(CLSID_MovieModule);
@@ -241,7 +247,9 @@ TEST(Mpv, APausedFrameIsWhatTheWindowShows) {
     const std::string dir = testing::TempDir();
     const std::string grab = dir + "/t2-grab.xwd", shown = dir + "/t2-shown.ppm", ref = dir + "/t2-ref.ppm";
     ASSERT_EQ(std::system(("xwd -silent -id " + id + " -display " + x.name() + " > " + grab).c_str()), 0);
-    ASSERT_EQ(std::system(("ffmpeg -loglevel error -y -i " + grab + " -pix_fmt rgb24 -f image2 -c:v ppm " + shown).c_str()), 0);
+    ASSERT_EQ(
+        std::system(("ffmpeg -loglevel error -y -i " + grab + " -pix_fmt rgb24 -f image2 -c:v ppm " + shown).c_str()),
+        0);
     auto frame = [&](int n, const std::string& out) {
         const std::string cmd = "ffmpeg -loglevel error -y -i " + clip + " -vf 'select=eq(n\\," + std::to_string(n) +
                                 ")' -frames:v 1 -pix_fmt rgb24 -f image2 -c:v ppm " + out;
@@ -265,12 +273,12 @@ TEST(Mpv, APausedFrameIsWhatTheWindowShows) {
     mci::use_simulation(true);
 }
 
-
 // A number printed under a comma locale reads the same before and after the player starts.
 TEST(Mpv, TheCallersLocaleStaysAsItWas) {
     if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
     const std::string dir = testing::TempDir() + "/t2-locale";
-    if (std::system(("mkdir -p " + dir + " && localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 2>/dev/null").c_str()) != 0)
+    if (std::system(
+            ("mkdir -p " + dir + " && localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 2>/dev/null").c_str()) != 0)
         GTEST_SKIP() << "localedef cannot make a comma locale (scripts/deps.sh installs locales)";
     setenv("LOCPATH", dir.c_str(), 1);
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "the comma locale does not load";

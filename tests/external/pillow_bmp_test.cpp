@@ -42,10 +42,11 @@ TEST(Pillow, ReadsOurBitmapFilesPixelForPixel) {
         ASSERT_EQ(d->SavePicture(name.get(), &ok), S_OK);
         ASSERT_TRUE(ok);
         // Pillow prints every pixel as RRGGBB, row by row from the top
-        std::string out = run_python("from PIL import Image\nim = Image.open(\"" + path +
-                                     "\").convert(\"RGB\")\nprint(im.size[0], im.size[1])\n"
-                                     "print(\"\".join(\"%02X%02X%02X\" % im.getpixel((x, y)) for y in range(im.size[1]) "
-                                     "for x in range(im.size[0])))");
+        std::string out =
+            run_python("from PIL import Image\nim = Image.open(\"" + path +
+                       "\").convert(\"RGB\")\nprint(im.size[0], im.size[1])\n"
+                       "print(\"\".join(\"%02X%02X%02X\" % im.getpixel((x, y)) for y in range(im.size[1]) "
+                       "for x in range(im.size[0])))");
         std::string expected = std::to_string(w) + " " + std::to_string(h) + "\n";
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {

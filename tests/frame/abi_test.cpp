@@ -50,7 +50,12 @@ TEST(Abi, PublishedSlots) {
 
 TEST(Abi, DispatchRowsFollowTheSlotsAndIds) {
     // Row i of every table is slot 7+i; a get and its let share the id, get first.
-    struct { const t2::InterfaceSpec& table; size_t row; DISPID id; t2::Kind kind; } cases[] = {
+    struct {
+        const t2::InterfaceSpec& table;
+        size_t row;
+        DISPID id;
+        t2::Kind kind;
+    } cases[] = {
         {t2::interface_spec<_MovieModule>(), 44, 0x60030029, t2::Kind::Method},  // getVolume at slot 51
         {t2::interface_spec<_MovieModule>(), 71, 0x60030044, t2::Kind::Method},  // timeOut at slot 78
         {t2::interface_spec<_clsBCAT175>(), 0, 0x68030007, t2::Kind::Get},

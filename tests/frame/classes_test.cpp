@@ -126,7 +126,10 @@ TEST(Classes, PlainClassesAnswerOnlyTheBasicOperations) {
 }
 
 TEST(Classes, EventSourcesOfferTheirPoints) {
-    struct { const CLSID* clsid; const IID* events; } cases[] = {{&CLSID_GIF, &DIID___GIF}, {&CLSID_cPalette, &DIID___cPalette}};
+    struct {
+        const CLSID* clsid;
+        const IID* events;
+    } cases[] = {{&CLSID_GIF, &DIID___GIF}, {&CLSID_cPalette, &DIID___cPalette}};
     for (auto c : cases) {
         auto d = t2test::create(*c.clsid);
         auto cpc = d.query<IConnectionPointContainer>(IID_IConnectionPointContainer);

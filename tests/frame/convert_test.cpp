@@ -20,7 +20,9 @@ int error_of(const std::function<void()>& f) {
 }
 
 TEST(Rounding, HalfToEven) {
-    struct { double in, out; } cases[] = {
+    struct {
+        double in, out;
+    } cases[] = {
         {2.5, 2}, {3.5, 4}, {-1.5, -2}, {-0.5, 0}, {0.5, 0}, {1.5, 2}, {-2.5, -2}, {2.4999, 2}, {2.5001, 3}, {-3.5, -4},
     };
     for (auto c : cases) EXPECT_EQ(round_half_even(c.in), c.out) << c.in;
@@ -60,11 +62,13 @@ TEST(Checked, OverflowAndDivision) {
 }
 
 TEST(StrictNumber, AcceptedForms) {
-    struct { const char16_t* text; double value; } cases[] = {
-        {u"12", 12},        {u"  -4.5 ", -4.5}, {u".5", 0.5},      {u"5.", 5},          {u"1,000", 1000},
-        {u"1,0,0", 100},    {u"(5)", -5},       {u"5-", -5},       {u"+7", 7},          {u"$12.50", 12.5},
-        {u"1e3", 1000},     {u"1E-2", 0.01},    {u"2.5E+1", 25},   {u"\t\r\n42\v\f", 42}, {u"&HFF", 255},
-        {u"&o17", 15},      {u"&HFFFFFFFF", -1}, {u"- 3", -3},
+    struct {
+        const char16_t* text;
+        double value;
+    } cases[] = {
+        {u"12", 12},     {u"  -4.5 ", -4.5},    {u".5", 0.5},   {u"5.", 5},        {u"1,000", 1000},    {u"1,0,0", 100},
+        {u"(5)", -5},    {u"5-", -5},           {u"+7", 7},     {u"$12.50", 12.5}, {u"1e3", 1000},      {u"1E-2", 0.01},
+        {u"2.5E+1", 25}, {u"\t\r\n42\v\f", 42}, {u"&HFF", 255}, {u"&o17", 15},     {u"&HFFFFFFFF", -1}, {u"- 3", -3},
     };
     for (auto c : cases) {
         auto v = strict_number(c.text);
@@ -74,25 +78,31 @@ TEST(StrictNumber, AcceptedForms) {
 }
 
 TEST(StrictNumber, RefusedForms) {
-    const char16_t* cases[] = {u"", u"   ", u"abc", u"12abc", u"1.2.3", u"1 2", u"1e", u"1e+", u"1D3",
-                               u"(5",  u"5)",  u",5",  u".",     u"--5",   u"&H",  u"&HG", u"+",  u"-(5)"};
+    const char16_t* cases[] = {u"",   u"   ", u"abc", u"12abc", u"1.2.3", u"1 2", u"1e",  u"1e+", u"1D3",
+                               u"(5", u"5)",  u",5",  u".",     u"--5",   u"&H",  u"&HG", u"+",   u"-(5)"};
     for (auto c : cases) EXPECT_FALSE(strict_number(c).has_value()) << to_utf8(c);
 }
 
 TEST(LeadingNumber, ValReadsThePrefix) {
-    struct { const char16_t* text; double value; } cases[] = {
-        {u" 2 45 7", 2457}, {u"24 and 57", 24}, {u"abc", 0},       {u"", 0},         {u"-3.5x", -3.5},
-        {u"1.2.3", 1.2},    {u"1e2z", 100},     {u"1d2", 100},     {u"1e", 1},       {u"&HFFFF", -1},
-        {u"&H10000", 65536}, {u"&O777", 511},   {u"$5", 0},        {u"1,000", 1},    {u"\t\n12", 12},
-        {u"--5", 0},        {u"+.5", 0.5},      {u"4.6 s", 4.6},
+    struct {
+        const char16_t* text;
+        double value;
+    } cases[] = {
+        {u" 2 45 7", 2457}, {u"24 and 57", 24}, {u"abc", 0},     {u"", 0},        {u"-3.5x", -3.5},    {u"1.2.3", 1.2},
+        {u"1e2z", 100},     {u"1d2", 100},      {u"1e", 1},      {u"&HFFFF", -1}, {u"&H10000", 65536}, {u"&O777", 511},
+        {u"$5", 0},         {u"1,000", 1},      {u"\t\n12", 12}, {u"--5", 0},     {u"+.5", 0.5},       {u"4.6 s", 4.6},
     };
     for (auto c : cases) EXPECT_DOUBLE_EQ(leading_number(c.text), c.value) << to_utf8(c.text);
 }
 
 TEST(NumberText, StandardForms) {
-    struct { double in; const char16_t* out; } cases[] = {
-        {12000, u"12000"}, {0.1, u"0.1"},       {1e16, u"1E+16"}, {1e15, u"1E+15"},
-        {0.00001, u"1E-05"}, {1.0 / 3, u"0.333333333333333"}, {-0.0, u"0"}, {-2.5, u"-2.5"}, {123456789012345, u"123456789012345"},
+    struct {
+        double in;
+        const char16_t* out;
+    } cases[] = {
+        {12000, u"12000"}, {0.1, u"0.1"},       {1e16, u"1E+16"},
+        {1e15, u"1E+15"},  {0.00001, u"1E-05"}, {1.0 / 3, u"0.333333333333333"},
+        {-0.0, u"0"},      {-2.5, u"-2.5"},     {123456789012345, u"123456789012345"},
     };
     for (auto c : cases) EXPECT_EQ(number_text(c.in), c.out) << c.in;
     EXPECT_EQ(single_text(0.1f), u"0.1");
@@ -110,11 +120,11 @@ TEST(AnsiCode, Windows1252) {
     EXPECT_EQ(AnsiCode(u"A"), 65);
     EXPECT_EQ(AnsiCode(u"ABC"), 65);
     EXPECT_EQ(AnsiCode(u"\u00E9"), 0xE9);
-    EXPECT_EQ(AnsiCode(u"\u20AC"), 0x80);   // euro sign
-    EXPECT_EQ(AnsiCode(u"\u0178"), 0x9F);   // Y with diaeresis
-    EXPECT_EQ(AnsiCode(u"\u0081"), 0x81);   // an undefined byte maps to itself
-    EXPECT_EQ(AnsiCode(u"\u4E2D"), 63);     // not in the code page
-    EXPECT_EQ(AnsiCode(u"\u0085"), 63);     // C1 control that 1252 uses for an ellipsis
+    EXPECT_EQ(AnsiCode(u"\u20AC"), 0x80);  // euro sign
+    EXPECT_EQ(AnsiCode(u"\u0178"), 0x9F);  // Y with diaeresis
+    EXPECT_EQ(AnsiCode(u"\u0081"), 0x81);  // an undefined byte maps to itself
+    EXPECT_EQ(AnsiCode(u"\u4E2D"), 63);    // not in the code page
+    EXPECT_EQ(AnsiCode(u"\u0085"), 63);    // C1 control that 1252 uses for an ellipsis
     EXPECT_EQ(error_of([] { AnsiCode(u""); }), 5);
     for (int b = 0; b < 256; ++b) EXPECT_EQ(to_cp1252(from_cp1252(static_cast<uint8_t>(b))), b);
 }
@@ -147,7 +157,7 @@ TEST(Utf, RoundTripAndRepair) {
     EXPECT_EQ(from_utf8(to_utf8(s)), s);
     EXPECT_EQ(from_utf8("\xFF"), u"\uFFFD");
     EXPECT_EQ(from_utf8("\xE4\xB8"), u"\uFFFD\uFFFD");  // truncated sequence
-    EXPECT_EQ(to_utf8(u"\xD800"), "\xEF\xBF\xBD");     // lone surrogate
+    EXPECT_EQ(to_utf8(u"\xD800"), "\xEF\xBF\xBD");      // lone surrogate
 }
 
 }  // namespace
@@ -157,7 +167,10 @@ namespace {
 TEST(HandlingStyles, ResumeNextSkipsOnlyTheFailingStatement) {
     std::vector<int> done;
     EXPECT_TRUE(t2::resume_next([&] { done.push_back(1); }));
-    EXPECT_FALSE(t2::resume_next([&] { t2::checked::add<t2::Integer>(32767, 1); done.push_back(2); }));
+    EXPECT_FALSE(t2::resume_next([&] {
+        t2::checked::add<t2::Integer>(32767, 1);
+        done.push_back(2);
+    }));
     EXPECT_TRUE(t2::resume_next([&] { done.push_back(3); }));
     EXPECT_EQ(done, (std::vector<int>{1, 3}));
 }

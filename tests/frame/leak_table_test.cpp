@@ -21,8 +21,8 @@ int quiet_box(void*, const char*, const char*, int) { return 1; }
 // The wrong kinds of value, each in every argument of a member.
 enum class Wrong { Nothing, Null, Empty, WrongObject, OutOfRange, Text, Negative };
 const char* name_of(Wrong w) {
-    static const char* const names[] = {"Nothing", "Null", "Empty", "a wrong object", "an out-of-range number",
-                                        "a text", "a negative number"};
+    static const char* const names[] = {
+        "Nothing", "Null", "Empty", "a wrong object", "an out-of-range number", "a text", "a negative number"};
     return names[static_cast<int>(w)];
 }
 
@@ -30,7 +30,10 @@ VARIANT make(Wrong w) {
     VARIANT v;
     VariantInit(&v);
     switch (w) {
-        case Wrong::Nothing: v.vt = VT_DISPATCH; v.pdispVal = nullptr; break;
+        case Wrong::Nothing:
+            v.vt = VT_DISPATCH;
+            v.pdispVal = nullptr;
+            break;
         case Wrong::Null: v.vt = VT_NULL; break;
         case Wrong::Empty: break;
         case Wrong::WrongObject: {
@@ -41,9 +44,18 @@ VARIANT make(Wrong w) {
             unk->Release();
             break;
         }
-        case Wrong::OutOfRange: v.vt = VT_R8; v.dblVal = 1e12; break;
-        case Wrong::Text: v.vt = VT_BSTR; v.bstrVal = SysAllocString(u"zz"); break;
-        case Wrong::Negative: v.vt = VT_I4; v.lVal = -7; break;
+        case Wrong::OutOfRange:
+            v.vt = VT_R8;
+            v.dblVal = 1e12;
+            break;
+        case Wrong::Text:
+            v.vt = VT_BSTR;
+            v.bstrVal = SysAllocString(u"zz");
+            break;
+        case Wrong::Negative:
+            v.vt = VT_I4;
+            v.lVal = -7;
+            break;
     }
     return v;
 }

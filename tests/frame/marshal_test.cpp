@@ -37,14 +37,16 @@ I* hand_over(IUnknown* obj, const IID& iid) {
     IUnknown* stream = nullptr;
     EXPECT_EQ(T2MarshalInterThreadInterfaceInStream(iid, obj, &stream), S_OK);
     I* out = nullptr;
-    std::thread([&] { EXPECT_EQ(T2GetInterfaceAndReleaseStream(stream, iid, reinterpret_cast<void**>(&out)), S_OK); })
-        .join();
+    std::thread([&] {
+        EXPECT_EQ(T2GetInterfaceAndReleaseStream(stream, iid, reinterpret_cast<void**>(&out)), S_OK);
+    }).join();
     return out;
 }
 
 TEST(Apartments, AWorkerSavesGifsThroughAProxyByteForByte) {
     auto gif = create(CLSID_GIF);
-    gdi::HGDI bm = make_bitmap(64, 40, [](int x, int y) { return static_cast<uint32_t>(x * 977 + y * 131071) & 0xFFFFFF; });
+    gdi::HGDI bm =
+        make_bitmap(64, 40, [](int x, int y) { return static_cast<uint32_t>(x * 977 + y * 131071) & 0xFFFFFF; });
     const std::string direct = testing::TempDir() + "/t2-direct.gif", proxied = testing::TempDir() + "/t2-proxied.gif";
     {
         HandlePicture pic(bm);

@@ -22,15 +22,17 @@ Log* g_log = nullptr;
 
 class TestPalette : public ImplOf<_cPalette> {
 public:
-    T2_MEMBERS__cPalette(T2_NATURAL_DECL)
-    Long count_ = 0;
+    T2_MEMBERS__cPalette(T2_NATURAL_DECL) Long count_ = 0;
 };
 void TestPalette::Add(Byte r, Byte g, Byte b) {
     ++g_log->palette_adds;
     count_ = checked::add<Long>(count_, 1);
     g_log->lines.push_back("Add " + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b));
 }
-Long TestPalette::get_ClosestIndex(Long r, Long, Long) { g_log->lines.push_back("Closest"); return r; }
+Long TestPalette::get_ClosestIndex(Long r, Long, Long) {
+    g_log->lines.push_back("Closest");
+    return r;
+}
 Long TestPalette::get_Count() { return count_; }
 Byte TestPalette::get_Red(Variant i) { return static_cast<Byte>(i.to_long()); }
 Byte TestPalette::get_Green(Variant) { return 0; }
@@ -48,7 +50,10 @@ void TestPalette::EraseNodes() {}
 void TestPalette::Clear() {
     if (g_log->clear_fails) t2::raise(err::Subscript);
 }
-bool TestPalette::Load(String, Long& lPosition) { lPosition += 10; return true; }
+bool TestPalette::Load(String, Long& lPosition) {
+    lPosition += 10;
+    return true;
+}
 bool TestPalette::Save(String sFileName, Long lPosition) {
     g_log->lines.push_back("Save " + to_utf8(sFileName) + " " + std::to_string(lPosition));
     return false;
@@ -59,8 +64,14 @@ class TestDib : public ImplOf<_cDIBSection> {
 public:
     T2_MEMBERS__cDIBSection(T2_NATURAL_DECL)
 };
-bool TestDib::CopyToClipboard(bool bAsDIB) { g_log->lines.push_back(bAsDIB ? "clip dib" : "clip ddb"); return true; }
-bool TestDib::CreateDIB(Long, Long w, Long h, Long& hDib) { hDib = w * 1000 + h; return true; }
+bool TestDib::CopyToClipboard(bool bAsDIB) {
+    g_log->lines.push_back(bAsDIB ? "clip dib" : "clip ddb");
+    return true;
+}
+bool TestDib::CreateDIB(Long, Long w, Long h, Long& hDib) {
+    hDib = w * 1000 + h;
+    return true;
+}
 Variant TestDib::CreateFromPicture(Object&) {
     g_log->lines.push_back("CreateFromPicture");
     return Variant();
@@ -125,8 +136,20 @@ HRESULT call(IDispatch* d, const char16_t* name, std::vector<VARIANT> args, VARI
     return hr;
 }
 
-VARIANT i4(LONG v) { VARIANT r; VariantInit(&r); r.vt = VT_I4; r.lVal = v; return r; }
-VARIANT missing() { VARIANT r; VariantInit(&r); r.vt = VT_ERROR; r.scode = DISP_E_PARAMNOTFOUND; return r; }
+VARIANT i4(LONG v) {
+    VARIANT r;
+    VariantInit(&r);
+    r.vt = VT_I4;
+    r.lVal = v;
+    return r;
+}
+VARIANT missing() {
+    VARIANT r;
+    VariantInit(&r);
+    r.vt = VT_ERROR;
+    r.scode = DISP_E_PARAMNOTFOUND;
+    return r;
+}
 
 TEST_F(ObjectTest, EarlyBoundBooleanAndByRef) {
     _cDIBSection* dib = new_dib();
@@ -221,7 +244,9 @@ TEST_F(ObjectTest, ConversionFailuresStopBeforeTheMemberRuns) {
     x.bstrVal = SysAllocString(u"x");
     const Told told[] = {
         {{x, i4(0), i4(0)}, DISP_E_TYPEMISMATCH, u"cPalette.Add: argument 1 (Red As Byte): got String \"x\""},
-        {{i4(0), i4(0), i4(256)}, DISP_E_OVERFLOW, u"cPalette.Add: argument 3 (Blue As Byte): got Long 256, out of range"},
+        {{i4(0), i4(0), i4(256)},
+         DISP_E_OVERFLOW,
+         u"cPalette.Add: argument 3 (Blue As Byte): got Long 256, out of range"},
     };
     for (const Told& t : told) {
         EXPECT_EQ(call(pal, u"Add", t.args, nullptr, DISPATCH_METHOD), t.status);
@@ -343,8 +368,19 @@ TEST_F(ObjectTest, EventsReachEverySinkBeforeTheMemberGoesOn) {
     VariantInit(&nothing);
     nothing.vt = VT_DISPATCH;
     EXPECT_EQ(call(pal, u"CreateOptimal", {nothing}), S_OK);
-    std::vector<std::string> expected = {"CreateOptimal 236 6", "a 1", "b 1", "after InitProgress", "a 2", "b 2",
-                                         "a 2", "b 2", "a 2", "b 2", "a 3", "b 3", "done"};
+    std::vector<std::string> expected = {"CreateOptimal 236 6",
+                                         "a 1",
+                                         "b 1",
+                                         "after InitProgress",
+                                         "a 2",
+                                         "b 2",
+                                         "a 2",
+                                         "b 2",
+                                         "a 2",
+                                         "b 2",
+                                         "a 3",
+                                         "b 3",
+                                         "done"};
     EXPECT_EQ(log.lines, expected);
     ASSERT_EQ(a.calls.size(), 5u);
     EXPECT_EQ(a.calls[0].second[0].type(), VT_I4);  // Long arguments by value
@@ -486,8 +522,8 @@ TEST(Conversions, OleColorIsUnsigned) {
     top.dblVal = 4294967295.0;
     VARIANT past = top;
     past.dblVal = 4294967296.0;
-    const Case cases[] = {{ui4, S_OK, 0x8000000Fu}, {top, S_OK, 0xFFFFFFFFu}, {past, DISP_E_OVERFLOW, 0},
-                          {i4(-1), DISP_E_OVERFLOW, 0}};
+    const Case cases[] = {
+        {ui4, S_OK, 0x8000000Fu}, {top, S_OK, 0xFFFFFFFFu}, {past, DISP_E_OVERFLOW, 0}, {i4(-1), DISP_E_OVERFLOW, 0}};
     for (const Case& c : cases) {
         VARIANT out;
         VariantInit(&out);

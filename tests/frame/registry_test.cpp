@@ -26,7 +26,10 @@ protected:
         setenv("XDG_DATA_HOME", dir_.c_str(), 1);
     }
     void TearDown() override {
-        if (old_.empty()) unsetenv("XDG_DATA_HOME"); else setenv("XDG_DATA_HOME", old_.c_str(), 1);
+        if (old_.empty())
+            unsetenv("XDG_DATA_HOME");
+        else
+            setenv("XDG_DATA_HOME", old_.c_str(), 1);
         std::system(("rm -rf '" + dir_ + "'").c_str());
     }
     std::string dir_, old_;
@@ -62,10 +65,10 @@ TEST_F(RegistryTest, RegisterAndUnregisterKeepOtherEntries) {
 
 TEST_F(RegistryTest, AForeignClassIsFoundThroughTheRegistry) {
     GUID foreign = *parse_guid("{11111111-2222-3333-4444-555555555555}");
-    ASSERT_TRUE(platform::registry_update(
-        {{"Other.Thing", {{"CLSID", guid_text(foreign)}}},
-         {"CLSID\\" + guid_text(foreign), {{"InprocServer32", dir_ + "/missing.so"}}}},
-        {}));
+    ASSERT_TRUE(
+        platform::registry_update({{"Other.Thing", {{"CLSID", guid_text(foreign)}}},
+                                   {"CLSID\\" + guid_text(foreign), {{"InprocServer32", dir_ + "/missing.so"}}}},
+                                  {}));
     CLSID c{};
     ASSERT_EQ(T2CLSIDFromProgID("Other.Thing", &c), S_OK);
     EXPECT_TRUE(c == foreign);
@@ -97,7 +100,7 @@ TEST_F(RegistryTest, RewriteDroppedForeignLinesAndTheFilesMode) {
     EXPECT_NE(text.str().find(foreign), std::string::npos) << text.str();
     EXPECT_EQ(text.str().find("@=old"), std::string::npos) << text.str();
     EXPECT_EQ(platform::registry_value("Mine", "@"), "new");
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     if (geteuid() != 0) {  // a read-only file is refused, not replaced (root may write it)
@@ -147,7 +150,10 @@ TEST_F(RegistryTest, NoUsableHomeFailsWithTheReason) {
             EXPECT_STREQ(T2RegistryPath(), "");
         }
     }
-    if (old_home) setenv("HOME", home.c_str(), 1); else unsetenv("HOME");
+    if (old_home)
+        setenv("HOME", home.c_str(), 1);
+    else
+        unsetenv("HOME");
 }
 
 }  // namespace

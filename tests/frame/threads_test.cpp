@@ -72,9 +72,12 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* id) override {
         const String n = lower(String(names[0]));
-        if (n == u"cls") *id = 1;
-        else if (n == u"hdc") *id = 2;
-        else return DISP_E_UNKNOWNNAME;
+        if (n == u"cls")
+            *id = 1;
+        else if (n == u"hdc")
+            *id = 2;
+        else
+            return DISP_E_UNKNOWNNAME;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* r, EXCEPINFO*,

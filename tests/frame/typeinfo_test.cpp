@@ -30,12 +30,14 @@ VARTYPE declared_vt(int type) {
     switch (type) {
         case T2_TYPE_BOOLEAN: return VT_BOOL;
         case T2_TYPE_INTEGER: return VT_I2;
-        case T2_TYPE_LONG: case T2_TYPE_ROP: return VT_I4;
+        case T2_TYPE_LONG:
+        case T2_TYPE_ROP: return VT_I4;
         case T2_TYPE_COLOR: return VT_UI4;
         case T2_TYPE_BYTE: return VT_UI1;
         case T2_TYPE_STRING: return VT_BSTR;
         case T2_TYPE_VARIANT: return VT_VARIANT;
-        case T2_TYPE_OBJECT: case T2_TYPE_PICTURE: return VT_DISPATCH;
+        case T2_TYPE_OBJECT:
+        case T2_TYPE_PICTURE: return VT_DISPATCH;
         case T2_TYPE_ENUM: return VT_USERDEFINED;
         case T2_TYPE_DIB: return VT_PTR;  // to the _cDIBSection interface
         default: return VT_VOID;
@@ -87,9 +89,9 @@ void expect_row(ITypeInfo* info, UINT index, const CLSID& clsid, bool entry_view
             ASSERT_TRUE(flags & PARAMFLAG_FHASDEFAULT);
             VARIANT as_declared;
             VariantInit(&as_declared);
-            ASSERT_EQ(VariantChangeType(&as_declared, &e.paramdesc.pparamdescex->varDefaultValue, 0,
-                                        param.default_value.vt),
-                      S_OK);
+            ASSERT_EQ(
+                VariantChangeType(&as_declared, &e.paramdesc.pparamdescex->varDefaultValue, 0, param.default_value.vt),
+                S_OK);
             Variant a(as_declared), b(param.default_value);
             EXPECT_EQ(a.to_string(), b.to_string()) << "default of parameter " << p;
             VariantClear(&as_declared);

@@ -7,9 +7,7 @@ using namespace t2;
 
 namespace {
 
-HRESULT change(const Variant& v, VARTYPE vt, Variant& out) {
-    return VariantChangeType(&out.raw(), &v.raw(), 0, vt);
-}
+HRESULT change(const Variant& v, VARTYPE vt, Variant& out) { return VariantChangeType(&out.raw(), &v.raw(), 0, vt); }
 
 struct Case {
     Variant in;

@@ -60,7 +60,8 @@ TEST(Cli, CallSteps) {
         {"call TAVOLIN2.clsTavolin2 Anything", 1, "", "error 438"},
         {"call TAVOLIN2.Missing Count", 1, "", "error 429"},
         {"call TAVOLIN2.cPalette 'Add(300, 0, 0)'", 1, "", "error 6: Overflow (argument 1)"},
-        {"call TAVOLIN2.cPalette Count CreateWebSafe Count 'Red(9)' 'ClosestIndex(50, 1, 1)'", 0, "0\n256\n51\n9\n", ""},
+        {"call TAVOLIN2.cPalette Count CreateWebSafe Count 'Red(9)' 'ClosestIndex(50, 1, 1)'", 0, "0\n256\n51\n9\n",
+         ""},
         {"call TAVOLIN2.clsQELCompany 'GetQELCompanyInformation(901' ", 2, "", "missing )"},
     };
     for (const Case& c : cases) {
@@ -113,7 +114,8 @@ TEST(Cli, FoldersPipesAndDevicesGiveAClearError) {
         {"playlist load /dev/zero", 1, "", "not an ordinary file"},
         {"playlist titles PIPE", 1, "", "not an ordinary file"},
         {"playlist save DIR/l.m3u 'a\rb'", 2, "", "line break"},
-        {"playlist save DIR/missing/l.m3u a b", 1, "", "not saved (DIR/missing: No such file or directory (error 2)); no file was made"},
+        {"playlist save DIR/missing/l.m3u a b", 1, "",
+         "not saved (DIR/missing: No such file or directory (error 2)); no file was made"},
         {"playlist save DIR a b", 1, "", "not saved (not an ordinary file); the file was left as it was"},
         {"playlist save /dev/null a b", 1, "", "not saved (not an ordinary file)"},
     };
@@ -151,7 +153,8 @@ TEST(Cli, AFailedPlayListSaveKeepsTheOldListAndSaysSo) {
     const int status = pclose(p);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << out;
     EXPECT_NE(out.find("not saved (the file could not be written in full); the file was left as it was"),
-              std::string::npos) << out;
+              std::string::npos)
+        << out;
     std::ifstream back(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), "old1\r\nold2\r\n");
     // the same save without the limit replaces it
@@ -167,8 +170,9 @@ TEST(Cli, BarcodeVerbs) {
     std::string dir = testing::TempDir();
     Result text = run("barcode-text ABC");
     EXPECT_EQ(text.rc, 0);
-    EXPECT_EQ(text.out, "Length\t3\nFirstCharacter\tA\nLastCharacter\tC\nCode1\t1068070\nCode2\t000401\n"
-                        "OutputCode\t1068070000401\nGuessInputString\tA123C\n");
+    EXPECT_EQ(text.out,
+              "Length\t3\nFirstCharacter\tA\nLastCharacter\tC\nCode1\t1068070\nCode2\t000401\n"
+              "OutputCode\t1068070000401\nGuessInputString\tA123C\n");
     EXPECT_EQ(run("code128 AB " + dir + "/t2c.png --caption Hi --align right --top").rc, 0);
     EXPECT_EQ(run("code128 AB " + dir + "/t2c.gif").rc, 0);
     EXPECT_EQ(run("code39 AB " + dir + "/t2c39.bmp --caption AB").rc, 0);
@@ -176,8 +180,9 @@ TEST(Cli, BarcodeVerbs) {
     EXPECT_EQ(bad.rc, 1);
     EXPECT_NE(bad.err.find("Error(54548):Illegal character for this symbology specified."), std::string::npos);
     EXPECT_EQ(run("code128 AB").rc, 2);
-    Result steps = run("call TAVOLIN2.clsBCAT175 'Barcode128Draw(\"AB\", @picturebox:120x60, \"Hi\")' --save-picturebox " +
-                       dir + "/t2box.png");
+    Result steps =
+        run("call TAVOLIN2.clsBCAT175 'Barcode128Draw(\"AB\", @picturebox:120x60, \"Hi\")' --save-picturebox " + dir +
+            "/t2box.png");
     EXPECT_EQ(steps.rc, 0) << steps.err;
     EXPECT_EQ(access((dir + "/t2box.png").c_str(), R_OK), 0);
     EXPECT_EQ(run("call TAVOLIN2.clsBCAT175 ClearAll --save-picturebox " + dir + "/t2none.png").rc, 2);
@@ -252,8 +257,8 @@ TEST(Cli, StrictOptionsAndExitCodes) {
     EXPECT_EQ(quiet.err, "");
     // on a terminal (through script(1), where there is one): a bar drawn in place, ending at 100 %
     if (std::system("command -v script >/dev/null 2>&1") == 0) {
-        std::string cmd = "script -qec '" + std::string(TAVOLIN2_CLI) + " gif " + dir + "/in.png " + dir +
-                          "/tty.gif' /dev/null";
+        std::string cmd =
+            "script -qec '" + std::string(TAVOLIN2_CLI) + " gif " + dir + "/in.png " + dir + "/tty.gif' /dev/null";
         FILE* p = popen(cmd.c_str(), "r");
         std::string tty;
         std::array<char, 4096> buf;

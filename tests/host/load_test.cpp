@@ -23,8 +23,10 @@ int keys_in(const std::string& path) {
     int keys = 0;
     for (std::string line; std::getline(f, line);) {
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        if (line.front() == '[' && line.back() == ']') ++keys;
-        else if (line.find('=') == std::string::npos) return -1;
+        if (line.front() == '[' && line.back() == ']')
+            ++keys;
+        else if (line.find('=') == std::string::npos)
+            return -1;
     }
     return keys;
 }

@@ -33,7 +33,9 @@ protected:
         std::ofstream list(dir_ + "/list.txt", std::ios::binary);
         for (const char* name : {"one", "two", "three"}) {
             const std::string file = dir_ + "/" + name + ".mp3";
-            ASSERT_EQ(std::system(("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=40 " + file).c_str()), 0);
+            ASSERT_EQ(
+                std::system(("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=40 " + file).c_str()),
+                0);
             list << file << "\r\n";
         }
     }
@@ -45,7 +47,8 @@ protected:
         // the pane stays after the program ends, so the shell's report of the terminal can be read;
         // the shell outlives the Ctrl-C meant for the program
         const std::string script = dir_ + "/run.sh";
-        std::ofstream(script) << "trap : INT\n" << TAVOLIN2_CLI << " " << args << "\nrc=$?\necho\necho EXIT=$rc\n"
+        std::ofstream(script) << "trap : INT\n"
+                              << TAVOLIN2_CLI << " " << args << "\nrc=$?\necho\necho EXIT=$rc\n"
                               << "stty -a | tr ' ;' '\\n\\n' | grep -x -- '-*icanon'\nsleep 60\n";
         ASSERT_EQ(std::system(("tmux -S " + socket_ + " new-session -d -x 120 -y 20 'sh " + script + "'").c_str()), 0);
     }

@@ -29,13 +29,27 @@ TEST(Steps, Forms) {
 }
 
 TEST(Steps, Values) {
-    struct { const char* text; VARTYPE vt; const char* shown; } cases[] = {
-        {"12", VT_I2, "12"},          {"-32768", VT_I2, "-32768"},     {"40000", VT_I4, "40000"},
-        {"3000000000", VT_R8, "3000000000"}, {"-4.5", VT_R8, "-4.5"}, {"1E3", VT_R8, "1000"},
-        {"&HFFFF", VT_I2, "-1"},      {"&H10000", VT_I4, "65536"},    {"True", VT_BOOL, "True"},
-        {"false", VT_BOOL, "False"},  {"Empty", VT_EMPTY, ""},        {"Null", VT_NULL, "Null"},
-        {"Nothing", VT_DISPATCH, "Nothing"}, {"\"say \"\"hi\"\"\"", VT_BSTR, "say \"hi\""},
-        {"c\"a\\tb\\0c\\x41\"", VT_BSTR, "a\\tb\\0cA"},  {"\"C:\\dir\\a.mp3\"", VT_BSTR, "C:\\dir\\a.mp3"},
+    struct {
+        const char* text;
+        VARTYPE vt;
+        const char* shown;
+    } cases[] = {
+        {"12", VT_I2, "12"},
+        {"-32768", VT_I2, "-32768"},
+        {"40000", VT_I4, "40000"},
+        {"3000000000", VT_R8, "3000000000"},
+        {"-4.5", VT_R8, "-4.5"},
+        {"1E3", VT_R8, "1000"},
+        {"&HFFFF", VT_I2, "-1"},
+        {"&H10000", VT_I4, "65536"},
+        {"True", VT_BOOL, "True"},
+        {"false", VT_BOOL, "False"},
+        {"Empty", VT_EMPTY, ""},
+        {"Null", VT_NULL, "Null"},
+        {"Nothing", VT_DISPATCH, "Nothing"},
+        {"\"say \"\"hi\"\"\"", VT_BSTR, "say \"hi\""},
+        {"c\"a\\tb\\0c\\x41\"", VT_BSTR, "a\\tb\\0cA"},
+        {"\"C:\\dir\\a.mp3\"", VT_BSTR, "C:\\dir\\a.mp3"},
     };
     for (auto c : cases) {
         Value v;
@@ -51,8 +65,8 @@ TEST(Steps, Values) {
 }
 
 TEST(Steps, SyntaxErrors) {
-    const char* bad[] = {"", "1abc", "Add(1", "Add(\"open)", "X=", "X=abc", "Add(p:=)", "Add(9x:=1)", "c\"\\q\"",
-                         "M(c\"\\x4\")"};
+    const char* bad[] = {
+        "", "1abc", "Add(1", "Add(\"open)", "X=", "X=abc", "Add(p:=)", "Add(9x:=1)", "c\"\\q\"", "M(c\"\\x4\")"};
     for (const char* b : bad) {
         Step s;
         std::string err;

@@ -36,11 +36,11 @@ TEST(BmpWriter, OnePixelFileByteForByte) {
     std::string path = testing::TempDir() + "/t2-one.bmp";
     ASSERT_TRUE(save(d.get(), path));
     const std::vector<uint8_t> expected = {
-        'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,   // file header
-        40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0,  // size, width, height, planes, bits
-        0, 0, 0, 0, 4, 0, 0, 0,                             // compression, image size
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,     // resolution and colours: zero
-        10, 20, 30, 0x5A};
+        'B', 'M', 58, 0,   0, 0, 0, 0, 0, 0, 54, 0, 0, 0,         // file header
+        40,  0,   0,  0,   1, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24, 0,  // size, width, height, planes, bits
+        0,   0,   0,  0,   4, 0, 0, 0,                            // compression, image size
+        0,   0,   0,  0,   0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0,  // resolution and colours: zero
+        10,  20,  30, 0x5A};
     EXPECT_EQ(read_all(path), expected);
 }
 

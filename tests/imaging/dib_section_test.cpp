@@ -84,8 +84,8 @@ TEST(DibSection, SizesBeyondALongOverflowBeforeAnythingIsMade) {
     auto d = new_dib();
     size_t before = gdi::object_count();
     VARIANT_BOOL ok;
-    EXPECT_EQ(error_number(d->Create(800000000, 1, &ok)), 6);   // 3 x width + 3
-    EXPECT_EQ(error_number(d->Create(30000, 30000, &ok)), 6);   // height x row bytes
+    EXPECT_EQ(error_number(d->Create(800000000, 1, &ok)), 6);  // 3 x width + 3
+    EXPECT_EQ(error_number(d->Create(30000, 30000, &ok)), 6);  // height x row bytes
     d->ClearUp();
     EXPECT_EQ(gdi::object_count(), before);
 }

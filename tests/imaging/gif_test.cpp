@@ -70,7 +70,8 @@ TEST(SubBlocks, FullBlocksGoOutOnlyWhenMoreFollows) {
         Bytes data(c.bytes);
         for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 1);
         // in uneven pieces, as the bit writer hands them on
-        for (size_t at = 0; at < data.size(); at += 100) blocks.write(&data[at], std::min<size_t>(100, data.size() - at));
+        for (size_t at = 0; at < data.size(); at += 100)
+            blocks.write(&data[at], std::min<size_t>(100, data.size() - at));
         blocks.close();
         std::vector<size_t> lengths;
         Bytes joined;
@@ -89,9 +90,9 @@ TEST(BitWriter, NineBitCodesLowBitsFirst) {
         std::vector<uint32_t> codes;
         Bytes bytes;
     } cases[] = {
-        {{256, 0, 257}, {0x00, 0x01, 0x04, 0x04}},         // clear, 0, end
+        {{256, 0, 257}, {0x00, 0x01, 0x04, 0x04}},  // clear, 0, end
         {{256, 1, 1, 259, 257}, {0x00, 0x03, 0x04, 0x18, 0x18, 0x10}},
-        {{511}, {0xFF, 0x01}},                              // the last byte partly filled, zeros above
+        {{511}, {0xFF, 0x01}},  // the last byte partly filled, zeros above
         {{}, {}},
     };
     for (const Case& c : cases) {
@@ -144,7 +145,8 @@ TEST(StringTable, FindsWhatWasAddedUntilTheRestart) {
     for (int round = 0; round < 300; ++round) {
         t.restart();
         EXPECT_EQ(t.find(7, 12), -1) << round;
-        for (int n = 0; n < StringTable::kMaxEntries; ++n) t.add(static_cast<uint32_t>((n * 5 + round) % 511), static_cast<uint8_t>(n));
+        for (int n = 0; n < StringTable::kMaxEntries; ++n)
+            t.add(static_cast<uint32_t>((n * 5 + round) % 511), static_cast<uint8_t>(n));
         EXPECT_TRUE(t.full());
         for (int n = 0; n < StringTable::kMaxEntries; n += 31)
             EXPECT_EQ(t.find(static_cast<uint32_t>((n * 5 + round) % 511), static_cast<uint8_t>(n)), 258 + n) << round;
@@ -253,16 +255,16 @@ TEST(GifWriter, LayoutAndSize) {
     EXPECT_EQ(f[6], 5);
     EXPECT_EQ(f[8], 3);
     EXPECT_EQ(f[10], 0xF7);
-    EXPECT_EQ(f[13 + 3 * 251], 0);    // fixed table entry 252 (slot 251) is (0, 0, 255)
+    EXPECT_EQ(f[13 + 3 * 251], 0);  // fixed table entry 252 (slot 251) is (0, 0, 255)
     EXPECT_EQ(f[13 + 3 * 251 + 2], 255);
-    EXPECT_EQ(f[781], 0x2C);          // no extension without transparency
-    EXPECT_EQ(f[786], 5);             // image width
+    EXPECT_EQ(f[781], 0x2C);  // no extension without transparency
+    EXPECT_EQ(f[786], 5);     // image width
     EXPECT_EQ(f[790], 0x07);
     EXPECT_EQ(f[791], 8);
     EXPECT_EQ(f.back(), 0x3B);
     // 6 + 7 + 768 + 10 + 1 + image data + 1
     std::vector<std::vector<uint8_t>> rows(3, std::vector<uint8_t>(5, 254));  // white is entry 255, slot 254
-    rows[0][0] = 251;  // blue at the top left
+    rows[0][0] = 251;                                                         // blue at the top left
     EXPECT_EQ(f.size(), 6 + 7 + 768 + 10 + 1 + encode(rows).size() + 1);
     EXPECT_TRUE(std::equal(f.begin() + 792, f.end() - 1, encode(rows).begin()));
     gdi::DeleteObject(bm);
@@ -272,7 +274,10 @@ TEST(GifWriter, TransparencyPicksTheFirstMatchingSlot) {
     auto gif = new_gif();
     gdi::HGDI bm = make_bitmap(4, 4, [](int x, int) { return x < 2 ? 0x00FF0000u : 0x0000FF00u; });
     std::string path = testing::TempDir() + "/t2-trans.gif";
-    struct { LONG color; int index; } cases[] = {{0x0000FF, 248}, {0x123456, 0}, {0, 0}};
+    struct {
+        LONG color;
+        int index;
+    } cases[] = {{0x0000FF, 248}, {0x123456, 0}, {0, 0}};
     for (auto c : cases) {
         ASSERT_TRUE(save_gif(gif.get(), bm, path, true, c.color).ok);
         auto f = read_all(path);
@@ -300,7 +305,8 @@ TEST(GifWriter, TransparencyPicksTheFirstMatchingSlot) {
 // it after a fixed-table save on the same object writes what a new object writes.
 TEST(GifWriter, BestQualityAfterAFixedSaveMatchesANewObject) {
     gdi::HGDI bm = make_bitmap(6, 4, [](int x, int) { return x < 3 ? 0x000080FFu : 0x00FF8000u; });
-    const std::string used = testing::TempDir() + "/t2-best-used.gif", fresh_path = testing::TempDir() + "/t2-best-new.gif";
+    const std::string used = testing::TempDir() + "/t2-best-used.gif",
+                      fresh_path = testing::TempDir() + "/t2-best-new.gif";
     VARIANT t;
     VariantInit(&t);
     t.vt = VT_BOOL;
@@ -324,7 +330,10 @@ TEST(GifWriter, BestQualityAfterAFixedSaveMatchesANewObject) {
 }
 
 TEST(GifWriter, ProgressEveryTenRows) {
-    struct { int height; std::vector<LONG> percents; } cases[] = {{9, {}}, {15, {67}}, {25, {40, 80}}, {20, {50, 100}}};
+    struct {
+        int height;
+        std::vector<LONG> percents;
+    } cases[] = {{9, {}}, {15, {67}}, {25, {40, 80}}, {20, {50, 100}}};
     for (auto& c : cases) {
         auto gif = new_gif();
         IConnectionPointContainer* cpc = nullptr;
@@ -390,11 +399,12 @@ TEST(GifWriter, ReplacesFilesAndRefusesOversizeAndNonFiles) {
     std::remove(untouched.c_str());
     EXPECT_EQ(save_gif(gif.get(), wide, untouched).hr, static_cast<HRESULT>(T2_ERROR_STATUS(6)));
     EXPECT_NE(access(untouched.c_str(), F_OK), 0);
-    EXPECT_EQ(save_gif(gif.get(), small, testing::TempDir()).hr, static_cast<HRESULT>(T2_ERROR_STATUS(75)));  // a folder
-    EXPECT_EQ(save_gif(gif.get(), small, "/dev/null").hr, static_cast<HRESULT>(T2_ERROR_STATUS(75)));       // a device
+    EXPECT_EQ(save_gif(gif.get(), small, testing::TempDir()).hr,
+              static_cast<HRESULT>(T2_ERROR_STATUS(75)));                                              // a folder
+    EXPECT_EQ(save_gif(gif.get(), small, "/dev/null").hr, static_cast<HRESULT>(T2_ERROR_STATUS(75)));  // a device
     EXPECT_EQ(save_gif(gif.get(), small, path + std::string(1, '\0') + ".pal").hr,
               static_cast<HRESULT>(T2_ERROR_STATUS(52)));  // a name holding a NUL
-    EXPECT_TRUE(save_gif(gif.get(), small, path).ok);  // the busy flag was cleared by every failure
+    EXPECT_TRUE(save_gif(gif.get(), small, path).ok);      // the busy flag was cleared by every failure
     gdi::DeleteObject(small);
     gdi::DeleteObject(wide);
 }
@@ -435,7 +445,8 @@ int save_past_the_size_limit() {
     rlimit lim{3000, 3000};
     setrlimit(RLIMIT_FSIZE, &lim);
     auto gif = new_gif();
-    gdi::HGDI bm = make_bitmap(300, 300, [](int x, int y) { return static_cast<uint32_t>(x * 7919 ^ y * 104729) & 0xFFFFFF; });
+    gdi::HGDI bm =
+        make_bitmap(300, 300, [](int x, int y) { return static_cast<uint32_t>(x * 7919 ^ y * 104729) & 0xFFFFFF; });
     Save s = save_gif(gif.get(), bm, path);
     bool write_error = T2_IS_ERROR_STATUS(s.hr) && ((s.hr & 0xFFFF) == 61 || (s.hr & 0xFFFF) == 57);
     bool kept = read_all(path) == std::vector<uint8_t>{'o', 'l', 'd'};

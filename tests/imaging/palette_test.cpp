@@ -51,7 +51,7 @@ TEST(Palette, ClosestIndexRules) {
     p->Add(255, 0, 0);
     EXPECT_EQ(closest(p.get(), 300, 0, 0), 1);  // components are not clamped
     p->Add(10, 10, 10);
-    p->Add(12, 8, 10);   // same distance from (11, 9, 10) as entry 2
+    p->Add(12, 8, 10);                          // same distance from (11, 9, 10) as entry 2
     EXPECT_EQ(closest(p.get(), 11, 9, 10), 2);  // the lower number wins
     EXPECT_EQ(closest(p.get(), 12, 8, 10), 3);  // an exact match stops the search
 }
@@ -61,12 +61,17 @@ TEST(Palette, VariantIndices) {
     p->Add(1, 0, 0);
     p->Add(2, 0, 0);
     p->Add(3, 0, 0);
-    struct { VARIANT v; HRESULT hr; BYTE red; } cases[4];
+    struct {
+        VARIANT v;
+        HRESULT hr;
+        BYTE red;
+    } cases[4];
     for (auto& c : cases) VariantInit(&c.v);
     cases[0].v.vt = VT_R8, cases[0].v.dblVal = 1.5, cases[0].hr = S_OK, cases[0].red = 2;  // ties to even
     cases[1].v.vt = VT_R8, cases[1].v.dblVal = 2.5, cases[1].hr = S_OK, cases[1].red = 2;
     cases[2].v.vt = VT_I4, cases[2].v.lVal = 4, cases[2].hr = T2_ERROR_STATUS(9), cases[2].red = 0;
-    cases[3].v.vt = VT_BSTR, cases[3].v.bstrVal = SysAllocString(u"x"), cases[3].hr = T2_ERROR_STATUS(13), cases[3].red = 0;
+    cases[3].v.vt = VT_BSTR, cases[3].v.bstrVal = SysAllocString(u"x"), cases[3].hr = T2_ERROR_STATUS(13),
+    cases[3].red = 0;
     for (auto& c : cases) {
         BYTE r = 0;
         EXPECT_EQ(p->get_Red(c.v, &r), c.hr);
@@ -86,9 +91,10 @@ TEST(Palette, TheFixedTable) {
     ASSERT_EQ(p->CreateWebSafe(), S_OK);
     EXPECT_EQ(count(p.get()), 256);
     const std::pair<LONG, Rgb> cases[] = {
-        {1, {0, 0, 0}},       {2, {128, 0, 0}},   {8, {192, 192, 192}}, {9, {51, 0, 0}},     {12, {204, 0, 0}},
-        {13, {0, 51, 0}},     {44, {153, 0, 51}}, {216, {204, 255, 255}}, {217, {8, 8, 8}}, {247, {248, 248, 248}},
-        {248, {128, 128, 128}}, {255, {255, 255, 255}}, {256, {0, 0, 0}},
+        {1, {0, 0, 0}},    {2, {128, 0, 0}},       {8, {192, 192, 192}},   {9, {51, 0, 0}},
+        {12, {204, 0, 0}}, {13, {0, 51, 0}},       {44, {153, 0, 51}},     {216, {204, 255, 255}},
+        {217, {8, 8, 8}},  {247, {248, 248, 248}}, {248, {128, 128, 128}}, {255, {255, 255, 255}},
+        {256, {0, 0, 0}},
     };
     for (auto& [i, rgb] : cases) EXPECT_EQ(entry(p.get(), i), rgb) << i;
 }
@@ -136,7 +142,8 @@ TEST(Palette, RecordsRoundTripAndFollowOneAnother) {
     // spare bytes come back as they were in the file
     auto bytes = read_all(path);
     bytes[7] = 0x77;  // the spare byte of entry 1
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     pos = 0;
     ASSERT_TRUE(load(c.get(), path, pos));
     std::string again = testing::TempDir() + "/t2-again.pal";
@@ -151,7 +158,8 @@ TEST(Palette, RefusedCountsAndShortRecords) {
     for (int32_t n : {0, -1, 4098, 4097}) {
         std::vector<uint8_t> bytes(4 + 4 * 4097, 0x11);
         std::memcpy(bytes.data(), &n, 4);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         LONG pos = 0;
         bool ok = load(p.get(), path, pos);
         EXPECT_EQ(ok, n == 4097) << n;
@@ -161,7 +169,8 @@ TEST(Palette, RefusedCountsAndShortRecords) {
     int32_t n = 3;
     std::vector<uint8_t> bytes(4 + 5, 0x22);
     std::memcpy(bytes.data(), &n, 4);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     LONG pos = 0;
     EXPECT_FALSE(load(p.get(), path, pos));
     EXPECT_EQ(pos, 0);
@@ -227,14 +236,17 @@ TEST(Octree, OneColourGivesOneEntryAndEvents) {
     EXPECT_EQ(b.events[0], (std::pair<DISPID, LONG>{1, 1 + 236}));  // InitProgress: (height - 1) + PalSize
     EXPECT_EQ(b.events[1], (std::pair<DISPID, LONG>{2, 0}));        // rows 0 and 1
     EXPECT_EQ(b.events[2], (std::pair<DISPID, LONG>{2, 1}));
-    EXPECT_EQ(b.events[3].first, 2);                                 // the leaf's node number
+    EXPECT_EQ(b.events[3].first, 2);  // the leaf's node number
     EXPECT_GT(b.events[3].second, 1);
-    EXPECT_EQ(b.events.back().first, 3);                             // Complete
+    EXPECT_EQ(b.events.back().first, 3);  // Complete
     EXPECT_GE(b.events.back().second, 0);
 }
 
 TEST(Octree, MeansRoundHalfToEven) {
-    struct { uint32_t a, b; Rgb mean; } cases[] = {{0x000000, 0x010101, {0, 0, 0}}, {0x010101, 0x020202, {2, 2, 2}}};
+    struct {
+        uint32_t a, b;
+        Rgb mean;
+    } cases[] = {{0x000000, 0x010101, {0, 0, 0}}, {0x010101, 0x020202, {2, 2, 2}}};
     for (auto c : cases) {
         auto d = make_section(2, 1, [&](int x, int) { return x ? c.b : c.a; });
         auto p = new_palette();
@@ -253,7 +265,7 @@ TEST(Octree, FoldingFailsOnlyBelowEightAndAsksYesNo) {
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].text, "Error in reducing nodes");
         EXPECT_EQ(boxes.boxes[0].style, 4);  // Yes and No, no icon
-        EXPECT_EQ(count(p.get()), 2);       // the leaf count stayed above PalSize
+        EXPECT_EQ(count(p.get()), 2);        // the leaf count stayed above PalSize
     }
     {
         BoxRecorder boxes(7);  // No: the program is asked to end
@@ -265,7 +277,8 @@ TEST(Octree, FoldingFailsOnlyBelowEightAndAsksYesNo) {
         T2SetEndProgramHandler(nullptr, nullptr);
     }
     BoxRecorder none;
-    auto noisy = make_section(40, 30, [](int x, int y) { return static_cast<uint32_t>((x * 2654435761u) ^ (y * 40503u)) & 0xFFFFFF; });
+    auto noisy = make_section(
+        40, 30, [](int x, int y) { return static_cast<uint32_t>((x * 2654435761u) ^ (y * 40503u)) & 0xFFFFFF; });
     auto p = new_palette();
     ASSERT_EQ(build(p.get(), noisy.get(), 8).hr, S_OK);
     EXPECT_TRUE(none.boxes.empty());
@@ -273,7 +286,8 @@ TEST(Octree, FoldingFailsOnlyBelowEightAndAsksYesNo) {
 }
 
 TEST(Octree, LevelLimitsAndRepeatability) {
-    auto d = make_section(16, 16, [](int x, int y) { return static_cast<uint32_t>(x * 16 + y * 0x1000 + (x ^ y) * 0x10000); });
+    auto d = make_section(16, 16,
+                          [](int x, int y) { return static_cast<uint32_t>(x * 16 + y * 0x1000 + (x ^ y) * 0x10000); });
     auto a = new_palette(), b = new_palette();
     ASSERT_EQ(build(a.get(), d.get(), 20).hr, S_OK);
     ASSERT_EQ(build(a.get(), d.get(), 20).hr, S_OK);  // twice on one object

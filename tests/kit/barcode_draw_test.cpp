@@ -71,7 +71,9 @@ TEST(Code39, OneLetterIsFortyOnePixelsWide) {
 // An object that is not a picture box: it has none of the members asked for.
 class NotABox final : public DispatchObject {
 public:
-    NotABox() { add("Something", Get, [](int, Args&) { return Value(); }); }
+    NotABox() {
+        add("Something", Get, [](int, Args&) { return Value(); });
+    }
 };
 
 TEST(Barcodes, MissingMembersAndNothing) {
@@ -85,8 +87,9 @@ TEST(Barcodes, MissingMembersAndNothing) {
     OLE_COLOR cc = 0;
     SHORT align = 1, disp = 1, style = 2, size = 10, bar = 30, left = 10, top = 10;
     VARIANT r;
-    EXPECT_EQ(bc->Barcode128Draw(&t, &p, &cap, &back, &fore, &cc, &align, &disp, &style, &size, &face, &bar, &left, &top, &r),
-              static_cast<HRESULT>(T2_ERROR_STATUS(438)));
+    EXPECT_EQ(
+        bc->Barcode128Draw(&t, &p, &cap, &back, &fore, &cc, &align, &disp, &style, &size, &face, &bar, &left, &top, &r),
+        static_cast<HRESULT>(T2_ERROR_STATUS(438)));
     other->Release();
     // a refused request: the picture is cleared, the message shown, the call returns normally
     PictureBox* box = PictureBox::make(120, 60);
@@ -94,8 +97,9 @@ TEST(Barcodes, MissingMembersAndNothing) {
     SysFreeString(t);
     t = SysAllocStringUTF8("\xC3\xA9");  // é
     T2SetMessageBoxHandler(&record_box, nullptr);
-    EXPECT_EQ(bc->Barcode128Draw(&t, &p, &cap, &back, &fore, &cc, &align, &disp, &style, &size, &face, &bar, &left, &top, &r),
-              S_OK);
+    EXPECT_EQ(
+        bc->Barcode128Draw(&t, &p, &cap, &back, &fore, &cc, &align, &disp, &style, &size, &face, &bar, &left, &top, &r),
+        S_OK);
     T2SetMessageBoxHandler(nullptr, nullptr);
     EXPECT_EQ(last_box_count, 1);
     EXPECT_EQ(last_box_text, "Error(54548):Illegal character for this symbology specified.");

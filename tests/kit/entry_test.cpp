@@ -231,7 +231,7 @@ TEST(Kit, SavesByExtensionOnly) {
         const char* magic;
     };
     const Case cases[] = {
-        {"a.png", true, "\x89PNG"}, {"a.BMP", true, "BM"}, {"a.gif", true, "GIF8"},
+        {"a.png", true, "\x89PNG"}, {"a.BMP", true, "BM"},     {"a.gif", true, "GIF8"},
         {"a.jpg", false, nullptr},  {"noext", false, nullptr},
     };
     for (const Case& c : cases) {
@@ -285,7 +285,9 @@ TEST(Kit, ListBoxAndSink) {
         return S_OK;
     };
     IDispatch* sink = nullptr;
-    ASSERT_EQ(T2CreateSink(DIID___GIF, on, [](void* ctx) { static_cast<Seen*>(ctx)->released = true; }, &seen, &sink), S_OK);
+    ASSERT_EQ(T2CreateSink(
+                  DIID___GIF, on, [](void* ctx) { static_cast<Seen*>(ctx)->released = true; }, &seen, &sink),
+              S_OK);
     {
         t2::Dispatch gif("TAVOLIN2.GIF");
         auto cpc = t2::ComPtr<IDispatch>(gif.object()).as<IConnectionPointContainer>(IID_IConnectionPointContainer);
@@ -298,7 +300,9 @@ TEST(Kit, ListBoxAndSink) {
         ASSERT_EQ(T2CreatePictureBox(16, 16, &box), S_OK);
         const std::string out = temp_dir() + "/p.gif";
         IDispatch* pic = nullptr;
-        ASSERT_EQ(T2CreatePicture(T2GetCurrentObject(t2::Dispatch(box).get("hDc").to_long(), T2_OBJ_BITMAP), FALSE, &pic), S_OK);
+        ASSERT_EQ(
+            T2CreatePicture(T2GetCurrentObject(t2::Dispatch(box).get("hDc").to_long(), T2_OBJ_BITMAP), FALSE, &pic),
+            S_OK);
         EXPECT_TRUE(gif.call("SaveGIF", pic, out).to_bool());
         cp->Unadvise(cookie);
         pic->Release();

@@ -84,13 +84,13 @@ TEST(ImageIo, SizesPastTheCapAndNonFilesAreRefused) {
     const Case cases[] = {
         // a 35-byte GIF declaring a 65535 x 65535 screen and image
         {"huge.gif",
-         {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0,
-          8, 2, 0x4C, 0x01, 0, 0x3B, 0, 0, 0, 0, 0, 0},
+         {'G',  'I',  'F',  '8',  '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0,    0, 0, 0x2C, 0, 0, 0, 0,
+          0xFF, 0xFF, 0xFF, 0xFF, 0,   8,   2,    0x4C, 0x01, 0,    0x3B, 0, 0, 0,    0, 0, 0},
          "larger than"},
         // a small screen with a 60000 x 60000 image in it
         {"image.gif",
-         {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0x60, 0xEA, 0x60, 0xEA, 0, 8, 2, 0x4C,
-          0x01, 0, 0x3B},
+         {'G', 'I', 'F', '8',  '9',  'a',  2,    0, 2, 0, 0,    0,    0, 0x2C, 0,
+          0,   0,   0,   0x60, 0xEA, 0x60, 0xEA, 0, 8, 2, 0x4C, 0x01, 0, 0x3B},
          "larger than"},
         {"huge.png", png_header(65500, 65500), "larger than"},
         {"wide.png", png_header(100000, 1), "larger than"},
@@ -140,7 +140,7 @@ TEST(ImageIo, FailedSaveDeletedTheTarget) {
     std::string error;
     for (const char* name : {"/dev/null", "/dev/full"}) {
         EXPECT_FALSE(kit::save_surface(bm, name, error)) << name;
-        struct stat st{};
+        struct stat st {};
         ASSERT_EQ(stat(name, &st), 0);
         EXPECT_TRUE(S_ISCHR(st.st_mode)) << name << " is still a device";
     }

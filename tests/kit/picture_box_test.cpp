@@ -13,7 +13,8 @@ using namespace t2::gdi;
 
 namespace {
 
-Value call(IDispatch* d, const char* member, std::vector<Value> args = {}, WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
+Value call(IDispatch* d, const char* member, std::vector<Value> args = {},
+           WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
     std::vector<Arg> a;
     for (auto& v : args) a.push_back({"", v});
     Value r;

@@ -68,7 +68,8 @@ TEST(PlayList, LoadSaveAndTitles) {
     IDispatch* a = paths;
     IDispatch* b = paths;
     ASSERT_EQ(p->ListNoChar(&a, &b), S_OK);
-    EXPECT_EQ(paths->entries(), (std::vector<std::string>{"C:\\Music\\my.song.mp3", "D:\\a.b\\readme", "track", "my.song", "", ""}));
+    EXPECT_EQ(paths->entries(),
+              (std::vector<std::string>{"C:\\Music\\my.song.mp3", "D:\\a.b\\readme", "track", "my.song", "", ""}));
     IDispatch* nothing = nullptr;
     EXPECT_EQ(p->ListNoChar(&a, &nothing), static_cast<HRESULT>(T2_ERROR_STATUS(91)));
     for (BSTR s : {file, missing, empty}) SysFreeString(s);
@@ -107,13 +108,14 @@ TEST(PlayList, FailedSaveTruncatedTheOldList) {
     _MP3Class* p = player();
     ListBox* two = ListBox::make({"a", "b"});
     VARIANT box = holding(two), r;
-    for (const std::string& name : {dir, std::string("/dev/null"), dir + "/missing/l.m3u", dir + std::string("/x\0y", 4)}) {
+    for (const std::string& name :
+         {dir, std::string("/dev/null"), dir + "/missing/l.m3u", dir + std::string("/x\0y", 4)}) {
         const std::u16string wide(name.begin(), name.end());
         BSTR file = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
         EXPECT_EQ(p->MP3SavePlayList(&file, &box, &r), S_OK) << name;
         SysFreeString(file);
     }
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     ASSERT_EQ(stat(dir.c_str(), &st), 0);
@@ -153,7 +155,10 @@ TEST(PlayList, FailedSaveTruncatedTheOldList) {
 
 TEST(PlayList, FileNames) {
     _MP3Class* p = player();
-    struct { const char16_t* in; const char16_t* out; } cases[] = {
+    struct {
+        const char16_t* in;
+        const char16_t* out;
+    } cases[] = {
         {u"C:\\Music\\Rock\\song.mp3", u"song.mp3"}, {u"song.mp3", u"song.mp3"}, {u"C:\\Music\\", u""}, {u"", u""}};
     for (auto& c : cases) {
         BSTR in = SysAllocString(c.in), out = nullptr;

@@ -41,7 +41,8 @@ protected:
 
 TEST_F(MovieTest, OpeningQuotesTheNameOnce) {
     m.call(u"openMovie");
-    EXPECT_EQ(take(), (std::vector<std::string>{"close movie", "open \"C:\\clips\\a.mpg\" type mpegvideo alias movie"}));
+    EXPECT_EQ(take(),
+              (std::vector<std::string>{"close movie", "open \"C:\\clips\\a.mpg\" type mpegvideo alias movie"}));
     EXPECT_EQ(m.get(u"Filename").to_string(), u"\"C:\\clips\\a.mpg\"");
     EXPECT_EQ(error(), 0);
     m.call(u"openMovie");  // again: the quoted name is not quoted twice
@@ -56,15 +57,24 @@ TEST_F(MovieTest, ActionCommandTexts) {
     m.call(u"openMovie");
     take();
     const std::pair<const char16_t*, const char*> actions[] = {
-        {u"playMovie", "play movie"},           {u"pauseMovie", "pause movie"},
-        {u"resumeMovie", "resume movie"},       {u"stopMovie", "stop movie"},
-        {u"playFullScreen", "play movie fullscreen"}, {u"minimizeMovie", "window movie state minimized"},
-        {u"hideMovie", "window movie state hide"}, {u"showMovie", "window movie state show"},
-        {u"restoreMovie", "window movie state restore"}, {u"restoreSizeDefault", "put movie window"},
-        {u"setVideoOff", "set all video off"},  {u"setVideoOn", "set all video on"},
-        {u"setAudioOff", "set movie audio all off"}, {u"setAudioOn", "set movie audio all on"},
-        {u"setLeftOff", "set movie audio left off"}, {u"setRightOff", "set movie audio right off"},
-        {u"setLeftOn", "set movie audio left on"}, {u"setRightOn", "set movie audio right on"},
+        {u"playMovie", "play movie"},
+        {u"pauseMovie", "pause movie"},
+        {u"resumeMovie", "resume movie"},
+        {u"stopMovie", "stop movie"},
+        {u"playFullScreen", "play movie fullscreen"},
+        {u"minimizeMovie", "window movie state minimized"},
+        {u"hideMovie", "window movie state hide"},
+        {u"showMovie", "window movie state show"},
+        {u"restoreMovie", "window movie state restore"},
+        {u"restoreSizeDefault", "put movie window"},
+        {u"setVideoOff", "set all video off"},
+        {u"setVideoOn", "set all video on"},
+        {u"setAudioOff", "set movie audio all off"},
+        {u"setAudioOn", "set movie audio all on"},
+        {u"setLeftOff", "set movie audio left off"},
+        {u"setRightOff", "set movie audio right off"},
+        {u"setLeftOn", "set movie audio left on"},
+        {u"setRightOn", "set movie audio right on"},
     };
     for (auto& [member, text] : actions) {
         EXPECT_TRUE(m.call(member).is_empty());
@@ -160,12 +170,12 @@ TEST(SizeSplit, AnswersOfEveryShape) {
         Long width, height;  // -1: left as the caller had it
     } cases[] = {
         {u"0 0 640 480", 640, 480},
-        {u"1 2 3.6 4.5", 4, 4},                // rounded half to even
-        {u"640 480", 640, 480},                // no second space: the whole answer is split
-        {u"5 ", 5, 0},                         // ... so the width is the first part, the height empty
-        {u"0 0 640", 0, -1},                   // no space after the width: no height
+        {u"1 2 3.6 4.5", 4, 4},  // rounded half to even
+        {u"640 480", 640, 480},  // no second space: the whole answer is split
+        {u"5 ", 5, 0},           // ... so the width is the first part, the height empty
+        {u"0 0 640", 0, -1},     // no space after the width: no height
         {u"", 0, -1},
-        {u"0 0 99999999999 7", -1, 7},         // the width overflows a Long and is skipped
+        {u"0 0 99999999999 7", -1, 7},  // the width overflows a Long and is skipped
     };
     for (const auto& c : cases) {
         Long w = -1, h = -1;
@@ -247,7 +257,7 @@ int g_turns = 0;
 double test_clock() { return g_clock; }
 void tick(void*) {
     ++g_turns;
-    g_clock += 0.0625;  // a step a double holds exactly
+    g_clock += 0.0625;                       // a step a double holds exactly
     if (g_clock >= 86400) g_clock -= 86400;  // midnight
 }
 
@@ -256,7 +266,11 @@ TEST_F(MovieTest, TimeOutWaitsOnTheClockAndGivesEachTurnAway) {
     T2SetDoEventsHook(tick, nullptr);
     Variant bad(u"soon");
     EXPECT_THROW(m.call(u"timeOut", {Variant::by_ref(&bad.raw())}), Error);
-    struct { double start; const char16_t* duration; int turns; } cases[] = {
+    struct {
+        double start;
+        const char16_t* duration;
+        int turns;
+    } cases[] = {
         {100.25, u"0", 0},     // nothing to wait for
         {100.25, u"2", 28},    // from the nearest whole second (100) to 102
         {100.75, u"2", 36},    // from 101 to 103

@@ -67,7 +67,8 @@ TEST_F(Mp3, LengthCommandsAroundTheTimeFormat) {
     EXPECT_EQ(o.call(u"MP3DurationInMs").to_double(), 200000);
     take();
     o.call(u"MP3PositionInMS");  // positions set milliseconds again after a length member
-    EXPECT_EQ(take(), (std::vector<std::string>{"set \"song.mp3\" time format milliseconds", "status \"song.mp3\" position"}));
+    EXPECT_EQ(take(),
+              (std::vector<std::string>{"set \"song.mp3\" time format milliseconds", "status \"song.mp3\" position"}));
 }
 
 TEST_F(Mp3, ChangePositionMultipliesTheCallersVariable) {
@@ -112,10 +113,15 @@ TEST_F(Mp3, ChangePositionMultipliesTheCallersVariable) {
 }
 
 TEST_F(Mp3, PositionReadings) {
-    struct { int64_t ms; const char16_t* in_sec; VARTYPE sec_type; const char16_t* text; } cases[] = {
-        {4600, u"05", VT_BSTR, u"0:05"},   {9499, u"09", VT_BSTR, u"0:09"},  {9500, u"10", VT_R8, u"0:10"},
-        {10500, u"10", VT_R8, u"0:10"},    {7000, u"07", VT_BSTR, u"0:07"},  {59000, u"59", VT_R8, u"0:59"},
-        {65000, u"65", VT_R8, u"01:05"},   {6000000, u"6000", VT_R8, u"100:00"},
+    struct {
+        int64_t ms;
+        const char16_t* in_sec;
+        VARTYPE sec_type;
+        const char16_t* text;
+    } cases[] = {
+        {4600, u"05", VT_BSTR, u"0:05"}, {9499, u"09", VT_BSTR, u"0:09"},      {9500, u"10", VT_R8, u"0:10"},
+        {10500, u"10", VT_R8, u"0:10"},  {7000, u"07", VT_BSTR, u"0:07"},      {59000, u"59", VT_R8, u"0:59"},
+        {65000, u"65", VT_R8, u"01:05"}, {6000000, u"6000", VT_R8, u"100:00"},
     };
     mci::MediaInfo longer;
     longer.length_ms = 7000000;
@@ -136,8 +142,10 @@ TEST_F(Mp3, PositionReadings) {
 }
 
 TEST_F(Mp3, DurationTexts) {
-    struct { int64_t ms; const char16_t* text; } cases[] = {
-        {0, u"00:00"}, {59499, u"00:59"}, {59500, u"01:00"}, {3723000, u"1:02:03"}, {36000000, u"10:00:00"}};
+    struct {
+        int64_t ms;
+        const char16_t* text;
+    } cases[] = {{0, u"00:00"}, {59499, u"00:59"}, {59500, u"01:00"}, {3723000, u"1:02:03"}, {36000000, u"10:00:00"}};
     int n = 0;
     for (auto& c : cases) {
         std::string path = "len" + std::to_string(n++) + ".mp3";
@@ -171,15 +179,18 @@ TEST_F(Mp3, PlayingIsAPrefixTest) {
     EXPECT_EQ(o.call(u"MP3PositionInMS").to_double(), 1000);
 }
 
-
 TEST_F(Mp3, ChangePositionMultipliesEveryNumericType) {
     o.put(u"MP3File", Variant(u"song.mp3"));
     o.call(u"MP3Play");
     o.call(u"MP3Pause");
-    struct Case { VARTYPE vt; int64_t value; VARTYPE product; };
+    struct Case {
+        VARTYPE vt;
+        int64_t value;
+        VARTYPE product;
+    };
     const Case cases[] = {
-        {VT_I1, 12, VT_I4}, {VT_UI2, 12, VT_I4}, {VT_UI4, 12, VT_I4}, {VT_INT, 12, VT_I4},
-        {VT_UINT, 12, VT_I4}, {VT_I8, 12, VT_I4}, {VT_UI8, 12, VT_I4}, {VT_I8, 3000000, VT_R8},
+        {VT_I1, 12, VT_I4},   {VT_UI2, 12, VT_I4}, {VT_UI4, 12, VT_I4}, {VT_INT, 12, VT_I4},
+        {VT_UINT, 12, VT_I4}, {VT_I8, 12, VT_I4},  {VT_UI8, 12, VT_I4}, {VT_I8, 3000000, VT_R8},
     };
     for (const Case& c : cases) {
         VARIANT v;

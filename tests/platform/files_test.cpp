@@ -55,7 +55,7 @@ TEST(ReplacingFile, ReplacesWholeAndKeepsTheMode) {
     chmod(path.c_str(), 0640);
     ASSERT_TRUE(put(path, "second, longer"));
     EXPECT_EQ(read_text(path), "second, longer");
-    struct stat st{};
+    struct stat st {};
     stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(dir.entries(), 1);  // no temporary file stays behind
@@ -113,13 +113,13 @@ TEST(ReplacingFile, FailedSaveDeletedTheTarget) {
         EXPECT_EQ(GetLastError(), c.error) << c.what;
         EXPECT_FALSE(f.message().empty());
     }
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     ASSERT_EQ(lstat((dir / "pipe").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(read_text(kept), "old");  // the name with a NUL did not reach kept.txt
-    if (geteuid() != 0) {  // root may write a read-only file, as the platform lets it
+    if (geteuid() != 0) {               // root may write a read-only file, as the platform lets it
         chmod(kept.c_str(), 0444);
         ReplacingFile f;
         EXPECT_FALSE(f.open(kept));
@@ -134,7 +134,7 @@ TEST(ReplacingFile, ALinkStaysAndItsFileIsReplaced) {
     ASSERT_TRUE(put(dir / "real.txt", "old"));
     ASSERT_EQ(symlink("real.txt", (dir / "link.txt").c_str()), 0);
     ASSERT_TRUE(put(dir / "link.txt", "new"));
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(lstat((dir / "link.txt").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(read_text(dir / "real.txt"), "new");

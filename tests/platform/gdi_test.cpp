@@ -66,16 +66,20 @@ TEST(RasterOps, AllTwoHundredFiftySixAgreeWithTheirTruthTables) {
         std::memcpy(dst.px(0, 0), D, 3);
         uint32_t rop = static_cast<uint32_t>(op) << 16;
         ASSERT_EQ(BitBlt(dst.dc, 0, 0, 1, 1, src.dc, 0, 0, rop), 1);
-        for (int c = 0; c < 3; ++c) ASSERT_EQ(dst.px(0, 0)[c], truth(static_cast<uint8_t>(op), Pb[c], S[c], D[c])) << op;
+        for (int c = 0; c < 3; ++c)
+            ASSERT_EQ(dst.px(0, 0)[c], truth(static_cast<uint8_t>(op), Pb[c], S[c], D[c])) << op;
     }
     SelectObject(dst.dc, old_brush);
     DeleteObject(brush);
 }
 
 TEST(RasterOps, NamedCodes) {
-    struct { uint32_t rop; uint8_t op; } named[] = {
-        {SRCCOPY, 0xCC}, {SRCPAINT, 0xEE}, {SRCAND, 0x88}, {SRCINVERT, 0x66}, {NOTSRCCOPY, 0x33},
-        {DSTINVERT, 0x55}, {BLACKNESS, 0x00}, {WHITENESS, 0xFF}, {PATCOPY, 0xF0}, {PATINVERT, 0x5A},
+    struct {
+        uint32_t rop;
+        uint8_t op;
+    } named[] = {
+        {SRCCOPY, 0xCC},   {SRCPAINT, 0xEE},  {SRCAND, 0x88},    {SRCINVERT, 0x66}, {NOTSRCCOPY, 0x33},
+        {DSTINVERT, 0x55}, {BLACKNESS, 0x00}, {WHITENESS, 0xFF}, {PATCOPY, 0xF0},   {PATINVERT, 0x5A},
     };
     Canvas src(3, 2), dst(3, 2);
     HGDI brush = CreateSolidBrush(0x0000FF00);
@@ -111,7 +115,7 @@ TEST(BitBlt, ClipsToBothSurfaces) {
     EXPECT_EQ(dst.px(2, 2)[0], 0);
     EXPECT_EQ(dst.px(1, 1)[0], 0xEE);
     EXPECT_EQ(BitBlt(dst.dc, 0, 0, 3, 3, src.dc, 100, 100, SRCCOPY), 1);  // nothing overlaps
-    EXPECT_EQ(BitBlt(dst.dc, 0, 0, 3, 3, 12345, 0, 0, SRCCOPY), 0);      // no such context
+    EXPECT_EQ(BitBlt(dst.dc, 0, 0, 3, 3, 12345, 0, 0, SRCCOPY), 0);       // no such context
     // a transfer inside one surface reads its source first
     for (int x = 0; x < 5; ++x) dst.px(x, 0)[0] = static_cast<uint8_t>(x);
     BitBlt(dst.dc, 1, 0, 4, 1, dst.dc, 0, 0, SRCCOPY);
@@ -131,7 +135,8 @@ TEST(ColorMatch, CellsAgreeWithTheStraightSearch) {
     tables.push_back(random_table(rng, 256));
     tables.push_back(random_table(rng, 7));
     std::vector<RGBQUAD> cube(256, RGBQUAD{0, 0, 0, 0});
-    for (int i = 0; i < 216; ++i) cube[i] = {uint8_t(51 * (i % 6)), uint8_t(51 * (i / 6 % 6)), uint8_t(51 * (i / 36)), 0};
+    for (int i = 0; i < 216; ++i)
+        cube[i] = {uint8_t(51 * (i % 6)), uint8_t(51 * (i / 6 % 6)), uint8_t(51 * (i / 36)), 0};
     tables.push_back(cube);
     std::vector<RGBQUAD> ties(256, RGBQUAD{128, 128, 128, 0});  // every entry the same: index 0 wins
     ties[200] = {0, 0, 0, 0};
@@ -188,7 +193,7 @@ TEST(BitBlt, TwentyFourToEightBitMatchesAndScanLinesReadBack) {
 TEST(Rectangle, PenAndNullPenRules) {
     Canvas c(12, 8);
     c.fill(0, 0, 0);
-    HGDI brush = CreateSolidBrush(0x0000FF);  // red
+    HGDI brush = CreateSolidBrush(0x0000FF);      // red
     HGDI pen = CreatePen(PS_SOLID, 1, 0xFF0000);  // blue
     HGDI ob = SelectObject(c.dc, brush), op = SelectObject(c.dc, pen);
     Rectangle(c.dc, 1, 1, 6, 5);
@@ -252,9 +257,11 @@ TEST(Objects, SelectionDeletionAndCounts) {
 }
 
 TEST(Arithmetic, MulDiv) {
-    struct { int32_t a, b, c, r; } cases[] = {
-        {10, 96, 72, 13}, {8, 96, 72, 11}, {1, 1, 2, 1}, {-1, 1, 2, -1}, {3, 1, 2, 2}, {5, 5, 0, -1},
-        {INT32_MAX, 2, 1, -1}, {-10, 96, 72, -13}, {7, -3, 2, -11},
+    struct {
+        int32_t a, b, c, r;
+    } cases[] = {
+        {10, 96, 72, 13}, {8, 96, 72, 11},       {1, 1, 2, 1},       {-1, 1, 2, -1},  {3, 1, 2, 2},
+        {5, 5, 0, -1},    {INT32_MAX, 2, 1, -1}, {-10, 96, 72, -13}, {7, -3, 2, -11},
     };
     for (auto c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.r) << c.a << "*" << c.b << "/" << c.c;
 }
@@ -372,7 +379,7 @@ TEST(Bitmaps, PixelMemoryAliasedBetweenSections) {
     if (addresses_fit_32_bits()) {
         EXPECT_EQ(reinterpret_cast<uintptr_t>(bitmap_bits(a)), static_cast<uintptr_t>(low));  // the real address
         EXPECT_EQ(address_of(low, 120000), bitmap_bits(a));
-        EXPECT_EQ(address_of(low, 120001), nullptr);  // more than the section holds
+        EXPECT_EQ(address_of(low, 120001), nullptr);         // more than the section holds
         EXPECT_EQ(address_of(low + 64 * 1024, 1), nullptr);  // an address inside resolves to nothing
     }
     EXPECT_EQ(bitmap_bits(b, 120000), bitmap_bits(b));

@@ -40,12 +40,28 @@ TEST_F(Channel, RepliesStayWithinTheirBuffers) {
     std::memset(ok, '#', sizeof ok);
     EXPECT_EQ(mci::mciSendStringA("status big mode", ok, 16, 0), 0u);
     EXPECT_EQ(std::string(ok, 9), std::string("stopped\0#", 9));  // the rest of the buffer stays
-    struct { const char* cmd; uint32_t error; } cases[] = {
-        {"", 267}, {"close", 292}, {"frobnicate big", 261}, {"status nobody mode", 263}, {"status big colour", 290},
-        {"seek big", 273}, {"seek big to soon", 270}, {"seek big to -5", 282}, {"set big time format furlongs", 293},
-        {"open \"big.mp3", 294}, {"open \"big.mp3\"x", 305}, {"play all", 279}, {"open \"x.unknown\"", 281},
-        {"open \"/no/such/file.mp3\"", 275}, {"open \"big.mp3\" alias big", 289}, {"set cdaudio door open", 276},
-        {"status big", 273}, {"play big from 999999999999", 282},
+    struct {
+        const char* cmd;
+        uint32_t error;
+    } cases[] = {
+        {"", 267},
+        {"close", 292},
+        {"frobnicate big", 261},
+        {"status nobody mode", 263},
+        {"status big colour", 290},
+        {"seek big", 273},
+        {"seek big to soon", 270},
+        {"seek big to -5", 282},
+        {"set big time format furlongs", 293},
+        {"open \"big.mp3", 294},
+        {"open \"big.mp3\"x", 305},
+        {"play all", 279},
+        {"open \"x.unknown\"", 281},
+        {"open \"/no/such/file.mp3\"", 275},
+        {"open \"big.mp3\" alias big", 289},
+        {"set cdaudio door open", 276},
+        {"status big", 273},
+        {"play big from 999999999999", 282},
     };
     for (auto& c : cases) EXPECT_EQ(mci::mciSendStringA(c.cmd, ok, 16, 0), c.error) << c.cmd;
     char text[64];
@@ -55,7 +71,7 @@ TEST_F(Channel, RepliesStayWithinTheirBuffers) {
 
 TEST_F(Channel, EveryNumberTheChannelGivesHasItsText) {
     // among them those the backends and the classes give (257, 262, 264, 269, 277)
-    for (uint32_t code : {0u, 257u, 259u, 261u, 262u, 263u, 264u, 265u, 267u, 268u, 269u, 270u, 273u, 274u, 275u,
+    for (uint32_t code : {0u,   257u, 259u, 261u, 262u, 263u, 264u, 265u, 267u, 268u, 269u, 270u, 273u, 274u, 275u,
                           276u, 277u, 279u, 281u, 282u, 284u, 289u, 290u, 292u, 293u, 294u, 295u, 296u, 305u}) {
         char text[256];
         EXPECT_EQ(mci::mciGetErrorStringA(code, text, sizeof text), 1) << code;
@@ -120,9 +136,10 @@ TEST_F(Channel, TheDiscDoorMovesOnlyTheSimulatedDrive) {
     EXPECT_EQ(mci::mciSendStringA("play cdaudio", nullptr, 0, 0), 276u);
 }
 
-
 // An answer of open: a device number.
-bool opened(const std::string& answer) { return !answer.empty() && answer.find_first_not_of("0123456789") == std::string::npos; }
+bool opened(const std::string& answer) {
+    return !answer.empty() && answer.find_first_not_of("0123456789") == std::string::npos;
+}
 
 // Answers of one command, or "error N".
 std::string ask(const std::string& cmd) {

@@ -35,7 +35,8 @@ HRESULT Sink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* dp, VARIANT*, EX
 
 t2::ComPtr<IDispatch> create(const CLSID& clsid) {
     IClassFactory* f = nullptr;
-    if (FAILED(DllGetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&f)))) throw std::runtime_error("no factory");
+    if (FAILED(DllGetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&f))))
+        throw std::runtime_error("no factory");
     IDispatch* d = nullptr;
     HRESULT hr = f->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&d));
     f->Release();

@@ -30,8 +30,10 @@ TEST(Company, EveryEntryHasItsOneLineText) {
         EXPECT_FALSE(s.empty()) << n;
         EXPECT_EQ(s.find(u'\n'), String::npos) << n;
         bool placeholder = (n >= 907 && n <= 910) || (n >= 912 && n <= 915) || n >= 917;
-        if (placeholder) EXPECT_EQ(s, u"-") << n;
-        else EXPECT_NE(s, u"-") << n;
+        if (placeholder)
+            EXPECT_EQ(s, u"-") << n;
+        else
+            EXPECT_NE(s, u"-") << n;
     }
     EXPECT_EQ(info(c, 901).to_string(), u"QEL");
     EXPECT_TRUE(boxes.boxes.empty());

@@ -46,17 +46,36 @@ static HRESULT STDMETHODCALLTYPE sink_qi(IDispatch* This, REFIID riid, void** pp
 }
 static ULONG STDMETHODCALLTYPE sink_addref(IDispatch* This) { return InterlockedIncrement(&((Sink*)This)->refs); }
 static ULONG STDMETHODCALLTYPE sink_release(IDispatch* This) { return InterlockedDecrement(&((Sink*)This)->refs); }
-static HRESULT STDMETHODCALLTYPE sink_count(IDispatch* This, UINT* n) { (void)This; *n = 0; return S_OK; }
+static HRESULT STDMETHODCALLTYPE sink_count(IDispatch* This, UINT* n) {
+    (void)This;
+    *n = 0;
+    return S_OK;
+}
 static HRESULT STDMETHODCALLTYPE sink_info(IDispatch* This, UINT i, LCID l, ITypeInfo** t) {
-    (void)This; (void)i; (void)l; *t = NULL; return E_NOTIMPL;
+    (void)This;
+    (void)i;
+    (void)l;
+    *t = NULL;
+    return E_NOTIMPL;
 }
 static HRESULT STDMETHODCALLTYPE sink_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
-    (void)This; (void)r; (void)n; (void)c; (void)l; (void)d; return E_NOTIMPL;
+    (void)This;
+    (void)r;
+    (void)n;
+    (void)c;
+    (void)l;
+    (void)d;
+    return E_NOTIMPL;
 }
 static HRESULT STDMETHODCALLTYPE sink_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
                                              VARIANT* res, EXCEPINFO* e, UINT* a) {
     Sink* s = (Sink*)This;
-    (void)r; (void)l; (void)f; (void)res; (void)e; (void)a;
+    (void)r;
+    (void)l;
+    (void)f;
+    (void)res;
+    (void)e;
+    (void)a;
     if (id >= 1 && id <= 3) ++s->calls[id];
     if (id == 1 && p && p->cArgs == 1 && V_VT(&p->rgvarg[0]) == VT_I4) s->last_max = V_I4(&p->rgvarg[0]);
     return S_OK;
@@ -74,17 +93,27 @@ typedef struct Box {
 } Box;
 
 static HRESULT STDMETHODCALLTYPE box_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
-    (void)This; (void)r; (void)l;
+    (void)This;
+    (void)r;
+    (void)l;
     if (c != 1) return DISP_E_UNKNOWNNAME;
-    if (lstrcmpiW(n[0], L"Cls") == 0) d[0] = 1;
-    else if (lstrcmpiW(n[0], L"hDc") == 0) d[0] = 2;
-    else return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
+    if (lstrcmpiW(n[0], L"Cls") == 0)
+        d[0] = 1;
+    else if (lstrcmpiW(n[0], L"hDc") == 0)
+        d[0] = 2;
+    else
+        return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
     return S_OK;
 }
 static HRESULT STDMETHODCALLTYPE box_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
                                             VARIANT* res, EXCEPINFO* e, UINT* a) {
     Box* b = (Box*)This;
-    (void)r; (void)l; (void)f; (void)p; (void)e; (void)a;
+    (void)r;
+    (void)l;
+    (void)f;
+    (void)p;
+    (void)e;
+    (void)a;
     if (res) VariantInit(res);
     if (id == 1) {
         ++b->cleared;
@@ -105,8 +134,11 @@ static IDispatchVtbl box_vtbl = {sink_qi, sink_addref, sink_release, sink_count,
  * the test decodes.  (Code 39 draws through a whole picture box: scale modes,
  * Line, Print, TextWidth; this box has only what Code 128 asks for.) */
 static void draw_barcodes(const char* stem) {
-    static const struct { int code128; const wchar_t* text; const char* suffix; } codes[] = {
-        {1, L"TAVOLIN2-128", "-code128.bmp"}};
+    static const struct {
+        int code128;
+        const wchar_t* text;
+        const char* suffix;
+    } codes[] = {{1, L"TAVOLIN2-128", "-code128.bmp"}};
     _clsBCAT175* bc = create(L"TAVOLIN2.clsBCAT175", &IID__clsBCAT175);
     size_t k;
     expect(bc != NULL, "clsBCAT175 by programmatic name");
@@ -238,19 +270,29 @@ typedef struct List {
 } List;
 
 static HRESULT STDMETHODCALLTYPE list_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
-    (void)This; (void)r; (void)l;
+    (void)This;
+    (void)r;
+    (void)l;
     if (c != 1) return DISP_E_UNKNOWNNAME;
-    if (lstrcmpiW(n[0], L"AddItem") == 0) d[0] = 1;
-    else if (lstrcmpiW(n[0], L"ListCount") == 0) d[0] = 2;
-    else if (lstrcmpiW(n[0], L"List") == 0) d[0] = 3;
-    else return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
+    if (lstrcmpiW(n[0], L"AddItem") == 0)
+        d[0] = 1;
+    else if (lstrcmpiW(n[0], L"ListCount") == 0)
+        d[0] = 2;
+    else if (lstrcmpiW(n[0], L"List") == 0)
+        d[0] = 3;
+    else
+        return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
     return S_OK;
 }
 static HRESULT STDMETHODCALLTYPE list_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
                                              VARIANT* res, EXCEPINFO* e, UINT* a) {
     List* b = (List*)This;
     VARIANT v;
-    (void)r; (void)l; (void)f; (void)e; (void)a;
+    (void)r;
+    (void)l;
+    (void)f;
+    (void)e;
+    (void)a;
     if (res) VariantInit(res);
     VariantInit(&v);
     if (id == 1 && p && p->cArgs >= 1 && b->count < 8) {
@@ -356,7 +398,8 @@ static void across_apartments(void) {
     }
     CloseHandle(thread);
     expect(a.direct == RPC_E_WRONG_THREAD, "a direct call from another thread fails with RPC_E_WRONG_THREAD");
-    expect(SUCCEEDED(a.marshalled) && a.count == 256, "calls through the platform's proxy run in the object's apartment");
+    expect(SUCCEEDED(a.marshalled) && a.count == 256,
+           "calls through the platform's proxy run in the object's apartment");
     expect(_cPalette_Release(a.raw) == 0, "cPalette released to zero after the proxy");
 }
 
@@ -369,7 +412,7 @@ int main(int argc, char** argv) {
     DWORD cookie = 0;
     LONG count = 0, index = 0;
     HMODULE lib;
-    HRESULT (STDAPICALLTYPE * can_unload)(void);
+    HRESULT(STDAPICALLTYPE * can_unload)(void);
 
     CoInitialize(NULL);
 
@@ -446,7 +489,7 @@ int main(int argc, char** argv) {
     lib = GetModuleHandleW(L"tavolin2.dll");
     expect(lib != NULL, "tavolin2.dll is loaded in process");
     if (lib) {
-        can_unload = (HRESULT (STDAPICALLTYPE*)(void))(void*)GetProcAddress(lib, "DllCanUnloadNow");
+        can_unload = (HRESULT(STDAPICALLTYPE*)(void))(void*)GetProcAddress(lib, "DllCanUnloadNow");
         expect(can_unload && can_unload() == S_OK, "DllCanUnloadNow answers S_OK with no objects left");
     }
     CoUninitialize();

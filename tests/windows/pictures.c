@@ -38,12 +38,22 @@ static ULONG STDMETHODCALLTYPE release(IDispatch* This) {
     }
     return (ULONG)r;
 }
-static HRESULT STDMETHODCALLTYPE count(IDispatch* This, UINT* n) { (void)This; *n = 0; return S_OK; }
+static HRESULT STDMETHODCALLTYPE count(IDispatch* This, UINT* n) {
+    (void)This;
+    *n = 0;
+    return S_OK;
+}
 static HRESULT STDMETHODCALLTYPE info(IDispatch* This, UINT i, LCID l, ITypeInfo** t) {
-    (void)This; (void)i; (void)l; *t = NULL; return E_NOTIMPL;
+    (void)This;
+    (void)i;
+    (void)l;
+    *t = NULL;
+    return E_NOTIMPL;
 }
 static HRESULT STDMETHODCALLTYPE ids(IDispatch* This, REFIID r, LPOLESTR* names, UINT n, LCID l, DISPID* out) {
-    (void)This; (void)r; (void)l;
+    (void)This;
+    (void)r;
+    (void)l;
     if (n != 1 || lstrcmpiW(names[0], L"Load") != 0) {
         if (n) out[0] = DISPID_UNKNOWN;
         return DISP_E_UNKNOWNNAME;
@@ -57,7 +67,12 @@ static HRESULT STDMETHODCALLTYPE invoke(IDispatch* This, DISPID id, REFIID r, LC
     wchar_t full[MAX_PATH];
     IDispatch* pic = NULL;
     HRESULT hr;
-    (void)This; (void)r; (void)l; (void)f; (void)e; (void)a;
+    (void)This;
+    (void)r;
+    (void)l;
+    (void)f;
+    (void)e;
+    (void)a;
     if (id != 1) return DISP_E_MEMBERNOTFOUND;
     if (!p || p->cArgs != 1) return DISP_E_BADPARAMCOUNT;
     VariantInit(&path);
@@ -85,8 +100,14 @@ static HRESULT STDMETHODCALLTYPE f_qi(IClassFactory* This, REFIID riid, void** p
     *ppv = NULL;
     return E_NOINTERFACE;
 }
-static ULONG STDMETHODCALLTYPE f_addref(IClassFactory* This) { (void)This; return 2; }
-static ULONG STDMETHODCALLTYPE f_release(IClassFactory* This) { (void)This; return 1; }
+static ULONG STDMETHODCALLTYPE f_addref(IClassFactory* This) {
+    (void)This;
+    return 2;
+}
+static ULONG STDMETHODCALLTYPE f_release(IClassFactory* This) {
+    (void)This;
+    return 1;
+}
 static HRESULT STDMETHODCALLTYPE f_create(IClassFactory* This, IUnknown* outer, REFIID riid, void** ppv) {
     Loader* o;
     HRESULT hr;
@@ -102,7 +123,11 @@ static HRESULT STDMETHODCALLTYPE f_create(IClassFactory* This, IUnknown* outer, 
     IDispatch_Release(&o->iface);
     return hr;
 }
-static HRESULT STDMETHODCALLTYPE f_lock(IClassFactory* This, BOOL lock) { (void)This; (void)lock; return S_OK; }
+static HRESULT STDMETHODCALLTYPE f_lock(IClassFactory* This, BOOL lock) {
+    (void)This;
+    (void)lock;
+    return S_OK;
+}
 static IClassFactoryVtbl factory_vtbl = {f_qi, f_addref, f_release, f_create, f_lock};
 static IClassFactory factory = {&factory_vtbl};
 

@@ -21,8 +21,7 @@ namespace {
 inline uint8_t rop3(uint8_t index, uint8_t p, uint8_t s, uint8_t d) {
     uint8_t r = 0;
     for (int k = 0; k < 8; ++k)
-        if (index & (1 << k))
-            r |= static_cast<uint8_t>(((k & 4) ? p : ~p) & ((k & 2) ? s : ~s) & ((k & 1) ? d : ~d));
+        if (index & (1 << k)) r |= static_cast<uint8_t>(((k & 4) ? p : ~p) & ((k & 2) ? s : ~s) & ((k & 1) ? d : ~d));
     return r;
 }
 inline bool uses_source(uint8_t i) { return ((i >> 2) ^ i) & 0x33; }
@@ -147,12 +146,24 @@ int blit(std::unique_lock<std::recursive_mutex>& lock, HGDI hdst, int32_t x, int
             case 0xCC: std::memcpy(d, s, row_bytes); break;
             case 0x00: std::memset(d, 0, row_bytes); break;
             case 0xFF: std::memset(d, 0xFF, row_bytes); break;
-            case 0x55: for (size_t i = 0; i < row_bytes; ++i) d[i] = static_cast<uint8_t>(~d[i]); break;
-            case 0x33: for (size_t i = 0; i < row_bytes; ++i) d[i] = static_cast<uint8_t>(~s[i]); break;
-            case 0xEE: for (size_t i = 0; i < row_bytes; ++i) d[i] |= s[i]; break;
-            case 0x88: for (size_t i = 0; i < row_bytes; ++i) d[i] &= s[i]; break;
-            case 0x66: for (size_t i = 0; i < row_bytes; ++i) d[i] ^= s[i]; break;
-            case 0xF0: for (size_t i = 0; i < row_bytes; ++i) d[i] = pat[i % bpp]; break;
+            case 0x55:
+                for (size_t i = 0; i < row_bytes; ++i) d[i] = static_cast<uint8_t>(~d[i]);
+                break;
+            case 0x33:
+                for (size_t i = 0; i < row_bytes; ++i) d[i] = static_cast<uint8_t>(~s[i]);
+                break;
+            case 0xEE:
+                for (size_t i = 0; i < row_bytes; ++i) d[i] |= s[i];
+                break;
+            case 0x88:
+                for (size_t i = 0; i < row_bytes; ++i) d[i] &= s[i];
+                break;
+            case 0x66:
+                for (size_t i = 0; i < row_bytes; ++i) d[i] ^= s[i];
+                break;
+            case 0xF0:
+                for (size_t i = 0; i < row_bytes; ++i) d[i] = pat[i % bpp];
+                break;
             default:
                 for (size_t i = 0; i < row_bytes; ++i)
                     d[i] = rop3(op, pat[i % bpp], s ? s[i] : 0, uses_dest(op) ? d[i] : 0);

@@ -41,7 +41,8 @@ int ColorMatcher::brute_force(const RGBQUAD* table, int count, uint8_t r, uint8_
     int best = 0;
     int32_t best_d = std::numeric_limits<int32_t>::max();
     for (int i = 0; i < count; ++i) {
-        int32_t dr = int32_t(r) - table[i].rgbRed, dg = int32_t(g) - table[i].rgbGreen, db = int32_t(b) - table[i].rgbBlue;
+        int32_t dr = int32_t(r) - table[i].rgbRed, dg = int32_t(g) - table[i].rgbGreen,
+                db = int32_t(b) - table[i].rgbBlue;
         int32_t d = dr * dr + dg * dg + db * db;
         if (d < best_d) {
             best_d = d;
@@ -87,10 +88,11 @@ uint16_t ColorMatcher::fill(uint8_t r8, uint8_t g8, uint8_t b8) {
     std::atomic<uint16_t>& word = cells_[((kSpread[r8] << 2) | (kSpread[g8] << 1) | kSpread[b8]) >> 6];
     if (uint16_t w = word.load(std::memory_order_acquire); w != kUnfilled) return w;  // another thread was first
     const int cr = r8 >> 2, cg = g8 >> 2, cb = b8 >> 2;
-    const uint32_t block = (static_cast<uint32_t>(cr >> 2) << 8) | (static_cast<uint32_t>(cg >> 2) << 4) |
-                           static_cast<uint32_t>(cb >> 2);
+    const uint32_t block =
+        (static_cast<uint32_t>(cr >> 2) << 8) | (static_cast<uint32_t>(cg >> 2) << 4) | static_cast<uint32_t>(cb >> 2);
     if (!block_ready_[block]) {
-        candidates(entries_.data(), entries_.size(), (cr >> 2) * 16, (cg >> 2) * 16, (cb >> 2) * 16, 16, blocks_[block]);
+        candidates(entries_.data(), entries_.size(), (cr >> 2) * 16, (cg >> 2) * 16, (cb >> 2) * 16, 16,
+                   blocks_[block]);
         block_ready_[block] = 1;
     }
     const std::vector<Candidate>& from = blocks_[block];

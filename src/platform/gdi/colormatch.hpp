@@ -53,7 +53,8 @@ private:
         uint8_t index, r, g, b;
     };
     // The entries of `from` that can be nearest inside the box [r0, r0+side) x ..., ordered by least distance.
-    void candidates(const Candidate* from, size_t n, int r0, int g0, int b0, int side, std::vector<Candidate>& out) const;
+    void candidates(const Candidate* from, size_t n, int r0, int g0, int b0, int side,
+                    std::vector<Candidate>& out) const;
     // Works out the cell of (r, g, b) and returns its word.
     uint16_t fill(uint8_t r, uint8_t g, uint8_t b);
     // A cell word: 0 not worked out yet; kUniform | index: every colour of the
@@ -73,13 +74,13 @@ private:
         return t;
     }();
 
-    std::vector<Candidate> entries_;                 // the whole table
-    std::vector<std::vector<Candidate>> blocks_;     // per 16x16x16 block, made on first use
+    std::vector<Candidate> entries_;              // the whole table
+    std::vector<std::vector<Candidate>> blocks_;  // per 16x16x16 block, made on first use
     std::vector<uint8_t> block_ready_;
     std::unique_ptr<std::atomic<uint16_t>[]> cells_;  // 2^18 cell words
-    std::unique_ptr<uint8_t[]> map_;                 // 2^24 answers, cell by cell; pages are touched as mixed cells fill
+    std::unique_ptr<uint8_t[]> map_;  // 2^24 answers, cell by cell; pages are touched as mixed cells fill
     std::vector<Candidate> scratch_;
-    std::mutex fill_lock_;                           // over fill() and everything it changes
+    std::mutex fill_lock_;  // over fill() and everything it changes
 };
 
 }  // namespace t2::gdi

@@ -27,7 +27,8 @@ struct Glyph {
 };
 
 void fill_clipped(BitmapObj* bm, int32_t x0, int32_t y0, int32_t x1, int32_t y1, COLORREF c, const RECT& clip) {
-    fill_rect(bm, std::max(x0, clip.left), std::max(y0, clip.top), std::min(x1, clip.right), std::min(y1, clip.bottom), c);
+    fill_rect(bm, std::max(x0, clip.left), std::max(y0, clip.top), std::min(x1, clip.right), std::min(y1, clip.bottom),
+              c);
 }
 
 class SyntheticFace final : public FontFace {
@@ -135,7 +136,8 @@ private:
                 std::memcpy(&g.bits[static_cast<size_t>(r) * g.pitch], src, static_cast<size_t>(g.pitch));
             } else {  // a grey bitmap (embedded strikes): threshold at half
                 for (int k = 0; k < g.width; ++k)
-                    if (src[k] >= 128) g.bits[static_cast<size_t>(r) * g.pitch + (k >> 3)] |= static_cast<uint8_t>(0x80 >> (k & 7));
+                    if (src[k] >= 128)
+                        g.bits[static_cast<size_t>(r) * g.pitch + (k >> 3)] |= static_cast<uint8_t>(0x80 >> (k & 7));
             }
         }
         return g;
@@ -217,7 +219,9 @@ std::shared_ptr<FontFace> resolve_uncached(const LOGFONTA& lf) {
         const SyntheticSpec& s = it->second;
         return std::make_shared<SyntheticFace>(s.height, s.leading, s.ave, s.advance, face_name);
     }
-    auto fallback = [&] { return std::make_shared<SyntheticFace>(em + em / 6, em / 6, em / 2, em / 2 + 1, "fallback"); };
+    auto fallback = [&] {
+        return std::make_shared<SyntheticFace>(em + em / 6, em / 6, em / 2, em / 2 + 1, "fallback");
+    };
     FT_Library lib = library();
     if (!lib || !FcInit()) return fallback();
 
@@ -225,8 +229,10 @@ std::shared_ptr<FontFace> resolve_uncached(const LOGFONTA& lf) {
     std::string utf8;
     for (char c : face_name) {
         auto b = static_cast<uint8_t>(c);
-        if (b < 0x80) utf8.push_back(c);
-        else utf8 += to_utf8(std::u16string(1, from_cp1252(b)));
+        if (b < 0x80)
+            utf8.push_back(c);
+        else
+            utf8 += to_utf8(std::u16string(1, from_cp1252(b)));
     }
     FcPattern* pat = FcPatternCreate();
     FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(utf8.empty() ? "sans-serif" : utf8.c_str()));

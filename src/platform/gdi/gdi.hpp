@@ -15,7 +15,7 @@
 
 namespace t2::gdi {
 
-using HGDI = int32_t;  // any handle: device context, bitmap, brush, pen, font
+using HGDI = int32_t;       // any handle: device context, bitmap, brush, pen, font
 using COLORREF = uint32_t;  // 0x00BBGGRR
 
 struct RECT {
@@ -78,25 +78,24 @@ static_assert(sizeof(LOGFONTA) == 60);
 struct TEXTMETRICA {
     int32_t tmHeight, tmAscent, tmDescent, tmInternalLeading, tmExternalLeading, tmAveCharWidth, tmMaxCharWidth,
         tmWeight, tmOverhang, tmDigitizedAspectX, tmDigitizedAspectY;
-    uint8_t tmFirstChar, tmLastChar, tmDefaultChar, tmBreakChar, tmItalic, tmUnderlined, tmStruckOut,
-        tmPitchAndFamily, tmCharSet;
+    uint8_t tmFirstChar, tmLastChar, tmDefaultChar, tmBreakChar, tmItalic, tmUnderlined, tmStruckOut, tmPitchAndFamily,
+        tmCharSet;
 };
 
 // raster operations by name
-inline constexpr uint32_t SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, SRCAND = 0x008800C6,
-                          SRCINVERT = 0x00660046, SRCERASE = 0x00440328, NOTSRCCOPY = 0x00330008,
-                          NOTSRCERASE = 0x001100A6, MERGECOPY = 0x00C000CA, MERGEPAINT = 0x00BB0226,
-                          PATCOPY = 0x00F00021, PATPAINT = 0x00FB0A09, PATINVERT = 0x005A0049,
-                          DSTINVERT = 0x00550009, BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062;
+inline constexpr uint32_t SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, SRCAND = 0x008800C6, SRCINVERT = 0x00660046,
+                          SRCERASE = 0x00440328, NOTSRCCOPY = 0x00330008, NOTSRCERASE = 0x001100A6,
+                          MERGECOPY = 0x00C000CA, MERGEPAINT = 0x00BB0226, PATCOPY = 0x00F00021, PATPAINT = 0x00FB0A09,
+                          PATINVERT = 0x005A0049, DSTINVERT = 0x00550009, BLACKNESS = 0x00000042,
+                          WHITENESS = 0x00FF0062;
 // stock objects
 inline constexpr int WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3, BLACK_BRUSH = 4,
-                     NULL_BRUSH = 5, HOLLOW_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8,
-                     OEM_FIXED_FONT = 10, ANSI_FIXED_FONT = 11, ANSI_VAR_FONT = 12, SYSTEM_FONT = 13,
-                     DEFAULT_GUI_FONT = 17;
+                     NULL_BRUSH = 5, HOLLOW_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8, OEM_FIXED_FONT = 10,
+                     ANSI_FIXED_FONT = 11, ANSI_VAR_FONT = 12, SYSTEM_FONT = 13, DEFAULT_GUI_FONT = 17;
 inline constexpr int PS_SOLID = 0, PS_NULL = 5;
 inline constexpr int TRANSPARENT = 1, OPAQUE = 2;
-inline constexpr uint32_t DT_LEFT = 0, DT_CENTER = 1, DT_RIGHT = 2, DT_VCENTER = 4, DT_BOTTOM = 8,
-                          DT_SINGLELINE = 0x20, DT_NOCLIP = 0x100, DT_CALCRECT = 0x400;
+inline constexpr uint32_t DT_LEFT = 0, DT_CENTER = 1, DT_RIGHT = 2, DT_VCENTER = 4, DT_BOTTOM = 8, DT_SINGLELINE = 0x20,
+                          DT_NOCLIP = 0x100, DT_CALCRECT = 0x400;
 inline constexpr int HORZRES = 8, VERTRES = 10, BITSPIXEL = 12, PLANES = 14, LOGPIXELSX = 88, LOGPIXELSY = 90;
 inline constexpr uint32_t DIB_RGB_COLORS = 0, BI_RGB = 0;
 inline constexpr uint32_t CF_BITMAP = 2;
@@ -120,8 +119,8 @@ T2_GDI_API HGDI CreateDIBSection(HGDI hdc, const BITMAPINFO* bmi, uint32_t usage
 T2_GDI_API HGDI CreateCompatibleBitmap(HGDI hdc, int32_t width, int32_t height);
 T2_GDI_API int GetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, void* bits, BITMAPINFO* bmi,
                          uint32_t usage);
-T2_GDI_API int SetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, const void* bits,
-                         const BITMAPINFO* bmi, uint32_t usage);
+T2_GDI_API int SetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, const void* bits, const BITMAPINFO* bmi,
+                         uint32_t usage);
 // The pixel memory behind a bitmap handle; with `bytes`, only if the bitmap
 // holds at least that many.  This is how the library reaches a section's memory.
 T2_GDI_API uint8_t* bitmap_bits(HGDI bitmap);
@@ -183,7 +182,7 @@ T2_GDI_API size_t object_count();  // live objects in the handle table, stock ob
 // and the address of the top row with the stride to step down (negative for bottom-up memory).
 struct Surface {
     int32_t width = 0, height = 0, bpp = 0;
-    int64_t step = 0;   // bytes from one row to the row below it in the picture
+    int64_t step = 0;  // bytes from one row to the row below it in the picture
     uint8_t* top = nullptr;
     const RGBQUAD* colors = nullptr;  // 8-bit surfaces
 };

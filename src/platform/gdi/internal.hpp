@@ -47,12 +47,12 @@ struct BitmapObj {
     int32_t stride = 0;
     uint8_t* bits = nullptr;
     size_t bytes = 0;
-    bool mapped = false;            // mmap'd (else operator new)
-    int32_t bits32 = 0;             // the published 32-bit address: the real one, or 0
+    bool mapped = false;  // mmap'd (else operator new)
+    int32_t bits32 = 0;   // the published 32-bit address: the real one, or 0
     std::array<RGBQUAD, 256> colors{};
     int ncolors = 0;
     std::shared_ptr<ColorMatcher> matcher;  // nearest colours of `colors`, built on first use
-    int selected = 0;               // device contexts holding it
+    int selected = 0;                       // device contexts holding it
     ~BitmapObj();
     uint8_t* row(int32_t y) const {  // y from the top of the picture
         return bits + static_cast<int64_t>(top_down ? y : height - 1 - y) * stride;
@@ -94,7 +94,7 @@ struct Object {
     explicit Object(Kind k) : kind(k) {}
     Kind kind;
     bool stock = false;
-    bool clipboard = false;  // owned by the clipboard
+    bool clipboard = false;             // owned by the clipboard
     std::shared_ptr<BitmapObj> bitmap;  // shared: a transfer holds its surfaces while it runs unlocked
     std::unique_ptr<BrushObj> brush;
     std::unique_ptr<PenObj> pen;

@@ -27,18 +27,24 @@ const PixelFormat kBgr24 = {
         return px[2] | (px[1] << 8) | (static_cast<uint32_t>(px[0]) << 16);
     },
     [](BitmapObj&, const uint8_t* in, int32_t w, uint8_t* out) { std::memcpy(out, in, static_cast<size_t>(w) * 3); },
-    [](const BitmapObj&, const uint8_t* in, int32_t w, uint8_t* out) { std::memcpy(out, in, static_cast<size_t>(w) * 3); },
+    [](const BitmapObj&, const uint8_t* in, int32_t w, uint8_t* out) {
+        std::memcpy(out, in, static_cast<size_t>(w) * 3);
+    },
 };
 
 const PixelFormat kIndexed8 = {
     1,
-    [](BitmapObj& bm, COLORREF c, uint8_t out[3]) { out[0] = out[1] = out[2] = bm.match().nearest(red(c), green(c), blue(c)); },
+    [](BitmapObj& bm, COLORREF c, uint8_t out[3]) {
+        out[0] = out[1] = out[2] = bm.match().nearest(red(c), green(c), blue(c));
+    },
     [](const BitmapObj& bm, const uint8_t* px) -> COLORREF {
         const RGBQUAD& q = bm.colors[px[0]];
         return q.rgbRed | (q.rgbGreen << 8) | (static_cast<uint32_t>(q.rgbBlue) << 16);
     },
     [](BitmapObj& bm, const uint8_t* in, int32_t w, uint8_t* out) { bm.match().row(in, w, out); },
-    [](const BitmapObj& bm, const uint8_t* in, int32_t w, uint8_t* out) { indices_to_bgr(bm.colors.data(), in, w, out); },
+    [](const BitmapObj& bm, const uint8_t* in, int32_t w, uint8_t* out) {
+        indices_to_bgr(bm.colors.data(), in, w, out);
+    },
 };
 
 }  // namespace

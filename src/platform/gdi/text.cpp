@@ -127,9 +127,9 @@ int DrawTextA(HGDI hdc, const char* text, int length, RECT* rect, uint32_t forma
     if (!dc || !rect || !text) return 0;
     if (length < 0) length = static_cast<int>(std::strlen(text));
     if (call_trace())
-        trace("DrawTextA \"" + std::string(text, static_cast<size_t>(length)) + "\" " + std::to_string(rect->left) + " " +
-              std::to_string(rect->top) + " " + std::to_string(rect->right) + " " + std::to_string(rect->bottom) + " " +
-              std::to_string(format));
+        trace("DrawTextA \"" + std::string(text, static_cast<size_t>(length)) + "\" " + std::to_string(rect->left) +
+              " " + std::to_string(rect->top) + " " + std::to_string(rect->right) + " " + std::to_string(rect->bottom) +
+              " " + std::to_string(format));
     FontObj* font = font_of(dc);
     if (!font) return 0;
     FontFace* f = font->face.get();
@@ -146,14 +146,18 @@ int DrawTextA(HGDI hdc, const char* text, int length, RECT* rect, uint32_t forma
     RECT clip = (format & DT_NOCLIP) ? RECT{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2} : *rect;
     int32_t y = rect->top;
     if (format & DT_SINGLELINE) {
-        if (format & DT_BOTTOM) y = rect->bottom - h;
-        else if (format & DT_VCENTER) y = rect->top + (rect->bottom - rect->top - h) / 2;
+        if (format & DT_BOTTOM)
+            y = rect->bottom - h;
+        else if (format & DT_VCENTER)
+            y = rect->top + (rect->bottom - rect->top - h) / 2;
     }
     for (const Line& l : lines) {
         int32_t w = line_width(f, l, dc->char_extra);
         int32_t x = rect->left;
-        if (format & DT_CENTER) x = rect->left + (rect->right - rect->left - w) / 2;
-        else if (format & DT_RIGHT) x = rect->right - w;
+        if (format & DT_CENTER)
+            x = rect->left + (rect->right - rect->left - w) / 2;
+        else if (format & DT_RIGHT)
+            x = rect->right - w;
         draw_line(dc, font, x, y, l, clip);
         y += h;
     }

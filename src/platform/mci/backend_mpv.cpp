@@ -156,8 +156,8 @@ public:
         mpv_set_property(h_, "volume", MPV_FORMAT_DOUBLE, &overall);
         if (left != right) {
             double top = std::max(l, r);
-            std::string af = "lavfi=[pan=stereo|c0=" + gain_text(top > 0 ? l / top : 0) + "*c0|c1=" +
-                             gain_text(top > 0 ? r / top : 0) + "*c1]";
+            std::string af = "lavfi=[pan=stereo|c0=" + gain_text(top > 0 ? l / top : 0) +
+                             "*c0|c1=" + gain_text(top > 0 ? r / top : 0) + "*c1]";
             NumericC c_numbers;  // the filter's gains are read as text in the process's locale
             mpv_set_property_string(h_, "af", af.c_str());
         } else {
@@ -172,10 +172,14 @@ public:
     }
     void window_state(const std::string& state) override {
         if (window_) {
-            if (state == "hide") window_->hide();
-            else if (state == "minimized" || state == "minimize" || state == "iconic") window_->minimize();
-            else if (state == "maximized") window_->fill_screen();
-            else window_->show();  // show, restore
+            if (state == "hide")
+                window_->hide();
+            else if (state == "minimized" || state == "minimize" || state == "iconic")
+                window_->minimize();
+            else if (state == "maximized")
+                window_->fill_screen();
+            else
+                window_->show();  // show, restore
             return;
         }
         set_flag(h_, "window-minimized", state == "minimized" || state == "minimize" || state == "iconic");
@@ -192,8 +196,10 @@ public:
         mpv_set_property_string(h_, "geometry", g.c_str());
     }
     void set_fullscreen(bool on) override {
-        if (window_ && on) window_->fill_screen();
-        else set_flag(h_, "fullscreen", on);
+        if (window_ && on)
+            window_->fill_screen();
+        else
+            set_flag(h_, "fullscreen", on);
     }
 
 private:
@@ -224,10 +230,22 @@ public:
             error = kInternal;
             return nullptr;
         }
-        static const char* kOptions[][2] = {
-            {"vo", "null"}, {"ao", "pulse,pipewire,alsa,null"}, {"pulse-buffer", "50"}, {"audio-buffer", "0.05"}, {"config", "no"}, {"terminal", "no"}, {"input-default-bindings", "no"},
-            {"load-scripts", "no"}, {"osc", "no"}, {"ytdl", "no"}, {"audio-display", "no"}, {"idle", "yes"},
-            {"keep-open", "yes"}, {"pause", "yes"}, {"hr-seek", "yes"}, {"hr-seek-demuxer-offset", "1"}};
+        static const char* kOptions[][2] = {{"vo", "null"},
+                                            {"ao", "pulse,pipewire,alsa,null"},
+                                            {"pulse-buffer", "50"},
+                                            {"audio-buffer", "0.05"},
+                                            {"config", "no"},
+                                            {"terminal", "no"},
+                                            {"input-default-bindings", "no"},
+                                            {"load-scripts", "no"},
+                                            {"osc", "no"},
+                                            {"ytdl", "no"},
+                                            {"audio-display", "no"},
+                                            {"idle", "yes"},
+                                            {"keep-open", "yes"},
+                                            {"pause", "yes"},
+                                            {"hr-seek", "yes"},
+                                            {"hr-seek-demuxer-offset", "1"}};
         for (auto& o : kOptions) mpv_set_option_string(h, o[0], o[1]);
         // With a display the movie gets a window of the channel's own, top-level or inside the
         // caller's window `parent`, shown once the file turns out to have pictures.

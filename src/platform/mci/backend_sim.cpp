@@ -81,7 +81,7 @@ public:
             auto it = world().media.find(path);
             if (it != world().media.end()) return std::make_unique<SimSession>(it->second);
         }
-        struct stat st{};
+        struct stat st {};
         if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
             error = kFileNotFound;
             return nullptr;

@@ -20,12 +20,14 @@ struct VerbRow {
 uint32_t verb_unknown(Context&, Device&) { return kUnrecognizedCommand; }
 
 constexpr VerbRow kVerbs[] = {
-    {"open", nullptr, false},          {"close", verb_close, true},      {"play", verb_play, false},
-    {"stop", verb_stop, false},        {"pause", verb_pause, true},      {"resume", verb_resume, false},
-    {"seek", verb_seek, false},        {"set", verb_set, true},          {"status", verb_status, false},
-    {"setaudio", verb_setaudio, false}, {"step", verb_step, false},      {"put", verb_put, false},
-    {"where", verb_where, false},      {"window", verb_window, false},   {"info", verb_info, false},
-    {"capability", verb_unknown, false},
+    {"open", nullptr, false},       {"close", verb_close, true},
+    {"play", verb_play, false},     {"stop", verb_stop, false},
+    {"pause", verb_pause, true},    {"resume", verb_resume, false},
+    {"seek", verb_seek, false},     {"set", verb_set, true},
+    {"status", verb_status, false}, {"setaudio", verb_setaudio, false},
+    {"step", verb_step, false},     {"put", verb_put, false},
+    {"where", verb_where, false},   {"window", verb_window, false},
+    {"info", verb_info, false},     {"capability", verb_unknown, false},
 };
 
 const VerbRow* find_verb(const std::string& key) {

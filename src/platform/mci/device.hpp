@@ -25,7 +25,7 @@ enum class Format { Ms, Frames };
 enum class Mode { Stopped, Playing, Paused };
 
 struct Device {
-    std::string name;  // what commands use: alias, else the path
+    std::string name;      // what commands use: alias, else the path
     bool aliased = false;  // aliases match in any case, paths exactly
     std::string path;
     std::string type;  // mpegvideo, ...
@@ -39,8 +39,8 @@ struct Device {
     int64_t play_to = -1;  // stop here, in ms; -1 for the end
 
     int32_t fps_milli() const;
-    int64_t to_units(int64_t ms) const;    // ms to the device's time format
-    int64_t from_units(int64_t v) const;   // the device's time format to ms
+    int64_t to_units(int64_t ms) const;   // ms to the device's time format
+    int64_t from_units(int64_t v) const;  // the device's time format to ms
     // The frame shown at `ms`, and the first whole millisecond of a frame: a
     // position in frames survives the trip to milliseconds and back.
     int64_t frame_of(int64_t ms) const;

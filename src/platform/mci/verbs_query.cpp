@@ -14,47 +14,88 @@ struct StatusItem {
     uint32_t (*answer)(Device& d, const MediaInfo& info, std::string& out);
 };
 
-const char* mode_text(Mode m) {
-    return m == Mode::Playing ? "playing" : m == Mode::Paused ? "paused" : "stopped";
-}
+const char* mode_text(Mode m) { return m == Mode::Playing ? "playing" : m == Mode::Paused ? "paused" : "stopped"; }
 
 constexpr StatusItem kStatusItems[] = {
-    {"mode", [](Device& d, const MediaInfo&, std::string& out) { out = mode_text(d.mode); return uint32_t{kOk}; }},
-    {"position", [](Device& d, const MediaInfo&, std::string& out) {
+    {"mode",
+     [](Device& d, const MediaInfo&, std::string& out) {
+         out = mode_text(d.mode);
+         return uint32_t{kOk};
+     }},
+    {"position",
+     [](Device& d, const MediaInfo&, std::string& out) {
          out = std::to_string(d.to_units(d.position_ms()));
          return uint32_t{kOk};
      }},
-    {"length", [](Device& d, const MediaInfo& info, std::string& out) {
+    {"length",
+     [](Device& d, const MediaInfo& info, std::string& out) {
          out = std::to_string(d.to_units(info.length_ms));
          return uint32_t{kOk};
      }},
-    {"ready", [](Device&, const MediaInfo&, std::string& out) { out = "true"; return uint32_t{kOk}; }},
-    {"time format", [](Device& d, const MediaInfo&, std::string& out) {
+    {"ready",
+     [](Device&, const MediaInfo&, std::string& out) {
+         out = "true";
+         return uint32_t{kOk};
+     }},
+    {"time format",
+     [](Device& d, const MediaInfo&, std::string& out) {
          out = d.format == Format::Ms ? "milliseconds" : "frames";
          return uint32_t{kOk};
      }},
-    {"speed", [](Device& d, const MediaInfo&, std::string& out) { out = std::to_string(d.speed); return uint32_t{kOk}; }},
-    {"volume", [](Device& d, const MediaInfo&, std::string& out) {
+    {"speed",
+     [](Device& d, const MediaInfo&, std::string& out) {
+         out = std::to_string(d.speed);
+         return uint32_t{kOk};
+     }},
+    {"volume",
+     [](Device& d, const MediaInfo&, std::string& out) {
          out = std::to_string((d.left + d.right) / 2);
          return uint32_t{kOk};
      }},
-    {"audio", [](Device& d, const MediaInfo&, std::string& out) { out = d.audio ? "on" : "off"; return uint32_t{kOk}; }},
-    {"video", [](Device& d, const MediaInfo&, std::string& out) { out = d.video ? "on" : "off"; return uint32_t{kOk}; }},
-    {"left volume", [](Device& d, const MediaInfo&, std::string& out) { out = std::to_string(d.left); return uint32_t{kOk}; }},
-    {"right volume", [](Device& d, const MediaInfo&, std::string& out) { out = std::to_string(d.right); return uint32_t{kOk}; }},
-    {"bitsperpel", [](Device&, const MediaInfo& info, std::string& out) {
+    {"audio",
+     [](Device& d, const MediaInfo&, std::string& out) {
+         out = d.audio ? "on" : "off";
+         return uint32_t{kOk};
+     }},
+    {"video",
+     [](Device& d, const MediaInfo&, std::string& out) {
+         out = d.video ? "on" : "off";
+         return uint32_t{kOk};
+     }},
+    {"left volume",
+     [](Device& d, const MediaInfo&, std::string& out) {
+         out = std::to_string(d.left);
+         return uint32_t{kOk};
+     }},
+    {"right volume",
+     [](Device& d, const MediaInfo&, std::string& out) {
+         out = std::to_string(d.right);
+         return uint32_t{kOk};
+     }},
+    {"bitsperpel",
+     [](Device&, const MediaInfo& info, std::string& out) {
          if (!info.video) return uint32_t{kUnsupportedFunction};
          out = kBitsPerPel;
          return uint32_t{kOk};
      }},
-    {"monitor input", [](Device&, const MediaInfo&, std::string& out) { out = "file"; return uint32_t{kOk}; }},
-    {"monitor output", [](Device&, const MediaInfo&, std::string& out) { out = "file"; return uint32_t{kOk}; }},
-    {"frame rate", [](Device&, const MediaInfo& info, std::string& out) {
+    {"monitor input",
+     [](Device&, const MediaInfo&, std::string& out) {
+         out = "file";
+         return uint32_t{kOk};
+     }},
+    {"monitor output",
+     [](Device&, const MediaInfo&, std::string& out) {
+         out = "file";
+         return uint32_t{kOk};
+     }},
+    {"frame rate",
+     [](Device&, const MediaInfo& info, std::string& out) {
          if (!info.video) return uint32_t{kUnsupportedFunction};
          out = std::to_string(info.fps_milli);
          return uint32_t{kOk};
      }},
-    {"nominal frame rate", [](Device&, const MediaInfo& info, std::string& out) {
+    {"nominal frame rate",
+     [](Device&, const MediaInfo& info, std::string& out) {
          if (!info.video) return uint32_t{kUnsupportedFunction};
          out = std::to_string(info.fps_milli);
          return uint32_t{kOk};
@@ -100,9 +141,13 @@ uint32_t verb_status(Context& c, Device& d) {
 uint32_t verb_info(Context& c, Device&) {
     if (c.t.size() < 3) return kMissingParameter;
     const std::string& what = c.t[2].key;
-    if (what == "product") c.reply = c.ch.real && !c.ch.simulation ? "tavolin2 media channel (libmpv)" : "tavolin2 media channel (simulated)";
-    else if (what == "version") c.reply = T2_VERSION_STRING;
-    else return kBadConstant;
+    if (what == "product")
+        c.reply =
+            c.ch.real && !c.ch.simulation ? "tavolin2 media channel (libmpv)" : "tavolin2 media channel (simulated)";
+    else if (what == "version")
+        c.reply = T2_VERSION_STRING;
+    else
+        return kBadConstant;
     return kOk;
 }
 

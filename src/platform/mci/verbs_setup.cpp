@@ -47,9 +47,12 @@ bool playable_type(const std::string& type) {
 uint32_t set_time_format(Device& d, const std::vector<Token>& t) {
     if (t.size() < 5 || t[3].key != "format") return kMissingParameter;
     const std::string& f = t[4].key;
-    if (f == "ms" || f == "milliseconds") d.format = Format::Ms;
-    else if (f == "frames") d.format = Format::Frames;
-    else return kBadTimeFormat;
+    if (f == "ms" || f == "milliseconds")
+        d.format = Format::Ms;
+    else if (f == "frames")
+        d.format = Format::Frames;
+    else
+        return kBadTimeFormat;
     return kOk;
 }
 
@@ -58,10 +61,14 @@ uint32_t set_audio(Device& d, const std::vector<Token>& t) {
     const bool on = t[4].key == "on";
     if (!on && t[4].key != "off") return kUnrecognizedKeyword;
     const std::string& side = t[3].key;
-    if (side == "all") d.audio = on;
-    else if (side == "left") d.left_on = on;
-    else if (side == "right") d.right_on = on;
-    else return kUnrecognizedKeyword;
+    if (side == "all")
+        d.audio = on;
+    else if (side == "left")
+        d.left_on = on;
+    else if (side == "right")
+        d.right_on = on;
+    else
+        return kUnrecognizedKeyword;
     d.apply_volume();
     return kOk;
 }

@@ -24,8 +24,10 @@ void wait_while_playing(Context& c, uint32_t id) {
         if (d->mode != Mode::Playing) return;
         const bool simulated = c.ch.simulation;
         c.lock.unlock();
-        if (simulated) advance_clock(kSimulatedWaitStepMs);
-        else std::this_thread::sleep_for(kRealWaitPoll);
+        if (simulated)
+            advance_clock(kSimulatedWaitStepMs);
+        else
+            std::this_thread::sleep_for(kRealWaitPoll);
         c.lock.lock();
     }
 }
@@ -57,8 +59,10 @@ uint32_t verb_play(Context& c, Device& d) {
     }
     const int64_t length = d.length_ms();
     if ((from && *from > length) || (to && *to > length)) return kOutOfRange;
-    if (from) d.session->seek_ms(*from);
-    else if (d.position_ms() >= length) d.session->seek_ms(0);  // at the end a play starts over
+    if (from)
+        d.session->seek_ms(*from);
+    else if (d.position_ms() >= length)
+        d.session->seek_ms(0);  // at the end a play starts over
     d.play_to = to.value_or(-1);
     d.session->play();
     d.mode = Mode::Playing;

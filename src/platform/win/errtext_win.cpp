@@ -19,7 +19,9 @@ uint32_t error_from_errno(int e, const std::string&) {
     switch (e) {
         case 0: return 0;
         case ENOENT: return ERROR_FILE_NOT_FOUND;
-        case EACCES: case EPERM: case EISDIR: return ERROR_ACCESS_DENIED;
+        case EACCES:
+        case EPERM:
+        case EISDIR: return ERROR_ACCESS_DENIED;
         case EEXIST: return ERROR_FILE_EXISTS;
         case ENOSPC: return ERROR_DISK_FULL;
         case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;

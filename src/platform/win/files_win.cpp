@@ -174,7 +174,8 @@ bool ReplacingFile::seek(uint64_t offset) {
     LARGE_INTEGER to;
     to.QuadPart = static_cast<LONGLONG>(offset);
     if (offset > static_cast<uint64_t>(INT64_MAX) || !::SetFilePointerEx(handle<HANDLE>(fd_), to, nullptr, FILE_BEGIN))
-        return fail(offset > static_cast<uint64_t>(INT64_MAX) ? ERROR_INVALID_PARAMETER : static_cast<int>(::GetLastError()));
+        return fail(offset > static_cast<uint64_t>(INT64_MAX) ? ERROR_INVALID_PARAMETER
+                                                              : static_cast<int>(::GetLastError()));
     return true;
 }
 
@@ -189,8 +190,8 @@ bool ReplacingFile::commit() {
     if (!::FlushFileBuffers(h)) fail(static_cast<int>(::GetLastError()));
     if (!::CloseHandle(h) && !failed()) fail(static_cast<int>(::GetLastError()));
     // the new content replaces the target in one step; the target's attributes stay
-    if (!failed() && !::MoveFileExW(wide(temp_).c_str(), wide(target_).c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!failed() &&
+        !::MoveFileExW(wide(temp_).c_str(), wide(target_).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         fail(static_cast<int>(::GetLastError()));
     if (failed()) {
         ::DeleteFileW(wide(temp_).c_str());

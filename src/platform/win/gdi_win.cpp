@@ -65,8 +65,8 @@ int GetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, void* bits,
 
 int SetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, const void* bits, const BITMAPINFO* bmi,
               uint32_t usage) {
-    return ::SetDIBits(dc(hdc), handle<HBITMAP>(bitmap), start, lines, bits,
-                       reinterpret_cast<const ::BITMAPINFO*>(bmi), usage);
+    return ::SetDIBits(dc(hdc), handle<HBITMAP>(bitmap), start, lines, bits, reinterpret_cast<const ::BITMAPINFO*>(bmi),
+                       usage);
 }
 
 uint8_t* bitmap_bits(HGDI bitmap) {
@@ -113,10 +113,10 @@ HGDI CreateFontIndirectA(const LOGFONTA* lf) {
 int GetTextMetricsA(HGDI hdc, TEXTMETRICA* tm) {
     ::TEXTMETRICA t{};
     if (!::GetTextMetricsA(dc(hdc), &t)) return 0;
-    *tm = TEXTMETRICA{t.tmHeight, t.tmAscent, t.tmDescent, t.tmInternalLeading, t.tmExternalLeading,
-                      t.tmAveCharWidth, t.tmMaxCharWidth, t.tmWeight, t.tmOverhang, t.tmDigitizedAspectX,
-                      t.tmDigitizedAspectY, t.tmFirstChar, t.tmLastChar, t.tmDefaultChar, t.tmBreakChar,
-                      t.tmItalic, t.tmUnderlined, t.tmStruckOut, t.tmPitchAndFamily, t.tmCharSet};
+    *tm = TEXTMETRICA{t.tmHeight,           t.tmAscent,       t.tmDescent,   t.tmInternalLeading, t.tmExternalLeading,
+                      t.tmAveCharWidth,     t.tmMaxCharWidth, t.tmWeight,    t.tmOverhang,        t.tmDigitizedAspectX,
+                      t.tmDigitizedAspectY, t.tmFirstChar,    t.tmLastChar,  t.tmDefaultChar,     t.tmBreakChar,
+                      t.tmItalic,           t.tmUnderlined,   t.tmStruckOut, t.tmPitchAndFamily,  t.tmCharSet};
     return 1;
 }
 int GetTextExtentPoint32A(HGDI hdc, const char* text, int length, SIZE* size) {

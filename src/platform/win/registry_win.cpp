@@ -23,7 +23,8 @@ bool write_key(const RegistryKey& key, std::string* error) {
     for (const auto& [name, value] : key.values) {
         std::wstring v = wide(value);
         r = ::RegSetValueExW(h, name == "@" ? nullptr : wide(name).c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(v.c_str()), static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
+                             reinterpret_cast<const BYTE*>(v.c_str()),
+                             static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
         if (r != ERROR_SUCCESS) break;
     }
     ::RegCloseKey(h);

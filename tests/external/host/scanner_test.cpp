@@ -57,7 +57,9 @@ std::string draw128(const std::u16string& text, int n) {
     OLE_COLOR cc = 0;
     SHORT align = 1, disp = 1, style = 2, size = 10, bar = 30, left = 10, top = 10;
     VARIANT r;
-    EXPECT_EQ(bc->Barcode128Draw(&t, &p, &cap, &back, &fore, &cc, &align, &disp, &style, &size, &face, &bar, &left, &top, &r), S_OK);
+    EXPECT_EQ(
+        bc->Barcode128Draw(&t, &p, &cap, &back, &fore, &cc, &align, &disp, &style, &size, &face, &bar, &left, &top, &r),
+        S_OK);
     SysFreeString(t);
     SysFreeString(cap);
     SysFreeString(face);
