@@ -29,19 +29,6 @@ T2_API void T2SetEndProgramHandler(T2Hook hook, void* context) {
 
 namespace t2::platform {
 
-int default_button(int style) {
-    int buttons = style & 7;
-    bool second = (style & 0x300) == vbDefaultButton2;
-    switch (buttons) {
-        case vbOKCancel: return second ? vbCancel : vbOK;
-        case 2: return second ? 4 /* retry */ : 3 /* abort */;
-        case vbYesNoCancel: return second ? vbNo : vbYes;
-        case vbYesNo: return second ? vbNo : vbYes;
-        case 5: return second ? vbCancel : 4;
-        default: return vbOK;
-    }
-}
-
 int MsgBox(const std::string& text, int style, const std::string& head) {
     if (g_handlers.box) {
         int answer = g_handlers.box(g_handlers.box_ctx, text.c_str(), head.c_str(), style);

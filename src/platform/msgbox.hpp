@@ -27,7 +27,17 @@ inline constexpr int vbNo = 7;
 int MsgBox(const std::string& prompt, int style, const std::string& title);
 
 // The button a box answers when nobody is there to choose.
-int default_button(int style);
+inline int default_button(int style) {
+    const bool second = (style & 0x300) == vbDefaultButton2;
+    switch (style & 7) {
+        case vbOKCancel: return second ? vbCancel : vbOK;
+        case 2: return second ? 4 /* retry */ : 3 /* abort */;
+        case vbYesNoCancel: return second ? vbNo : vbYes;
+        case vbYesNo: return second ? vbNo : vbYes;
+        case 5: return second ? vbCancel : 4;
+        default: return vbOK;
+    }
+}
 
 // The end-of-program request (the octree's "No"): runs the host's handler.
 void EndProgram();

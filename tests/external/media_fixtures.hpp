@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,8 +17,12 @@
 namespace t2test {
 
 // Media made with ffmpeg for the test: the path, or empty without ffmpeg.
+// Each test process makes its media in a folder of its own: ctest runs the tests
+// as parallel processes, and one rewriting a clip another is opening fails that open.
 inline std::string make_media(const std::string& name, const std::string& arguments) {
-    std::string path = testing::TempDir() + "/" + name;
+    const std::string dir = testing::TempDir() + "/t2-media-" + std::to_string(getpid());
+    mkdir(dir.c_str(), 0700);
+    std::string path = dir + "/" + name;
     std::string cmd = "ffmpeg -loglevel error -y -f lavfi " + arguments + " " + path + " 2>/dev/null";
     return std::system(cmd.c_str()) == 0 ? path : std::string();
 }
