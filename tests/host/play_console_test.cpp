@@ -92,6 +92,7 @@ TEST_F(Console, ArrowsSeekNAndPWalkThePlayListCtrlCRestoresTheTerminal) {
     ASSERT_TRUE(shows("[2/3]")) << screen();
     keys("C-c");
     ASSERT_TRUE(shows("EXIT=0")) << screen();
+    ASSERT_TRUE(shows("icanon")) << screen();  // the shell's stty line comes a moment after the exit line
     const std::string s = screen();
     EXPECT_NE(s.find("\nicanon"), std::string::npos) << s;  // line editing is back on
     EXPECT_EQ(s.find("-icanon"), std::string::npos) << s;

@@ -1,8 +1,9 @@
 // The libmpv backend: one player per open device, paused on open, positions
 // from time-pos less the stream's start, exact seeks that wait for the player
-// to settle.  Sound goes to the machine's sound server or device (PipeWire,
-// PulseAudio, ALSA, whichever answers first), and nowhere only when none does;
-// pictures go to a window of the channel's own when there is a display.
+// to settle.  Sound goes to the machine's sound server or device (PulseAudio,
+// PipeWire, ALSA: the first of those this machine has), and nowhere only when
+// none is there; pictures go to a window of the channel's own when there is a
+// display.
 #ifdef TAVOLIN2_HAVE_MPV
 #include <mpv/client.h>
 
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/mci/audio_outputs.hpp"
 #include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 #include "platform/mci/movie_window.hpp"
@@ -231,7 +233,6 @@ public:
             return nullptr;
         }
         static const char* kOptions[][2] = {{"vo", "null"},
-                                            {"ao", "pulse,pipewire,alsa,null"},
                                             {"pulse-buffer", "50"},
                                             {"audio-buffer", "0.05"},
                                             {"config", "no"},
@@ -247,6 +248,7 @@ public:
                                             {"hr-seek", "yes"},
                                             {"hr-seek-demuxer-offset", "1"}};
         for (auto& o : kOptions) mpv_set_option_string(h, o[0], o[1]);
+        mpv_set_option_string(h, "ao", audio_outputs(read_sound_facts()).c_str());
         // With a display the movie gets a window of the channel's own, top-level or inside the
         // caller's window `parent`, shown once the file turns out to have pictures.
         // Without one (a server, a test run) it plays headless.
