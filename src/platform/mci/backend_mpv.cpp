@@ -232,21 +232,12 @@ public:
             error = kInternal;
             return nullptr;
         }
-        static const char* kOptions[][2] = {{"vo", "null"},
-                                            {"pulse-buffer", "50"},
-                                            {"audio-buffer", "0.05"},
-                                            {"config", "no"},
-                                            {"terminal", "no"},
-                                            {"input-default-bindings", "no"},
-                                            {"load-scripts", "no"},
-                                            {"osc", "no"},
-                                            {"ytdl", "no"},
-                                            {"audio-display", "no"},
-                                            {"idle", "yes"},
-                                            {"keep-open", "yes"},
-                                            {"pause", "yes"},
-                                            {"hr-seek", "yes"},
-                                            {"hr-seek-demuxer-offset", "1"}};
+        static const char* kOptions[][2] = {
+            {"vo", "null"},          {"pulse-buffer", "50"}, {"audio-buffer", "0.05"},
+            {"config", "no"},        {"terminal", "no"},     {"input-default-bindings", "no"},
+            {"load-scripts", "no"},  {"osc", "no"},          {"ytdl", "no"},
+            {"audio-display", "no"}, {"idle", "yes"},        {"keep-open", "yes"},
+            {"pause", "yes"},        {"hr-seek", "yes"},     {"hr-seek-demuxer-offset", "1"}};
         for (auto& o : kOptions) mpv_set_option_string(h, o[0], o[1]);
         mpv_set_option_string(h, "ao", audio_outputs(read_sound_facts()).c_str());
         // With a display the movie gets a window of the channel's own, top-level or inside the
