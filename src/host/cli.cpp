@@ -98,14 +98,14 @@ int cmd_call(int argc, char** argv) {
             rc = fail(error);
             break;
         }
-        if (s.kind != Step::Let && member_has_result(clsid, s.member)) std::printf("%s\n", show(result.v).c_str());
+        if (s.kind != Step::Let && member_has_result(clsid, s.member)) std::printf("%s\n", show(result.get()).c_str());
     }
     std::fflush(stdout);
     obj->Release();
     const auto& lists = made_list_boxes();
     for (size_t i = 0; i < lists.size(); ++i) {
         std::printf("list %zu:\n", i + 1);
-        for (const std::string& e : list_entries(lists[i])) std::printf("  %s\n", show(Value::text(e).v).c_str());
+        for (const std::string& e : list_entries(lists[i])) std::printf("  %s\n", show(Value(e).get()).c_str());
     }
     if (!save_box.empty()) {
         IDispatch* box = last_picture_box();

@@ -13,13 +13,6 @@
 
 namespace host {
 
-Value Value::text(const std::string& s) {
-    Value r;
-    r.v.vt = VT_BSTR;
-    r.v.bstrVal = SysAllocStringUTF8(s.c_str());
-    return r;
-}
-
 std::string utf8(BSTR b) {
     char* p = T2StringToUTF8(b);
     std::string s = p ? p : "";
@@ -179,24 +172,23 @@ bool invoke(IDispatch* obj, const std::string& member, WORD flags, std::vector<A
     std::vector<DISPID> named_ids;
     const bool put = flags & DISPATCH_PROPERTYPUT;
     if (put) {
-        raw.push_back(args.back().value.v);
+        raw.push_back(args.back().value.get());
         named_ids.push_back(DISPID_PROPERTYPUT);
     }
     for (size_t k = 0; k < named.size(); ++k) {
-        raw.push_back(args[named[k]].value.v);
+        raw.push_back(args[named[k]].value.get());
         named_ids.push_back(ids[k + 1]);
     }
     std::vector<VARIANT> positional;
     for (size_t i = 0; i + (put ? 1 : 0) < args.size(); ++i)
-        if (args[i].name.empty()) positional.push_back(args[i].value.v);
+        if (args[i].name.empty()) positional.push_back(args[i].value.get());
     for (auto it = positional.rbegin(); it != positional.rend(); ++it) raw.push_back(*it);
     DISPPARAMS dp{raw.data(), named_ids.empty() ? nullptr : named_ids.data(), static_cast<UINT>(raw.size()),
                   static_cast<UINT>(named_ids.size())};
     EXCEPINFO ei{};
     UINT arg_err = 0;
-    VariantClear(&result.v);
     SetErrorInfo(0, nullptr);  // what the thread's error info holds after the call is this call's
-    hr = obj->Invoke(ids[0], IID_NULL, 0x0409, flags, &dp, put ? nullptr : &result.v, &ei, &arg_err);
+    hr = obj->Invoke(ids[0], IID_NULL, 0x0409, flags, &dp, put ? nullptr : result.put(), &ei, &arg_err);
     if (hr == DISP_E_EXCEPTION) {
         long n;
         std::string fallback = status_text(ei.scode, n);

@@ -137,7 +137,7 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
             }
             s.push_back(body[i]);
         }
-        value = Value::text(s);
+        value = Value(s);
         return true;
     }
     if (t.size() >= 3 && t[0] == 'c' && t[1] == '"' && t.back() == '"') {
@@ -156,8 +156,8 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
             }
         }
         Value r;
-        r.v.vt = VT_BSTR;
-        r.v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        r.ptr()->vt = VT_BSTR;
+        r.ptr()->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         value = r;
         return true;
     }
@@ -176,7 +176,7 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
             error = error_description(hr);
             return false;
         }
-        value = Value::object(box);
+        value = Value(static_cast<IDispatch*>(box));
         if (last_box) last_box->Release();
         last_box = box;  // keeps the reference make() gave
         return true;
@@ -202,7 +202,7 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
             error = "no list box";
             return false;
         }
-        value = Value::object(box);
+        value = Value(static_cast<IDispatch*>(box));
         list_boxes.push_back(box);
         return true;
     }
@@ -213,16 +213,16 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
             error = why;
             return false;
         }
-        value = Value::object(pic);
+        value = Value(static_cast<IDispatch*>(pic));
         pic->Release();
         return true;
     }
     if (strcasecmp(t.c_str(), "True") == 0) {
-        value = Value::boolean(true);
+        value = Value(true);
         return true;
     }
     if (strcasecmp(t.c_str(), "False") == 0) {
-        value = Value::boolean(false);
+        value = Value(false);
         return true;
     }
     if (strcasecmp(t.c_str(), "Empty") == 0) {
@@ -231,12 +231,12 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
     }
     if (strcasecmp(t.c_str(), "Null") == 0) {
         Value r;
-        r.v.vt = VT_NULL;
+        r.ptr()->vt = VT_NULL;
         value = r;
         return true;
     }
     if (strcasecmp(t.c_str(), "Nothing") == 0) {
-        value = Value::object(nullptr);
+        value = Value(nullptr);
         return true;
     }
     if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h')) {
@@ -248,7 +248,7 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
             return false;
         }
         // as literals: up to 4 digits an Integer, else a Long
-        value = (t.size() - 2 <= 4) ? Value::i2(static_cast<SHORT>(v)) : Value::i4(static_cast<LONG>(v));
+        value = (t.size() - 2 <= 4) ? Value(static_cast<SHORT>(v)) : Value(static_cast<int>(v));
         return true;
     }
     // Integer literals are Integer when they fit, Long when they fit, else Double.
@@ -257,18 +257,18 @@ bool parse_value(const std::string& raw, Value& value, std::string& error) {
     long long i = std::strtoll(t.c_str(), &end, 10);
     if (*end == '\0' && errno == 0) {
         if (i >= SHRT_MIN && i <= SHRT_MAX)
-            value = Value::i2(static_cast<SHORT>(i));
+            value = Value(static_cast<SHORT>(i));
         else if (i >= INT32_MIN && i <= INT32_MAX)
-            value = Value::i4(static_cast<LONG>(i));
+            value = Value(static_cast<int>(i));
         else
-            value = Value::r8(static_cast<double>(i));
+            value = Value(static_cast<double>(i));
         return true;
     }
     errno = 0;
     double d = std::strtod(t.c_str(), &end);
     if (*end == '\0' && errno == 0 && t.find_first_of("0123456789") != std::string::npos &&
         t.find_first_of("xXpPnN") == std::string::npos) {
-        value = Value::r8(d);
+        value = Value(d);
         return true;
     }
     error = "cannot read the value " + t + " (strings are written in double quotes)";
@@ -283,7 +283,7 @@ IDispatch* make_list_box(const std::vector<std::string>& entries) {
     if (FAILED(T2CreateListBox(&list))) return nullptr;
     for (const std::string& e : entries) {
         std::vector<Arg> args(1);
-        args[0].value = Value::text(e);
+        args[0].value = Value(e);
         Value ignored;
         CallError error;
         if (!invoke(list, "AddItem", DISPATCH_METHOD, args, ignored, error)) {
@@ -302,13 +302,13 @@ std::vector<std::string> list_entries(IDispatch* list) {
     if (!invoke(list, "ListCount", DISPATCH_PROPERTYGET, none, count, error)) return out;
     VARIANT n;
     VariantInit(&n);
-    if (FAILED(VariantChangeType(&n, &count.v, 0, VT_I4))) return out;
+    if (FAILED(VariantChangeType(&n, &count.get(), 0, VT_I4))) return out;
     for (LONG i = 0; i < n.lVal; ++i) {
         std::vector<Arg> args(1);
-        args[0].value = Value::i4(i);
+        args[0].value = Value(static_cast<int>(i));
         Value text;
         if (!invoke(list, "List", DISPATCH_PROPERTYGET, args, text, error)) break;
-        out.push_back(text.v.vt == VT_BSTR ? utf8(text.v.bstrVal) : show(text.v));
+        out.push_back(text.vt() == VT_BSTR ? utf8(text.get().bstrVal) : show(text.get()));
     }
     return out;
 }

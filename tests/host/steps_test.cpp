@@ -15,7 +15,7 @@ TEST(Steps, Forms) {
     ASSERT_TRUE(parse_step(" InputString = \"A,B\" ", s, err));
     EXPECT_EQ(s.kind, Step::Let);
     EXPECT_EQ(s.member, "InputString");
-    EXPECT_EQ(show(s.args[0].value.v), "A,B");
+    EXPECT_EQ(show(s.args[0].value.get()), "A,B");
     ASSERT_TRUE(parse_step("Add(1, 2 ,3)", s, err));
     EXPECT_EQ(s.kind, Step::Call);
     ASSERT_EQ(s.args.size(), 3u);
@@ -23,9 +23,9 @@ TEST(Steps, Forms) {
     EXPECT_TRUE(s.args.empty());
     ASSERT_TRUE(parse_step("LoadPictureBlt(5, , 7, eRop:=&H42)", s, err));
     ASSERT_EQ(s.args.size(), 4u);
-    EXPECT_EQ(s.args[1].value.v.vt, VT_ERROR);  // omitted
+    EXPECT_EQ(s.args[1].value.get().vt, VT_ERROR);  // omitted
     EXPECT_EQ(s.args[3].name, "eRop");
-    EXPECT_EQ(s.args[3].value.v.iVal, 0x42);
+    EXPECT_EQ(s.args[3].value.get().iVal, 0x42);
 }
 
 TEST(Steps, Values) {
@@ -55,13 +55,13 @@ TEST(Steps, Values) {
         Value v;
         std::string err;
         ASSERT_TRUE(parse_value(c.text, v, err)) << c.text << ": " << err;
-        EXPECT_EQ(v.v.vt, c.vt) << c.text;
-        EXPECT_EQ(show(v.v), c.shown) << c.text;
+        EXPECT_EQ(v.vt(), c.vt) << c.text;
+        EXPECT_EQ(show(v.get()), c.shown) << c.text;
     }
     Value nul;
     std::string err;
     ASSERT_TRUE(parse_value("c\"x\\0y\"", nul, err));
-    EXPECT_EQ(SysStringLen(nul.v.bstrVal), 3u);  // the NUL is inside the text
+    EXPECT_EQ(SysStringLen(nul.get().bstrVal), 3u);  // the NUL is inside the text
 }
 
 TEST(Steps, SyntaxErrors) {
