@@ -5,7 +5,6 @@
 // none is there; pictures go to a window of the channel's own when there is a
 // display.
 #ifdef TAVOLIN2_HAVE_MPV
-#include <mpv/client.h>
 
 #include <algorithm>
 #include <clocale>
@@ -19,33 +18,37 @@
 #include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 #include "platform/mci/movie_window.hpp"
+#include "platform/mci/mpv_library.hpp"
 
 namespace t2::mci {
 
 namespace {
+
+// Only reached through a backend, which exists only once the library has loaded.
+const MpvLibrary& mpv() { return *mpv_library(); }
 
 // How long the player may take to load a file or to settle after a seek.
 constexpr double kLoadTimeout = 10.0, kSeekTimeout = 5.0;
 
 double get_double(mpv_handle* h, const char* name, double fallback) {
     double v = fallback;
-    if (mpv_get_property(h, name, MPV_FORMAT_DOUBLE, &v) < 0) return fallback;
+    if (mpv().get_property(h, name, MPV_FORMAT_DOUBLE, &v) < 0) return fallback;
     return v;
 }
 int64_t get_int(mpv_handle* h, const char* name, int64_t fallback) {
     int64_t v = fallback;
-    if (mpv_get_property(h, name, MPV_FORMAT_INT64, &v) < 0) return fallback;
+    if (mpv().get_property(h, name, MPV_FORMAT_INT64, &v) < 0) return fallback;
     return v;
 }
 void set_flag(mpv_handle* h, const char* name, bool on) {
     int v = on ? 1 : 0;
-    mpv_set_property(h, name, MPV_FORMAT_FLAG, &v);
+    mpv().set_property(h, name, MPV_FORMAT_FLAG, &v);
 }
 
 // Waits for an event of the given id; false on timeout or when the file ended with an error.
 bool wait_for(mpv_handle* h, mpv_event_id id, double timeout, int* end_error = nullptr) {
     while (true) {
-        mpv_event* e = mpv_wait_event(h, timeout);
+        mpv_event* e = mpv().wait_event(h, timeout);
         if (e->event_id == MPV_EVENT_NONE) return false;
         if (e->event_id == id) return true;
         if (e->event_id == MPV_EVENT_END_FILE) {
@@ -89,7 +92,7 @@ private:
 // the caller's setting comes back at once: the process is left as it was.
 mpv_handle* create_player() {
     NumericC c_numbers;
-    return mpv_create();
+    return mpv().create();
 }
 
 std::string file_part(const std::string& path) {
@@ -98,7 +101,7 @@ std::string file_part(const std::string& path) {
 }
 
 void drain(mpv_handle* h) {
-    while (mpv_wait_event(h, 0)->event_id != MPV_EVENT_NONE) {
+    while (mpv().wait_event(h, 0)->event_id != MPV_EVENT_NONE) {
     }
 }
 
@@ -112,7 +115,7 @@ public:
         }
     }
     ~MpvSession() override {
-        mpv_terminate_destroy(h_);  // the player's drawing goes before its window
+        mpv().terminate_destroy(h_);  // the player's drawing goes before its window
         window_.reset();
     }
     MediaInfo info() const override { return info_; }
@@ -139,7 +142,7 @@ public:
         mpv_node cmd;
         cmd.format = MPV_FORMAT_NODE_ARRAY;
         cmd.u.list = &list;
-        if (mpv_command_node(h_, &cmd, nullptr) >= 0) wait_for(h_, MPV_EVENT_PLAYBACK_RESTART, kSeekTimeout);
+        if (mpv().command_node(h_, &cmd, nullptr) >= 0) wait_for(h_, MPV_EVENT_PLAYBACK_RESTART, kSeekTimeout);
         held_ = ms;  // while halted, report the target: the player may still show the old time
     }
     int64_t position_ms() override {
@@ -149,28 +152,28 @@ public:
     }
     bool at_end() override {
         int flag = 0;
-        if (mpv_get_property(h_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag) return true;
+        if (mpv().get_property(h_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag) return true;
         return !halted_ && raw_position() >= info_.length_ms;
     }
     void set_volume(int32_t left, int32_t right) override {
         double l = left / 1000.0, r = right / 1000.0;
         double overall = std::max(left, right) / 10.0;
-        mpv_set_property(h_, "volume", MPV_FORMAT_DOUBLE, &overall);
+        mpv().set_property(h_, "volume", MPV_FORMAT_DOUBLE, &overall);
         if (left != right) {
             double top = std::max(l, r);
             std::string af = "lavfi=[pan=stereo|c0=" + gain_text(top > 0 ? l / top : 0) +
                              "*c0|c1=" + gain_text(top > 0 ? r / top : 0) + "*c1]";
             NumericC c_numbers;  // the filter's gains are read as text in the process's locale
-            mpv_set_property_string(h_, "af", af.c_str());
+            mpv().set_property_string(h_, "af", af.c_str());
         } else {
-            mpv_set_property_string(h_, "af", "");
+            mpv().set_property_string(h_, "af", "");
         }
     }
     void set_mute(bool off) override { set_flag(h_, "mute", off); }
-    void set_video(bool on) override { mpv_set_property_string(h_, "vid", on ? "auto" : "no"); }
+    void set_video(bool on) override { mpv().set_property_string(h_, "vid", on ? "auto" : "no"); }
     void set_speed(int32_t milli) override {
         double s = milli / 1000.0;
-        mpv_set_property(h_, "speed", MPV_FORMAT_DOUBLE, &s);
+        mpv().set_property(h_, "speed", MPV_FORMAT_DOUBLE, &s);
     }
     void window_state(const std::string& state) override {
         if (window_) {
@@ -195,7 +198,7 @@ public:
             return;
         }
         std::string g = std::to_string(w) + "x" + std::to_string(h) + "+" + std::to_string(l) + "+" + std::to_string(t);
-        mpv_set_property_string(h_, "geometry", g.c_str());
+        mpv().set_property_string(h_, "geometry", g.c_str());
     }
     void set_fullscreen(bool on) override {
         if (window_ && on)
@@ -238,25 +241,25 @@ public:
             {"load-scripts", "no"},  {"osc", "no"},          {"ytdl", "no"},
             {"audio-display", "no"}, {"idle", "yes"},        {"keep-open", "yes"},
             {"pause", "yes"},        {"hr-seek", "yes"},     {"hr-seek-demuxer-offset", "1"}};
-        for (auto& o : kOptions) mpv_set_option_string(h, o[0], o[1]);
-        mpv_set_option_string(h, "ao", audio_outputs(read_sound_facts()).c_str());
+        for (auto& o : kOptions) mpv().set_option_string(h, o[0], o[1]);
+        mpv().set_option_string(h, "ao", audio_outputs(read_sound_facts()).c_str());
         // With a display the movie gets a window of the channel's own, top-level or inside the
         // caller's window `parent`, shown once the file turns out to have pictures.
         // Without one (a server, a test run) it plays headless.
         auto window = open_movie_window(static_cast<uint64_t>(options.parent), file_part(path) + " - tavolin2");
         if (window) {
-            mpv_set_option_string(h, "vo", "x11");
-            mpv_set_option_string(h, "wid", std::to_string(window->id()).c_str());
+            mpv().set_option_string(h, "vo", "x11");
+            mpv().set_option_string(h, "wid", std::to_string(window->id()).c_str());
         }
-        if (mpv_initialize(h) < 0) {
-            mpv_terminate_destroy(h);
+        if (mpv().initialize(h) < 0) {
+            mpv().terminate_destroy(h);
             error = kInternal;
             return nullptr;
         }
         const char* cmd[] = {"loadfile", path.c_str(), nullptr};
         int end_error = 0;
-        if (mpv_command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error)) {
-            mpv_terminate_destroy(h);
+        if (mpv().command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error)) {
+            mpv().terminate_destroy(h);
             error = kInvalidFile;
             return nullptr;
         }
@@ -271,7 +274,7 @@ public:
         info.fps_milli = info.video ? static_cast<int32_t>(std::llround(fps * 1000)) : 0;
         double start = get_double(h, "time-pos", 0);
         if (info.length_ms <= 0) {
-            mpv_terminate_destroy(h);
+            mpv().terminate_destroy(h);
             error = kInvalidFile;
             return nullptr;
         }
@@ -282,7 +285,7 @@ public:
 
 }  // namespace
 
-std::unique_ptr<Backend> make_mpv_backend() { return std::make_unique<MpvBackend>(); }
+std::unique_ptr<Backend> make_mpv_backend() { return mpv_library() ? std::make_unique<MpvBackend>() : nullptr; }
 
 }  // namespace t2::mci
 #endif
