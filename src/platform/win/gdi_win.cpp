@@ -2,9 +2,22 @@
 // (and the clipboard to USER) with the 32-bit handle values the classes keep.
 // Only the 24-byte BITMAP record is translated: the classes read the one of a
 // 32-bit platform, whose pixel address is a 32-bit value.
+//
+// Colour matching is the library's own: a transfer or a scan-line read from a
+// picture of more than 256 colours into an 8-bit one takes the exact nearest
+// colour of the colour table (colormatch.hpp), as the Linux build does, so the
+// GIF files of both builds are the same bytes.  The platform's own matching
+// differs from it (it trades exactness for speed, and differs between
+// platform versions).
 #include "platform/gdi/gdi.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/gdi/colormatch.hpp"
 
 #include "platform/win/wide.hpp"
 
@@ -16,6 +29,95 @@ using platform::win::value_of;
 namespace {
 HDC dc(HGDI h) { return handle<HDC>(h); }
 HGDIOBJ obj(HGDI h) { return handle<HGDIOBJ>(h); }
+
+// The matchers of the last two colour tables (a save matches a whole picture against one).
+std::shared_ptr<ColorMatcher> matcher_for(const ::RGBQUAD* colors, int count) {
+    struct Kept {
+        std::vector<::RGBQUAD> table;
+        std::shared_ptr<ColorMatcher> matcher;
+    };
+    static std::mutex lock;
+    static std::vector<Kept> kept;  // most recent last
+    std::lock_guard<std::mutex> hold(lock);
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (static_cast<int>(kept[i].table.size()) == count &&
+            std::memcmp(kept[i].table.data(), colors, sizeof(::RGBQUAD) * static_cast<size_t>(count)) == 0) {
+            std::rotate(kept.begin() + static_cast<std::ptrdiff_t>(i), kept.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                        kept.end());
+            return kept.back().matcher;
+        }
+    auto m = std::make_shared<ColorMatcher>(reinterpret_cast<const RGBQUAD*>(colors), count);
+    if (kept.size() == 2) kept.erase(kept.begin());
+    kept.push_back({std::vector<::RGBQUAD>(colors, colors + count), m});
+    return m;
+}
+
+// Pictures of more than 256 colours: their rows read as 24 bits are exact on every platform.
+bool many_colours(HBITMAP b) {
+    ::BITMAP bm{};
+    return ::GetObjectA(b, sizeof bm, &bm) == sizeof bm && bm.bmBitsPixel > 8;
+}
+
+int64_t stride_of(int32_t width, int bits) { return ((static_cast<int64_t>(width) * bits + 31) / 32) * 4; }
+
+// `lines` scan lines from `start` (bottom-up) of a bitmap as 24-bit rows.
+int rows_24(HDC hdc, HBITMAP b, int32_t width, uint32_t start, uint32_t lines, std::vector<uint8_t>& out) {
+    ::BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(::BITMAPINFOHEADER), width, 0, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    ::BITMAP bm{};
+    if (::GetObjectA(b, sizeof bm, &bm) != sizeof bm) return 0;
+    bi.bmiHeader.biHeight = bm.bmHeight;
+    out.resize(static_cast<size_t>(stride_of(width, 24)) * lines);
+    return ::GetDIBits(hdc, b, start, lines, out.data(), &bi, DIB_RGB_COLORS);
+}
+
+// A copy from a picture of many colours into an 8-bit DIB section, matched by the library's rule;
+// false when the transfer is not of that kind (the platform does it then).
+bool copy_matched(HDC to, int32_t x, int32_t y, int32_t cx, int32_t cy, HDC from, int32_t sx, int32_t sy) {
+    HBITMAP db = static_cast<HBITMAP>(::GetCurrentObject(to, OBJ_BITMAP));
+    HBITMAP sb = static_cast<HBITMAP>(::GetCurrentObject(from, OBJ_BITMAP));
+    DIBSECTION ds{};
+    ::BITMAP sbm{};
+    if (!db || !sb || ::GetObjectA(db, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits ||
+        ds.dsBmih.biBitCount != 8 || ds.dsBmih.biCompression != BI_RGB || !many_colours(sb) ||
+        ::GetObjectA(sb, sizeof sbm, &sbm) != sizeof sbm)
+        return false;
+    const int32_t dw = ds.dsBm.bmWidth, dh = ds.dsBm.bmHeight;
+    // clip to the destination, then to the source
+    auto clip = [](int32_t& a, int32_t& b, int32_t& len, int32_t limit) {
+        if (a < 0) {
+            b -= a;
+            len += a;
+            a = 0;
+        }
+        if (len > 0 && static_cast<int64_t>(a) + len > limit) len = limit - a;
+    };
+    clip(x, sx, cx, dw);
+    clip(y, sy, cy, dh);
+    clip(sx, x, cx, sbm.bmWidth);
+    clip(sy, y, cy, sbm.bmHeight);
+    if (cx <= 0 || cy <= 0) return true;
+    ::RGBQUAD colors[256];
+    const int count = static_cast<int>(::GetDIBColorTable(to, 0, 256, colors));
+    if (count <= 0) return false;
+    std::vector<uint8_t> rows;
+    // the source's scan lines count from its bottom
+    const uint32_t first = static_cast<uint32_t>(sbm.bmHeight - (sy + cy));
+    if (rows_24(from, sb, sbm.bmWidth, first, static_cast<uint32_t>(cy), rows) != cy) return false;
+    ::GdiFlush();  // the platform's drawing into the section is done before its pixels are written here
+    auto matcher = matcher_for(colors, count);
+    const int64_t in_stride = stride_of(sbm.bmWidth, 24);
+    const bool top_down = ds.dsBmih.biHeight < 0;
+    for (int32_t r = 0; r < cy; ++r) {
+        // row r from the top of the copy is scan line cy-1-r of what was read
+        const uint8_t* in = rows.data() + (cy - 1 - r) * in_stride + static_cast<int64_t>(sx) * 3;
+        const int32_t dy = y + r;
+        uint8_t* out = static_cast<uint8_t*>(ds.dsBm.bmBits) +
+                       static_cast<int64_t>(top_down ? dy : dh - 1 - dy) * ds.dsBm.bmWidthBytes + x;
+        matcher->row(in, cx, out);
+    }
+    return true;
+}
 }  // namespace
 
 HGDI CreateCompatibleDC(HGDI hdc) { return value_of(::CreateCompatibleDC(dc(hdc))); }
@@ -59,6 +161,25 @@ HGDI CreateCompatibleBitmap(HGDI hdc, int32_t width, int32_t height) {
 }
 
 int GetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, void* bits, BITMAPINFO* bmi, uint32_t usage) {
+    HBITMAP b = handle<HBITMAP>(bitmap);
+    // 8-bit rows of a picture of many colours: the caller's colour table, matched by the library's rule
+    if (bits && bmi && usage == DIB_RGB_COLORS && bmi->bmiHeader.biBitCount == 8 &&
+        bmi->bmiHeader.biCompression == BI_RGB && bmi->bmiHeader.biWidth > 0 && many_colours(b)) {
+        const int32_t w = bmi->bmiHeader.biWidth;
+        std::vector<uint8_t> rows;
+        const int got = rows_24(dc(hdc), b, w, start, lines, rows);
+        if (got <= 0) return got;
+        const uint32_t used = bmi->bmiHeader.biClrUsed;
+        auto matcher = matcher_for(reinterpret_cast<const ::RGBQUAD*>(bmi->bmiColors),
+                                   used && used < 256 ? static_cast<int>(used) : 256);
+        const int64_t in_stride = stride_of(w, 24), out_stride = stride_of(w, 8);
+        for (int k = 0; k < got; ++k) {
+            uint8_t* out = static_cast<uint8_t*>(bits) + k * out_stride;
+            matcher->row(rows.data() + k * in_stride, w, out);
+            std::fill(out + w, out + out_stride, uint8_t{0});
+        }
+        return got;
+    }
     return ::GetDIBits(dc(hdc), handle<HBITMAP>(bitmap), start, lines, bits, reinterpret_cast<::BITMAPINFO*>(bmi),
                        usage);
 }
@@ -85,6 +206,7 @@ uint8_t* bitmap_bits(HGDI bitmap, size_t bytes) {
 bool addresses_fit_32_bits() { return sizeof(void*) == 4; }
 
 int BitBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, HGDI src, int32_t x1, int32_t y1, uint32_t rop) {
+    if (rop == SRCCOPY && src && copy_matched(dc(dst), x, y, cx, cy, dc(src), x1, y1)) return 1;
     return ::BitBlt(dc(dst), x, y, cx, cy, dc(src), x1, y1, rop);
 }
 int PatBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, uint32_t rop) {
