@@ -16,7 +16,7 @@ const MpvLibrary* load() {
     if (!handle) return nullptr;
     static MpvLibrary lib;
     bool complete = true;
-#define T2_MPV_RESOLVE(name)                                                                \
+#define T2_MPV_RESOLVE(name)                                                        \
     lib.name = reinterpret_cast<decltype(lib.name)>(::dlsym(handle, "mpv_" #name)); \
     complete = complete && lib.name != nullptr;
     T2_MPV_FUNCTIONS(T2_MPV_RESOLVE)

@@ -9,10 +9,11 @@
 
 namespace t2::mci {
 
-#define T2_MPV_FUNCTIONS(X)                                                                              \
-    X(client_api_version)                                                                                \
-    X(create) X(initialize) X(terminate_destroy) X(set_option_string) X(set_property) X(set_property_string) \
-        X(get_property) X(command) X(command_node) X(wait_event)
+#define T2_MPV_FUNCTIONS(X)                                                                                        \
+    X(client_api_version)                                                                                          \
+    X(create)                                                                                                      \
+    X(initialize) X(terminate_destroy) X(set_option_string) X(set_property) X(set_property_string) X(get_property) \
+        X(command) X(command_node) X(wait_event)
 
 struct MpvLibrary {
 #define T2_MPV_POINTER(name) decltype(&::mpv_##name) name = nullptr;

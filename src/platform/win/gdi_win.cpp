@@ -42,8 +42,8 @@ std::shared_ptr<ColorMatcher> matcher_for(const ::RGBQUAD* colors, int count) {
     for (size_t i = 0; i < kept.size(); ++i)
         if (static_cast<int>(kept[i].table.size()) == count &&
             std::memcmp(kept[i].table.data(), colors, sizeof(::RGBQUAD) * static_cast<size_t>(count)) == 0) {
-            std::rotate(kept.begin() + static_cast<std::ptrdiff_t>(i), kept.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                        kept.end());
+            std::rotate(kept.begin() + static_cast<std::ptrdiff_t>(i),
+                        kept.begin() + static_cast<std::ptrdiff_t>(i) + 1, kept.end());
             return kept.back().matcher;
         }
     auto m = std::make_shared<ColorMatcher>(reinterpret_cast<const RGBQUAD*>(colors), count);
@@ -78,9 +78,8 @@ bool copy_matched(HDC to, int32_t x, int32_t y, int32_t cx, int32_t cy, HDC from
     HBITMAP sb = static_cast<HBITMAP>(::GetCurrentObject(from, OBJ_BITMAP));
     DIBSECTION ds{};
     ::BITMAP sbm{};
-    if (!db || !sb || ::GetObjectA(db, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits ||
-        ds.dsBmih.biBitCount != 8 || ds.dsBmih.biCompression != BI_RGB || !many_colours(sb) ||
-        ::GetObjectA(sb, sizeof sbm, &sbm) != sizeof sbm)
+    if (!db || !sb || ::GetObjectA(db, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits || ds.dsBmih.biBitCount != 8 ||
+        ds.dsBmih.biCompression != BI_RGB || !many_colours(sb) || ::GetObjectA(sb, sizeof sbm, &sbm) != sizeof sbm)
         return false;
     const int32_t dw = ds.dsBm.bmWidth, dh = ds.dsBm.bmHeight;
     // clip to the destination, then to the source
