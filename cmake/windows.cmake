@@ -16,8 +16,6 @@ endforeach()
 # The platform layer: the Windows twins of src/platform/ (none of the Linux
 # files; the apartments' call queues are the platform's message queues).
 file(GLOB TAVOLIN2_WIN_PLATFORM CONFIGURE_DEPENDS src/platform/win/*.cpp)
-# the nearest-colour rule is the library's own on both platforms
-list(APPEND TAVOLIN2_WIN_PLATFORM ${CMAKE_CURRENT_SOURCE_DIR}/src/platform/gdi/colormatch.cpp)
 file(GLOB TAVOLIN2_WIN_COMMON CONFIGURE_DEPENDS
   src/base/*.cpp src/frame/*.cpp src/frame/win/*.cpp
   src/imaging/*.cpp src/barcode/*.cpp src/media/*.cpp src/vendor/*.cpp)

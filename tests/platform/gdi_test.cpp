@@ -6,11 +6,13 @@
 #include <random>
 
 #include "platform/errtext.hpp"
-#include "platform/gdi/colormatch.hpp"
+#include "base/colormatch.hpp"
 #include "platform/gdi/font.hpp"
 #include "platform/gdi/gdi.hpp"
 
 using namespace t2::gdi;
+using t2::color_entries;
+using t2::ColorMatcher;
 
 namespace {
 
@@ -143,19 +145,19 @@ TEST(ColorMatch, CellsAgreeWithTheStraightSearch) {
     ties[100] = {0, 0, 0, 0};  // a duplicate below 200: 100 wins for black
     tables.push_back(ties);
     for (auto& t : tables) {
-        ColorMatcher m(t.data(), 256);
+        ColorMatcher m(color_entries(t.data()), 256);
         for (int k = 0; k < 200000; ++k) {
             uint8_t r = static_cast<uint8_t>(rng()), g = static_cast<uint8_t>(rng()), b = static_cast<uint8_t>(rng());
-            ASSERT_EQ(m.nearest(r, g, b), ColorMatcher::brute_force(t.data(), 256, r, g, b));
+            ASSERT_EQ(m.nearest(r, g, b), ColorMatcher::brute_force(color_entries(t.data()), 256, r, g, b));
         }
         for (int c = 0; c < 32768; ++c) {  // the corners of every cell
             uint8_t r = static_cast<uint8_t>((c >> 10) * 8 + 7), g = static_cast<uint8_t>(((c >> 5) & 31) * 8),
                     b = static_cast<uint8_t>((c & 31) * 8 + 7);
-            ASSERT_EQ(m.nearest(r, g, b), ColorMatcher::brute_force(t.data(), 256, r, g, b));
+            ASSERT_EQ(m.nearest(r, g, b), ColorMatcher::brute_force(color_entries(t.data()), 256, r, g, b));
         }
     }
-    EXPECT_EQ(ColorMatcher(ties.data(), 256).nearest(0, 0, 0), 100);
-    EXPECT_EQ(ColorMatcher(ties.data(), 256).nearest(200, 200, 200), 0);
+    EXPECT_EQ(ColorMatcher(color_entries(ties.data()), 256).nearest(0, 0, 0), 100);
+    EXPECT_EQ(ColorMatcher(color_entries(ties.data()), 256).nearest(200, 200, 200), 0);
 }
 
 TEST(BitBlt, TwentyFourToEightBitMatchesAndScanLinesReadBack) {
@@ -169,7 +171,7 @@ TEST(BitBlt, TwentyFourToEightBitMatchesAndScanLinesReadBack) {
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 37; ++x) {
             const uint8_t* p = src.px(x, y);
-            ASSERT_EQ(*dst.px(x, y), ColorMatcher::brute_force(table.data(), 256, p[2], p[1], p[0]));
+            ASSERT_EQ(*dst.px(x, y), ColorMatcher::brute_force(color_entries(table.data()), 256, p[2], p[1], p[0]));
         }
     // scan line 0 is the bottom row of a bottom-up picture
     BITMAPINFO bi{};

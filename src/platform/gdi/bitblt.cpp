@@ -194,7 +194,7 @@ std::shared_ptr<ColorMatcher> shared_matcher(const RGBQUAD* colors, int count) {
             kept.push_back(std::move(k));
             return kept.back().matcher;
         }
-    auto m = std::make_shared<ColorMatcher>(colors, count);
+    auto m = std::make_shared<ColorMatcher>(color_entries(colors), count);
     if (kept.size() == kKeep) kept.erase(kept.begin());
     kept.push_back({std::vector<RGBQUAD>(colors, colors + count), m});
     return m;
@@ -212,7 +212,7 @@ int PatBlt(HGDI dst, int32_t x, int32_t y, int32_t cx, int32_t cy, uint32_t rop)
 }
 
 int nearest_color_index(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uint8_t b) {
-    return ColorMatcher::brute_force(table, count, r, g, b);
+    return ColorMatcher::brute_force(color_entries(table), count, r, g, b);
 }
 
 int GetDIBits(HGDI hdc, HGDI hbm, uint32_t start, uint32_t lines, void* bits, BITMAPINFO* bmi, uint32_t usage) {

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/gdi/colormatch.hpp"
+#include "base/colormatch.hpp"
 #include "platform/gdi/gdi.hpp"
 
 namespace t2::gdi {

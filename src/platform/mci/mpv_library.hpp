@@ -9,11 +9,20 @@
 
 namespace t2::mci {
 
-#define T2_MPV_FUNCTIONS(X)                                                                                        \
-    X(client_api_version)                                                                                          \
-    X(create)                                                                                                      \
-    X(initialize) X(terminate_destroy) X(set_option_string) X(set_property) X(set_property_string) X(get_property) \
-        X(command) X(command_node) X(wait_event)
+// clang-format off
+#define T2_MPV_FUNCTIONS(X) \
+    X(client_api_version) \
+    X(create) \
+    X(initialize) \
+    X(terminate_destroy) \
+    X(set_option_string) \
+    X(set_property) \
+    X(set_property_string) \
+    X(get_property) \
+    X(command) \
+    X(command_node) \
+    X(wait_event)
+// clang-format on
 
 struct MpvLibrary {
 #define T2_MPV_POINTER(name) decltype(&::mpv_##name) name = nullptr;

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/gdi/colormatch.hpp"
+#include "base/colormatch.hpp"
 
 #include "platform/win/wide.hpp"
 
@@ -46,7 +46,7 @@ std::shared_ptr<ColorMatcher> matcher_for(const ::RGBQUAD* colors, int count) {
                         kept.begin() + static_cast<std::ptrdiff_t>(i) + 1, kept.end());
             return kept.back().matcher;
         }
-    auto m = std::make_shared<ColorMatcher>(reinterpret_cast<const RGBQUAD*>(colors), count);
+    auto m = std::make_shared<ColorMatcher>(color_entries(colors), count);
     if (kept.size() == 2) kept.erase(kept.begin());
     kept.push_back({std::vector<::RGBQUAD>(colors, colors + count), m});
     return m;

@@ -1,19 +1,17 @@
 // The nearest-colour table, filled cell by cell.
-#include "platform/gdi/colormatch.hpp"
+#include "base/colormatch.hpp"
 
 #include <algorithm>
 #include <limits>
 
-#include "platform/gdi/gdi.hpp"
+namespace t2 {
 
-namespace t2::gdi {
-
-ColorMatcher::ColorMatcher(const RGBQUAD* table, int count)
+ColorMatcher::ColorMatcher(const ColorEntry* table, int count)
     : blocks_(4096), block_ready_(4096, 0), cells_(new std::atomic<uint16_t>[1u << 18]), map_(new uint8_t[1u << 24]) {
     for (uint32_t c = 0; c < (1u << 18); ++c) cells_[c].store(kUnfilled, std::memory_order_relaxed);
     for (int i = 0; i < std::max(count, 1); ++i) {
-        RGBQUAD q = i < count ? table[i] : RGBQUAD{0, 0, 0, 0};
-        entries_.push_back({0, static_cast<uint8_t>(i), q.rgbRed, q.rgbGreen, q.rgbBlue});
+        ColorEntry q = i < count ? table[i] : ColorEntry{0, 0, 0, 0};
+        entries_.push_back({0, static_cast<uint8_t>(i), q.red, q.green, q.blue});
     }
 }
 
@@ -37,12 +35,11 @@ void ColorMatcher::row(const uint8_t* bgr, int32_t w, uint8_t* out) {
     }
 }
 
-int ColorMatcher::brute_force(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uint8_t b) {
+int ColorMatcher::brute_force(const ColorEntry* table, int count, uint8_t r, uint8_t g, uint8_t b) {
     int best = 0;
     int32_t best_d = std::numeric_limits<int32_t>::max();
     for (int i = 0; i < count; ++i) {
-        int32_t dr = int32_t(r) - table[i].rgbRed, dg = int32_t(g) - table[i].rgbGreen,
-                db = int32_t(b) - table[i].rgbBlue;
+        int32_t dr = int32_t(r) - table[i].red, dg = int32_t(g) - table[i].green, db = int32_t(b) - table[i].blue;
         int32_t d = dr * dr + dg * dg + db * db;
         if (d < best_d) {
             best_d = d;
@@ -133,4 +130,4 @@ uint16_t ColorMatcher::fill(uint8_t r8, uint8_t g8, uint8_t b8) {
     return result;
 }
 
-}  // namespace t2::gdi
+}  // namespace t2

@@ -18,21 +18,35 @@
 // Lookups may run on many threads at once: a cell word is published with
 // release order after its answers are written, and cells are filled under the
 // matcher's own lock.
+//
+// The rule is the library's own on every platform: the Linux graphics layer
+// converts with it, and the Windows build uses it instead of the platform's
+// matching, so both write the same files.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
-namespace t2::gdi {
+namespace t2 {
 
-struct RGBQUAD;
+// One entry of a colour table, laid out as the graphics layer's entries are (blue, green, red, spare).
+struct ColorEntry {
+    uint8_t blue, green, red, spare;
+};
+// A colour table of the graphics layer as entries.
+template <class Quad>
+const ColorEntry* color_entries(const Quad* table) {
+    static_assert(sizeof(Quad) == sizeof(ColorEntry) && std::is_trivially_copyable_v<Quad>);
+    return reinterpret_cast<const ColorEntry*>(table);
+}
 
 class ColorMatcher {
 public:
-    ColorMatcher(const RGBQUAD* table, int count);
+    ColorMatcher(const ColorEntry* table, int count);
     uint8_t nearest(uint8_t r, uint8_t g, uint8_t b) {
         // Cells are stored in Morton order (the bits of r, g and b interleaved), so colours near one
         // another in every channel are near in memory, and the colours of a picture stay in cache.
@@ -45,7 +59,7 @@ public:
     // A row of w pixels of blue-green-red bytes to indices: the one 24-to-8-bit loop.
     void row(const uint8_t* bgr, int32_t w, uint8_t* out);
     // Straight search over the whole table (the definition the cells must agree with).
-    static int brute_force(const RGBQUAD* table, int count, uint8_t r, uint8_t g, uint8_t b);
+    static int brute_force(const ColorEntry* table, int count, uint8_t r, uint8_t g, uint8_t b);
 
 private:
     struct Candidate {
@@ -83,4 +97,4 @@ private:
     std::mutex fill_lock_;  // over fill() and everything it changes
 };
 
-}  // namespace t2::gdi
+}  // namespace t2
