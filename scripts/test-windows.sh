@@ -201,6 +201,9 @@ if command -v zbarimg >/dev/null 2>&1; then
   got=$(zbarimg -q --raw win-code128.bmp 2>/dev/null | tr -d '\r' || true)
   [ "$got" = TAVOLIN2-128 ] && pass "the Code 128 drawn under Wine decodes as TAVOLIN2-128" ||
     fail "the Code 128 drawn under Wine decodes as '$got'"
+  got=$(zbarimg -q --raw win-code39.bmp 2>/dev/null | tr -d '\r' || true)
+  [ "$got" = "TAVOLIN2 39" ] && pass "the Code 39 drawn under Wine decodes as TAVOLIN2 39" ||
+    fail "the Code 39 drawn under Wine decodes as '$got'"
 else
   echo "test-windows: no zbarimg; the barcode is not decoded"
 fi

@@ -4,7 +4,7 @@
  * point, every reference released back to zero and DllCanUnloadNow answering
  * S_OK.  With a picture file it also writes the files the test compares with
  * the Linux build's: IN -> OUT.gif (fixed table), OUT-best.gif, OUT.bmp, OUT.pal,
- * and the barcode OUT-code128.bmp, which the test decodes.
+ * and the barcodes OUT-code128.bmp and OUT-code39.bmp, which the test decodes.
  *
  * With --apartments it also calls an object from a second apartment through the
  * platform's proxy (CoMarshalInterThreadInterfaceInStream).
@@ -15,6 +15,7 @@
 #include <initguid.h>
 #include <ole2.h>
 #include <olectl.h>
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -84,61 +85,153 @@ static IDispatchVtbl sink_vtbl = {sink_qi, sink_addref, sink_release, sink_count
 
 static void* create(const wchar_t* progid, REFIID iid);
 
-/* ---- a picture box for the barcode drawings: Cls and hDc, over a section ---- */
+/* ---- a picture box for the barcode drawings, over a section ----
+ * The members the barcode classes call: Cls and hDc (Code 128); the scale
+ * properties, Width and Height in twips, FontSize, Picture, TextWidth,
+ * TextHeight, CurrentX and CurrentY, Line with its flags and Print (Code 39).
+ * Scale units are pixels (ScaleMode 3) or twips (1), 15 twips a pixel. */
 typedef struct Box {
     IDispatch iface;
     LONG refs;
     LONG hdc;
     int cleared;
+    int scale_mode;
+    double w, h;   /* inner size in pixels */
+    double cx, cy; /* CurrentX, CurrentY in scale units */
 } Box;
 
+enum {
+    BOX_CLS = 1, BOX_HDC, BOX_SCALEMODE, BOX_HEIGHT, BOX_WIDTH, BOX_SCALEHEIGHT, BOX_SCALEWIDTH, BOX_SCALETOP,
+    BOX_SCALELEFT, BOX_FONTSIZE, BOX_PICTURE, BOX_TEXTHEIGHT, BOX_TEXTWIDTH, BOX_LINE, BOX_CURRENTX, BOX_CURRENTY,
+    BOX_PRINT
+};
+static const wchar_t* const box_names[] = {NULL,         L"Cls",         L"hDc",        L"ScaleMode", L"Height",
+                                           L"Width",     L"ScaleHeight", L"ScaleWidth", L"ScaleTop",  L"ScaleLeft",
+                                           L"FontSize",  L"Picture",     L"TextHeight", L"TextWidth", L"Line",
+                                           L"CurrentX",  L"CurrentY",    L"Print"};
+
 static HRESULT STDMETHODCALLTYPE box_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
+    DISPID k;
     (void)This;
     (void)r;
     (void)l;
     if (c != 1) return DISP_E_UNKNOWNNAME;
-    if (lstrcmpiW(n[0], L"Cls") == 0)
-        d[0] = 1;
-    else if (lstrcmpiW(n[0], L"hDc") == 0)
-        d[0] = 2;
-    else
-        return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
-    return S_OK;
+    for (k = 1; k < (DISPID)(sizeof box_names / sizeof box_names[0]); ++k)
+        if (lstrcmpiW(n[0], box_names[k]) == 0) return d[0] = k, S_OK;
+    return d[0] = DISPID_UNKNOWN, DISP_E_UNKNOWNNAME;
+}
+/* argument i (from the left) as a number, or a text */
+static double box_number(DISPPARAMS* p, UINT i) {
+    VARIANT v;
+    double x = 0;
+    if (i >= p->cArgs) return 0;
+    VariantInit(&v);
+    if (SUCCEEDED(VariantChangeType(&v, &p->rgvarg[p->cArgs - 1 - i], 0, VT_R8))) x = V_R8(&v);
+    return x;
+}
+static BSTR box_text(DISPPARAMS* p, UINT i) {
+    VARIANT v;
+    VariantInit(&v);
+    if (i < p->cArgs && SUCCEEDED(VariantChangeType(&v, &p->rgvarg[p->cArgs - 1 - i], 0, VT_BSTR))) return V_BSTR(&v);
+    return SysAllocString(L"");
+}
+static double box_unit(const Box* b) { return b->scale_mode == 1 ? 15.0 : 1.0; } /* scale units a pixel */
+static int box_px(const Box* b, double v) { return (int)floor(v / box_unit(b) + 0.5); }
+static SIZE box_measure(Box* b, BSTR t) {
+    SIZE z = {0, 0};
+    GetTextExtentPoint32W((HDC)(INT_PTR)b->hdc, t, (int)SysStringLen(t), &z);
+    return z;
 }
 static HRESULT STDMETHODCALLTYPE box_invoke(IDispatch* This, DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p,
                                             VARIANT* res, EXCEPINFO* e, UINT* a) {
     Box* b = (Box*)This;
+    HDC dc = (HDC)(INT_PTR)b->hdc;
+    const int put = (f & DISPATCH_PROPERTYPUT) != 0;
+    double number = 0;
+    int has_number = 0;
     (void)r;
     (void)l;
-    (void)f;
-    (void)p;
     (void)e;
     (void)a;
     if (res) VariantInit(res);
-    if (id == 1) {
-        ++b->cleared;
-        return S_OK;
-    }
-    if (id == 2) {
-        if (res) {
-            V_VT(res) = VT_I4;
-            V_I4(res) = b->hdc;
+    switch (id) {
+        case BOX_CLS:
+            ++b->cleared;
+            PatBlt(dc, 0, 0, (int)b->w, (int)b->h, WHITENESS);
+            b->cx = b->cy = 0;
+            return S_OK;
+        case BOX_HDC:
+            if (res) V_VT(res) = VT_I4, V_I4(res) = b->hdc;
+            return S_OK;
+        case BOX_SCALEMODE:
+            if (put) b->scale_mode = (int)box_number(p, 0);
+            number = b->scale_mode, has_number = 1;
+            break;
+        case BOX_HEIGHT:
+            if (put) b->h = floor(box_number(p, 0) / 15 + 0.5);
+            number = b->h * 15, has_number = 1;
+            break;
+        case BOX_WIDTH:
+            if (put) b->w = floor(box_number(p, 0) / 15 + 0.5);
+            number = b->w * 15, has_number = 1;
+            break;
+        case BOX_SCALEHEIGHT: number = b->h * box_unit(b), has_number = 1; break;
+        case BOX_SCALEWIDTH: number = b->w * box_unit(b), has_number = 1; break;
+        case BOX_SCALETOP:
+        case BOX_SCALELEFT: number = 0, has_number = 1; break;
+        case BOX_FONTSIZE:
+        case BOX_PICTURE: return S_OK; /* the caption's size and the picture are not checked here */
+        case BOX_TEXTHEIGHT:
+        case BOX_TEXTWIDTH: {
+            BSTR t = box_text(p, 0);
+            SIZE z = box_measure(b, t);
+            SysFreeString(t);
+            number = (id == BOX_TEXTWIDTH ? z.cx : z.cy) * box_unit(b), has_number = 1;
+            break;
         }
-        return S_OK;
+        case BOX_CURRENTX:
+            if (put) b->cx = box_number(p, 0);
+            number = b->cx, has_number = 1;
+            break;
+        case BOX_CURRENTY:
+            if (put) b->cy = box_number(p, 0);
+            number = b->cy, has_number = 1;
+            break;
+        case BOX_LINE: { /* flags, x1, y1, x2, y2, colour: only filled boxes (flags 2 | 4) are drawn */
+            const int flags = (int)box_number(p, 0);
+            int x1 = box_px(b, box_number(p, 1)), y1 = box_px(b, box_number(p, 2));
+            int x2 = box_px(b, box_number(p, 3)), y2 = box_px(b, box_number(p, 4));
+            RECT box;
+            HBRUSH brush = CreateSolidBrush((COLORREF)box_number(p, 5));
+            if ((flags & 6) != 6) return DeleteObject(brush), E_NOTIMPL;
+            SetRect(&box, min(x1, x2), min(y1, y2), max(x1, x2) + 1, max(y1, y2) + 1); /* both corners belong */
+            FillRect(dc, &box, brush);
+            DeleteObject(brush);
+            b->cx = box_number(p, 3), b->cy = box_number(p, 4);
+            return S_OK;
+        }
+        case BOX_PRINT: {
+            BSTR t = box_text(p, 0);
+            SetBkMode(dc, TRANSPARENT);
+            TextOutW(dc, box_px(b, b->cx), box_px(b, b->cy), t, (int)SysStringLen(t));
+            SysFreeString(t);
+            return S_OK;
+        }
+        default: return DISP_E_MEMBERNOTFOUND;
     }
-    return DISP_E_MEMBERNOTFOUND;
+    if (has_number && res && !put) V_VT(res) = VT_R8, V_R8(res) = number;
+    return S_OK;
 }
 static IDispatchVtbl box_vtbl = {sink_qi, sink_addref, sink_release, sink_count, sink_info, box_ids, box_invoke};
 
-/* Code 128 drawn by clsBCAT175 on a white section, saved as a bitmap file that
- * the test decodes.  (Code 39 draws through a whole picture box: scale modes,
- * Line, Print, TextWidth; this box has only what Code 128 asks for.) */
+/* Code 128 and Code 39 drawn by clsBCAT175 on a white section, each saved as a
+ * bitmap file that the test decodes. */
 static void draw_barcodes(const char* stem) {
     static const struct {
         int code128;
         const wchar_t* text;
         const char* suffix;
-    } codes[] = {{1, L"TAVOLIN2-128", "-code128.bmp"}};
+    } codes[] = {{1, L"TAVOLIN2-128", "-code128.bmp"}, {0, L"TAVOLIN2 39", "-code39.bmp"}};
     _clsBCAT175* bc = create(L"TAVOLIN2.clsBCAT175", &IID__clsBCAT175);
     size_t k;
     expect(bc != NULL, "clsBCAT175 by programmatic name");
@@ -146,19 +239,19 @@ static void draw_barcodes(const char* stem) {
     for (k = 0; k < sizeof codes / sizeof codes[0]; ++k) {
         _cDIBSection* dib = create(L"TAVOLIN2.cDIBSection", &IID__cDIBSection);
         VARIANT_BOOL ok = VARIANT_FALSE;
-        Box box = {{&box_vtbl}, 1, 0, 0};
+        Box box = {{&box_vtbl}, 1, 0, 0, 3, 400, 110, 0, 0};
         IDispatch* pic = &box.iface;
         BSTR text = SysAllocString(codes[k].text), caption = SysAllocString(codes[k].text), name;
         wchar_t wname[MAX_PATH];
         char path[MAX_PATH];
         VARIANT r;
         HRESULT hr;
-        if (!dib || FAILED(_cDIBSection_Create(dib, 320, 110, &ok)) || !ok) {
+        if (!dib || FAILED(_cDIBSection_Create(dib, 400, 110, &ok)) || !ok) {
             expect(0, "a section for the barcode");
             break;
         }
         _cDIBSection_get_hDc(dib, &box.hdc);
-        PatBlt((HDC)(INT_PTR)box.hdc, 0, 0, 320, 110, WHITENESS);
+        PatBlt((HDC)(INT_PTR)box.hdc, 0, 0, 400, 110, WHITENESS);
         VariantInit(&r);
         if (codes[k].code128) {
             LONG back = 0xFFFFFF, fore = 0;
