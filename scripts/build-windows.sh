@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows in-process server into build-windows/tavolin2.dll
 # with MinGW-w64 (scripts/deps.sh --windows installs the tool chain).
+#   scripts/build-windows.sh        64-bit, build-windows/
+#   scripts/build-windows.sh --32   32-bit, build-windows-32/ (built, not run:
+#                                   Debian's 32-bit Wine does not install here)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=build-windows
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 && ! command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1; then
-  echo "build-windows: no MinGW-w64 cross compiler (g++-mingw-w64-x86-64); run scripts/deps.sh --windows" >&2
+arch=x86_64 dir=build-windows
+if [ "${1:-}" = --32 ]; then arch=i686 dir=build-windows-32; fi
+prefix=$arch-w64-mingw32
+if ! command -v "$prefix-g++-posix" >/dev/null 2>&1 && ! command -v "$prefix-g++" >/dev/null 2>&1; then
+  echo "build-windows: no MinGW-w64 cross compiler ($prefix-g++, Debian's g++-mingw-w64-${arch//_/-});" \
+    "run scripts/deps.sh --windows" >&2
   exit 2
 fi
 generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 if [ ! -f "$dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-w64-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DTAVOLIN2_WERROR="${TAVOLIN2_WERROR:-OFF}" >/dev/null
 fi
 cmake --build "$dir" -j "${TAVOLIN2_JOBS:-2}"

@@ -16,9 +16,10 @@ packages=(
 )
 
 if [ "${1:-}" = "--windows" ]; then
-  # the MinGW-w64 cross compiler, widl, the platform's IDL files and Wine (64-bit only)
+  # the MinGW-w64 cross compilers (64-bit, and 32-bit to build only), widl, the platform's
+  # IDL files and Wine (64-bit only)
   # (and GStreamer's wave parser for its mpegvideo device)
-  packages+=(g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev wine wine64 xdotool
+  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64 xdotool
             gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
 fi
 

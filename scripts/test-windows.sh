@@ -237,5 +237,19 @@ cmp -s user-before.reg user-after.reg && pass "per-user unregistration removed e
   fail "the user's classes differ after unregistration"
 wineserver -k 2>/dev/null || true
 
+# ---- the 32-bit DLL builds from the same sources (it is not run: Debian's
+# 32-bit Wine does not install on these machines) ----
+if command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || command -v i686-w64-mingw32-g++ >/dev/null 2>&1; then
+  if (cd "$dir/.." && scripts/build-windows.sh --32 >"$dir/build-32.log" 2>&1); then
+    exports=$(i686-w64-mingw32-objdump -p "$dir/../build-windows-32/tavolin2.dll" | grep -cE '\] Dll(GetClassObject|CanUnloadNow|RegisterServer|UnregisterServer)$' || true)
+    [ "$exports" = 4 ] && pass "the 32-bit tavolin2.dll builds and exports the four entry points by name" ||
+      fail "the 32-bit tavolin2.dll exports $exports of the four entry points by name"
+  else
+    fail "the 32-bit build failed: $(grep -m1 -E 'error' "$dir/build-32.log")"
+  fi
+else
+  echo "test-windows: no 32-bit MinGW-w64 compiler (g++-mingw-w64-i686); the 32-bit build is not tried"
+fi
+
 echo "test-windows: $failures failure(s) in $(( $(date +%s) - started )) s"
 [ "$failures" -eq 0 ]

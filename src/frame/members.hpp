@@ -101,8 +101,8 @@ T thunk_arg(void* p) {
 template <class PM>
 struct SlotSig;
 template <class I, class... A>
-struct SlotSig<HRESULT (I::*)(A...)> {
-    using Pointer = HRESULT (I::*)(A...);
+struct SlotSig<HRESULT (STDMETHODCALLTYPE I::*)(A...)> {  // the entry tables' calling convention
+    using Pointer = HRESULT (STDMETHODCALLTYPE I::*)(A...);
     template <bool... ByRef>
     static HRESULT call(Pointer pm, IDispatch* self, void* const* args, void* result) {
         constexpr size_t N = sizeof...(ByRef);
