@@ -101,14 +101,28 @@ typedef struct Box {
 } Box;
 
 enum {
-    BOX_CLS = 1, BOX_HDC, BOX_SCALEMODE, BOX_HEIGHT, BOX_WIDTH, BOX_SCALEHEIGHT, BOX_SCALEWIDTH, BOX_SCALETOP,
-    BOX_SCALELEFT, BOX_FONTSIZE, BOX_PICTURE, BOX_TEXTHEIGHT, BOX_TEXTWIDTH, BOX_LINE, BOX_CURRENTX, BOX_CURRENTY,
+    BOX_CLS = 1,
+    BOX_HDC,
+    BOX_SCALEMODE,
+    BOX_HEIGHT,
+    BOX_WIDTH,
+    BOX_SCALEHEIGHT,
+    BOX_SCALEWIDTH,
+    BOX_SCALETOP,
+    BOX_SCALELEFT,
+    BOX_FONTSIZE,
+    BOX_PICTURE,
+    BOX_TEXTHEIGHT,
+    BOX_TEXTWIDTH,
+    BOX_LINE,
+    BOX_CURRENTX,
+    BOX_CURRENTY,
     BOX_PRINT
 };
-static const wchar_t* const box_names[] = {NULL,         L"Cls",         L"hDc",        L"ScaleMode", L"Height",
-                                           L"Width",     L"ScaleHeight", L"ScaleWidth", L"ScaleTop",  L"ScaleLeft",
-                                           L"FontSize",  L"Picture",     L"TextHeight", L"TextWidth", L"Line",
-                                           L"CurrentX",  L"CurrentY",    L"Print"};
+static const wchar_t* const box_names[] = {NULL,        L"Cls",         L"hDc",        L"ScaleMode", L"Height",
+                                           L"Width",    L"ScaleHeight", L"ScaleWidth", L"ScaleTop",  L"ScaleLeft",
+                                           L"FontSize", L"Picture",     L"TextHeight", L"TextWidth", L"Line",
+                                           L"CurrentX", L"CurrentY",    L"Print"};
 
 static HRESULT STDMETHODCALLTYPE box_ids(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) {
     DISPID k;
