@@ -98,7 +98,13 @@ double save_gif(HGDI bm, bool best, const std::string& path, int runs = kRuns) {
     BSTR name = SysAllocStringUTF8(path.c_str());
     LONG hdc = 0;
     VARIANT_BOOL trans = VARIANT_FALSE, ok = VARIANT_FALSE;
-    double ms = median_ms(runs, [&] { gif->SaveGIF(&pic, name, &hdc, &trans, 0, &ok); });
+    HRESULT hr = S_OK;
+    double ms = median_ms(runs, [&] { hr = gif->SaveGIF(&pic, name, &hdc, &trans, 0, &ok); });
+    if (FAILED(hr) || !ok) {  // a figure of a save that failed would be a lie
+        std::fprintf(stderr, "gif_bench: SaveGIF%s failed: 0x%08x\n", best ? " (BestQuality)" : "",
+                     static_cast<unsigned>(hr));
+        std::exit(1);
+    }
     SysFreeString(name);
     gif->Release();
     return ms;
@@ -205,6 +211,7 @@ int main(int argc, char** argv) {
     HGDI sdc = CreateCompatibleDC(0), ddc = CreateCompatibleDC(0);
     HGDI so = SelectObject(sdc, bm), dso = SelectObject(ddc, b8);
     BitBlt(ddc, 0, 0, side, side, sdc, 0, 0, SRCCOPY);
+    SelectObject(sdc, so);  // the picture is free again for the saves below, as a caller's would be
     Surface idx;
     surface_of(b8, idx);
     std::vector<const uint8_t*> rows(side);
@@ -328,7 +335,6 @@ int main(int argc, char** argv) {
     }
     std::printf("peak memory of a 4096x4096 save beyond the picture: fixed %.2f, BestQuality %.2f bytes per pixel\n",
                 peak_bytes_per_pixel(4096, false), peak_bytes_per_pixel(4096, true));
-    SelectObject(sdc, so);
     SelectObject(ddc, dso);
     DeleteDC(sdc);
     DeleteDC(ddc);

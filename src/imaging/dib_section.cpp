@@ -97,10 +97,22 @@ Variant DibSection::CreateFromPicture(Object& picThis) {
     if (!display) return {};
     const OwnedDC mem(CreateCompatibleDC(display.get()));
     if (!mem) return {};
-    HRESULT hr;
+    const HGDI picture = picThis.value().to_long();
+    HRESULT hr = S_OK;
     {
-        const Selected into(mem.get(), picThis.value().to_long());
-        hr = self()->LoadPictureBlt(mem.get(), 0, 0, -1, -1, SRCCOPY);
+        const Selected into(mem.get(), picture);
+        if (into) {
+            hr = self()->LoadPictureBlt(mem.get(), 0, 0, -1, -1, SRCCOPY);
+        } else {
+            // The picture is selected into a context of its owner's (a picture box holds its
+            // bitmap), so it cannot be blitted from ours: its rows are read from the bitmap
+            // itself, 24 bits each, straight into this section's pixels.
+            BITMAPINFO bi{};
+            bi.bmiHeader = m_tHeader;
+            const auto lines = static_cast<uint32_t>(m_tHeader.biHeight);
+            if (uint8_t* pixels = section_memory(static_cast<size_t>(get_BytesPerScanLine()) * lines))
+                GetDIBits(mem.get(), picture, 0, lines, pixels, &bi, DIB_RGB_COLORS);
+        }
     }
     check(hr);
     return {};

@@ -152,14 +152,18 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
     // The picture enters its context only now: a bitmap is selected into one device
     // context at a time, and the adaptive palette above reads it through a context of
     // its own (CreateFromPicture); selected earlier, that read would find no pixels.
+    // A picture selected into a context of its owner's cannot enter ours; its rows are
+    // then read from the bitmap itself (below), which gives the same indices.
+    bool blit_source = true;
     if (picture_dc) {
         picture_selected.select(picture_dc.get(), picture_bitmap);
         source = picture_dc.get();
+        blit_source = static_cast<bool>(picture_selected);
     }
 
     // 6. the pixels as indices: through the 8-bit bitmap, or straight from the picture
     HGDI rows_from = 0, rows_dc = 0;
-    if (bitmap8) {
+    if (bitmap8 && blit_source) {
         selected8.select(dc8.get(), bitmap8.get());
         BitBlt(dc8.get(), 0, 0, m_lWidth, m_lHeight, source, 0, 0, SRCCOPY);
         rows_from = bitmap8.get();

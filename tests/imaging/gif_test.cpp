@@ -329,6 +329,31 @@ TEST(GifWriter, BestQualityAfterAFixedSaveMatchesANewObject) {
     gdi::DeleteObject(bm);
 }
 
+// A picture whose bitmap its owner keeps selected (a picture box holds its own)
+// cannot enter the save's context; the save read nothing then and wrote a black
+// picture, reporting success.  Both saves must write what a free picture gives.
+TEST(GifWriter, APictureHeldByItsOwnersContextSavedBlack) {
+    gdi::HGDI bm = make_bitmap(7, 5, [](int x, int y) { return (x * 37u + y * 91u) * 0x010203u & 0xFFFFFFu; });
+    const std::string free_path = testing::TempDir() + "/t2-free.gif", held_path = testing::TempDir() + "/t2-held.gif";
+    VARIANT best;
+    VariantInit(&best);
+    best.vt = VT_BOOL;
+    for (VARIANT_BOOL quality : {VARIANT_FALSE, VARIANT_TRUE}) {
+        best.boolVal = quality;
+        auto gif = new_gif();
+        gif->put_BestQuality(best);
+        ASSERT_TRUE(save_gif(gif.get(), bm, free_path).ok);
+        gdi::HGDI owner = gdi::CreateCompatibleDC(0);
+        gdi::HGDI previous = gdi::SelectObject(owner, bm);
+        ASSERT_NE(previous, 0u);
+        ASSERT_TRUE(save_gif(gif.get(), bm, held_path).ok);
+        gdi::SelectObject(owner, previous);
+        gdi::DeleteDC(owner);
+        EXPECT_EQ(read_all(held_path), read_all(free_path)) << (quality ? "BestQuality" : "fixed table");
+    }
+    gdi::DeleteObject(bm);
+}
+
 TEST(GifWriter, ProgressEveryTenRows) {
     struct {
         int height;

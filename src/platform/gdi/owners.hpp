@@ -51,6 +51,8 @@ public:
         if (dc_ && previous_) SelectObject(dc_, previous_);
         dc_ = previous_ = 0;
     }
+    // False when the selection was refused: the object is selected into another context.
+    explicit operator bool() const { return previous_ != 0; }
 
 private:
     HGDI dc_ = 0, previous_ = 0;
