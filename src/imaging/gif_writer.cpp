@@ -146,8 +146,11 @@ bool GifWriter::SaveGIF(Object pic, String sFileName, Long& hDc, bool& UseTrans,
         check(palette->get_Blue(index, &b));
         m_tBitmapInfo.bmiColors[k] = {b, g, r, 0};
     }
+    // The picture's own pixels with the fixed table need no 8-bit copy: each row is matched
+    // as it is read (the same indices, without a picture-sized bitmap to fill and read back).
+    const bool rows_from_picture = hDc == 0 && !m_bBestQuality;
     int32_t bits = 0;
-    bitmap8.reset(CreateDIBSection(hDc, &m_tBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!rows_from_picture) bitmap8.reset(CreateDIBSection(hDc, &m_tBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0));
 
     // The picture enters its context only now: a bitmap is selected into one device
     // context at a time, and the adaptive palette above reads it through a context of

@@ -172,8 +172,6 @@ int blit(std::unique_lock<std::recursive_mutex>& lock, HGDI hdst, int32_t x, int
     return 1;
 }
 
-ColorMatcher& matcher_for(const RGBQUAD* colors) { return *shared_matcher(colors, 256); }
-
 }  // namespace
 
 std::shared_ptr<ColorMatcher> shared_matcher(const RGBQUAD* colors, int count) {
@@ -217,8 +215,12 @@ int nearest_color_index(const RGBQUAD* table, int count, uint8_t r, uint8_t g, u
 
 int GetDIBits(HGDI hdc, HGDI hbm, uint32_t start, uint32_t lines, void* bits, BITMAPINFO* bmi, uint32_t usage) {
     auto& t = table();
-    Lock lock(t.lock);
-    BitmapObj* bm = find_bitmap(hbm);
+    std::unique_lock<std::recursive_mutex> lock(t.lock);
+    Object* o = find(hbm);
+    // held, so that the rows can be read with the lock released (other threads' reads and
+    // transfers go on meanwhile) while the bitmap cannot go away under them
+    const std::shared_ptr<BitmapObj> hold = o && o->kind == Kind::Bitmap ? o->bitmap : nullptr;
+    BitmapObj* bm = hold.get();
     if (!bm || !bmi || usage != DIB_RGB_COLORS || (hdc && !find_dc(hdc))) return 0;
     BITMAPINFOHEADER& h = bmi->bmiHeader;
     if (!bits) {  // describe the bitmap
@@ -239,6 +241,9 @@ int GetDIBits(HGDI hdc, HGDI hbm, uint32_t start, uint32_t lines, void* bits, BI
     if (start >= static_cast<uint32_t>(bm->height)) return 0;
     lines = std::min<uint32_t>(lines, static_cast<uint32_t>(bm->height) - start);
     if (h.biBitCount == 8 && bm->bpp == 8) std::memcpy(bmi->bmiColors, bm->colors.data(), sizeof bmi->bmiColors);
+    std::shared_ptr<ColorMatcher> matcher;  // the caller's colour table, not the bitmap's
+    if (h.biBitCount == 8 && bm->bpp != 8) matcher = shared_matcher(bmi->bmiColors, 256);
+    lock.unlock();
     for (uint32_t k = 0; k < lines; ++k) {
         // scan line `start + k` counts from the bottom of a bottom-up picture, from the top of a top-down one
         uint32_t scan = start + k;
@@ -249,8 +254,8 @@ int GetDIBits(HGDI hdc, HGDI hbm, uint32_t start, uint32_t lines, void* bits, BI
             bm->format->to_bgr(*bm, in, w, out);
         } else if (bm->bpp == 8) {
             std::memcpy(out, in, static_cast<size_t>(w));
-        } else {  // the caller's colour table, not the bitmap's
-            matcher_for(bmi->bmiColors).row(in, w, out);
+        } else {
+            matcher->row(in, w, out);
         }
     }
     return static_cast<int>(lines);
