@@ -1,15 +1,4 @@
-# Cross build for 32-bit Windows with the MinGW-w64 tool chain (Debian's
-# g++-mingw-w64-i686, posix threads for std::thread and std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows (Debian's g++-mingw-w64-i686).
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TAVOLIN2_MINGW_PREFIX i686-w64-mingw32)
-
-find_program(CMAKE_C_COMPILER NAMES ${TAVOLIN2_MINGW_PREFIX}-gcc-posix ${TAVOLIN2_MINGW_PREFIX}-gcc)
-find_program(CMAKE_CXX_COMPILER NAMES ${TAVOLIN2_MINGW_PREFIX}-g++-posix ${TAVOLIN2_MINGW_PREFIX}-g++)
-find_program(CMAKE_RC_COMPILER NAMES ${TAVOLIN2_MINGW_PREFIX}-windres)
-find_program(TAVOLIN2_WIDL NAMES ${TAVOLIN2_MINGW_PREFIX}-widl widl)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TAVOLIN2_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/gdi/internal.hpp"
+#include "platform/gdi/clip.hpp"
 
 namespace t2::gdi {
 
@@ -98,19 +99,11 @@ int blit(std::unique_lock<std::recursive_mutex>& lock, HGDI hdst, int32_t x, int
     }
     if (cx <= 0 || cy <= 0) return 1;
     // clip to the destination, then to the source
-    auto clip = [](int32_t& a, int32_t& b, int32_t& len, int32_t limit) {
-        if (a < 0) {
-            b -= a;
-            len += a;
-            a = 0;
-        }
-        if (len > 0 && static_cast<int64_t>(a) + len > limit) len = limit - a;
-    };
-    clip(x, sx, cx, dst->width);
-    clip(y, sy, cy, dst->height);
+    clip_span(x, sx, cx, dst->width);
+    clip_span(y, sy, cy, dst->height);
     if (need_src) {
-        clip(sx, x, cx, src->width);
-        clip(sy, y, cy, src->height);
+        clip_span(sx, x, cx, src->width);
+        clip_span(sy, y, cy, src->height);
     }
     if (cx <= 0 || cy <= 0) return 1;
 

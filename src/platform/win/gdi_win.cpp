@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/colormatch.hpp"
+#include "platform/gdi/clip.hpp"
 
 #include "platform/win/wide.hpp"
 
@@ -83,18 +84,10 @@ bool copy_matched(HDC to, int32_t x, int32_t y, int32_t cx, int32_t cy, HDC from
         return false;
     const int32_t dw = ds.dsBm.bmWidth, dh = ds.dsBm.bmHeight;
     // clip to the destination, then to the source
-    auto clip = [](int32_t& a, int32_t& b, int32_t& len, int32_t limit) {
-        if (a < 0) {
-            b -= a;
-            len += a;
-            a = 0;
-        }
-        if (len > 0 && static_cast<int64_t>(a) + len > limit) len = limit - a;
-    };
-    clip(x, sx, cx, dw);
-    clip(y, sy, cy, dh);
-    clip(sx, x, cx, sbm.bmWidth);
-    clip(sy, y, cy, sbm.bmHeight);
+    clip_span(x, sx, cx, dw);
+    clip_span(y, sy, cy, dh);
+    clip_span(sx, x, cx, sbm.bmWidth);
+    clip_span(sy, y, cy, sbm.bmHeight);
     if (cx <= 0 || cy <= 0) return true;
     ::RGBQUAD colors[256];
     const int count = static_cast<int>(::GetDIBColorTable(to, 0, 256, colors));

@@ -1,0 +1,13 @@
+# The MinGW-w64 cross tool chain for the architecture the including file
+# names (TAVOLIN2_MINGW_PREFIX), posix threads for std::thread and std::mutex.
+set(CMAKE_SYSTEM_NAME Windows)
+
+find_program(CMAKE_C_COMPILER NAMES ${TAVOLIN2_MINGW_PREFIX}-gcc-posix ${TAVOLIN2_MINGW_PREFIX}-gcc)
+find_program(CMAKE_CXX_COMPILER NAMES ${TAVOLIN2_MINGW_PREFIX}-g++-posix ${TAVOLIN2_MINGW_PREFIX}-g++)
+find_program(CMAKE_RC_COMPILER NAMES ${TAVOLIN2_MINGW_PREFIX}-windres)
+find_program(TAVOLIN2_WIDL NAMES ${TAVOLIN2_MINGW_PREFIX}-widl widl)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TAVOLIN2_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
