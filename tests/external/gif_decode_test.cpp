@@ -11,16 +11,12 @@
 
 #include "support/pictures.hpp"
 #include "support/recorder.hpp"
+#include "support/files.hpp"
 
 using namespace t2;
 using namespace t2test;
 
 namespace {
-
-std::vector<uint8_t> read_all(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 
 // The indices the file must hold: each pixel's nearest colour of the written table.
 std::vector<uint8_t> expected_indices(int w, int h, const std::function<uint32_t(int, int)>& f,
@@ -105,7 +101,7 @@ TEST(Giflib, DecodesEveryFileToTheIndicesAndTableWeWrote) {
     for (const Case& c : cases()) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.w) + "x" + std::to_string(c.h));
         std::string path = save(c, n++);
-        auto file = read_all(path);
+        auto file = t2test::read_bytes(path);
         int error = 0;
         GifFileType* g = DGifOpenFileName(path.c_str(), &error);
         ASSERT_NE(g, nullptr) << GifErrorString(error);
@@ -134,7 +130,7 @@ TEST(Pillow, DecodesEveryFileToTheIndicesAndTableWeWrote) {
     for (const Case& c : cases()) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.w) + "x" + std::to_string(c.h));
         std::string path = save(c, n++);
-        auto file = read_all(path);
+        auto file = t2test::read_bytes(path);
         auto expected = expected_indices(c.w, c.h, c.f, file);
         std::string raw = path + ".raw";
         std::ofstream(raw, std::ios::binary)

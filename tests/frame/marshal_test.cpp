@@ -10,16 +10,12 @@
 #include "frame/com.hpp"
 #include "support/pictures.hpp"
 #include "support/recorder.hpp"
+#include "support/files.hpp"
 
 using namespace t2;
 using namespace t2test;
 
 namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 
 // Runs `work` on a new thread while this thread serves the calls it sends here.
 void on_worker_while_pumping(const std::function<void()>& work) {
@@ -93,7 +89,7 @@ TEST(Apartments, AWorkerSavesGifsThroughAProxyByteForByte) {
         direct->Release();
     });
     EXPECT_EQ(saved, S_OK);
-    EXPECT_EQ(read_all(proxied), read_all(direct));
+    EXPECT_EQ(t2test::read_text(proxied), t2test::read_text(direct));
     EXPECT_FALSE(progress.calls.empty());
     EXPECT_EQ(sink_thread, worker_thread);
     EXPECT_EQ(direct_call, RPC_E_WRONG_THREAD);

@@ -18,16 +18,12 @@
 #include "platform/mci/mci.hpp"
 #include "support/pictures.hpp"
 #include "support/recorder.hpp"
+#include "support/files.hpp"
 
 using namespace t2;
 using namespace t2test;
 
 namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 
 // A drawing target for the barcode members: a memory context over a white
 // 24-bit section, answering the two members they use (Cls and hDc).
@@ -146,7 +142,7 @@ Output work(int k, DWORD shared_gif, const std::string& folder, Sink& progress) 
             EXPECT_EQ(cp->Unadvise(cookie), S_OK);
             cp->Release();
             cpc->Release();
-            (g == proxy ? out.proxied_gif : out.gif) = read_all(path);
+            (g == proxy ? out.proxied_gif : out.gif) = t2test::read_text(path);
             unlink(path.c_str());
         }
         EXPECT_FALSE(progress.calls.empty());

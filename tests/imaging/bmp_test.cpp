@@ -9,16 +9,12 @@
 #include <iterator>
 
 #include "support/pictures.hpp"
+#include "support/files.hpp"
 
 using namespace t2;
 using namespace t2test;
 
 namespace {
-
-std::vector<uint8_t> read_all(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 
 bool save(_cDIBSection* d, const std::string& path, HRESULT* status = nullptr) {
     Bstr name(from_utf8(path));
@@ -41,7 +37,7 @@ TEST(BmpWriter, OnePixelFileByteForByte) {
         0,   0,   0,  0,   4, 0, 0, 0,                            // compression, image size
         0,   0,   0,  0,   0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0,  // resolution and colours: zero
         10,  20,  30, 0x5A};
-    EXPECT_EQ(read_all(path), expected);
+    EXPECT_EQ(t2test::read_bytes(path), expected);
 }
 
 TEST(BmpWriter, RowsBottomUpAndFilesReplaced) {
@@ -52,7 +48,7 @@ TEST(BmpWriter, RowsBottomUpAndFilesReplaced) {
         big << std::string(5000, 'x');
     }
     ASSERT_TRUE(save(d.get(), path));
-    auto bytes = read_all(path);
+    auto bytes = t2test::read_bytes(path);
     ASSERT_EQ(bytes.size(), 78u);  // 54 + 2 rows of 12
     EXPECT_EQ(bytes[54], 100);     // the picture's bottom row comes first
     EXPECT_EQ(bytes[66], 0);
@@ -84,7 +80,7 @@ int save_past_the_size_limit(const std::string& path) {
     HRESULT hr = E_FAIL;
     if (save(d.get(), path, &hr)) return 2;
     if (hr != S_OK) return 3;  // no error: the result says it
-    return read_all(path) == std::vector<uint8_t>{'o', 'l', 'd'} ? 0 : 4;
+    return t2test::read_bytes(path) == std::vector<uint8_t>{'o', 'l', 'd'} ? 0 : 4;
 }
 
 TEST(BmpWriter, FailedSaveTruncatedTheTarget) {
@@ -102,7 +98,7 @@ TEST(BmpWriter, FailedSaveTruncatedTheTarget) {
     HRESULT hr = S_OK;
     EXPECT_FALSE(save(d.get(), path + std::string(1, '\0') + ".x", &hr));
     EXPECT_EQ(hr, static_cast<HRESULT>(T2_ERROR_STATUS(52)));
-    EXPECT_EQ(read_all(path).size(), 3u);
+    EXPECT_EQ(t2test::read_bytes(path).size(), 3u);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "imaging/lzw.hpp"
 #include "support/pictures.hpp"
 #include "support/recorder.hpp"
+#include "support/files.hpp"
 
 using namespace t2;
 using namespace t2test;
@@ -225,11 +226,6 @@ TEST(Lzw, RowsOfManySizesKeepTheirBytes) {
     EXPECT_EQ(fnv1a(out), 0xec38572031026870ull);
 }
 
-std::vector<uint8_t> read_all(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-
 struct Save {
     HRESULT hr;
     bool ok;
@@ -249,7 +245,7 @@ TEST(GifWriter, LayoutAndSize) {
     gdi::HGDI bm = make_bitmap(5, 3, [](int x, int y) { return x == 0 && y == 0 ? 0x0000FFu : 0xFFFFFFu; });
     std::string path = testing::TempDir() + "/t2-layout.gif";
     ASSERT_TRUE(save_gif(gif.get(), bm, path).ok);
-    auto f = read_all(path);
+    auto f = t2test::read_bytes(path);
     ASSERT_GT(f.size(), 800u);
     EXPECT_EQ(std::string(f.begin(), f.begin() + 6), "GIF87a");
     EXPECT_EQ(f[6], 5);
@@ -280,7 +276,7 @@ TEST(GifWriter, TransparencyPicksTheFirstMatchingSlot) {
     } cases[] = {{0x0000FF, 248}, {0x123456, 0}, {0, 0}};
     for (auto c : cases) {
         ASSERT_TRUE(save_gif(gif.get(), bm, path, true, c.color).ok);
-        auto f = read_all(path);
+        auto f = t2test::read_bytes(path);
         EXPECT_EQ(std::string(f.begin(), f.begin() + 6), "GIF89a");
         EXPECT_EQ(f[781], 0x21);
         EXPECT_EQ(f[784], 0x09);
@@ -296,7 +292,7 @@ TEST(GifWriter, TransparencyPicksTheFirstMatchingSlot) {
     auto fresh = new_gif();
     fresh->put_BestQuality(t);
     ASSERT_TRUE(save_gif(fresh.get(), bm, path, true, 0).ok);
-    EXPECT_EQ(read_all(path)[787], 2);  // two colours, so slot 2 is the first black one
+    EXPECT_EQ(t2test::read_bytes(path)[787], 2);  // two colours, so slot 2 is the first black one
     gdi::DeleteObject(bm);
 }
 
@@ -318,8 +314,8 @@ TEST(GifWriter, BestQualityAfterAFixedSaveMatchesANewObject) {
     auto fresh = new_gif();
     fresh->put_BestQuality(t);
     ASSERT_TRUE(save_gif(fresh.get(), bm, fresh_path).ok);
-    const auto f = read_all(used);
-    EXPECT_EQ(f, read_all(fresh_path));
+    const auto f = t2test::read_bytes(used);
+    EXPECT_EQ(f, t2test::read_bytes(fresh_path));
     ASSERT_GT(f.size(), 781u);
     // the picture's two colours lead the table (BGR 0x0080FF is RGB FF 80 00), the rest is black
     std::set<uint32_t> colours;
@@ -349,7 +345,8 @@ TEST(GifWriter, APictureHeldByItsOwnersContextSavedBlack) {
         ASSERT_TRUE(save_gif(gif.get(), bm, held_path).ok);
         gdi::SelectObject(owner, previous);
         gdi::DeleteDC(owner);
-        EXPECT_EQ(read_all(held_path), read_all(free_path)) << (quality ? "BestQuality" : "fixed table");
+        EXPECT_EQ(t2test::read_bytes(held_path), t2test::read_bytes(free_path))
+            << (quality ? "BestQuality" : "fixed table");
     }
     gdi::DeleteObject(bm);
 }
@@ -418,7 +415,7 @@ TEST(GifWriter, ReplacesFilesAndRefusesOversizeAndNonFiles) {
     std::ofstream(path) << std::string(50000, 'x');
     gdi::HGDI small = make_bitmap(2, 2, [](int, int) { return 0u; });
     ASSERT_TRUE(save_gif(gif.get(), small, path).ok);
-    EXPECT_LT(read_all(path).size(), 1000u);
+    EXPECT_LT(t2test::read_bytes(path).size(), 1000u);
     gdi::HGDI wide = make_bitmap(32768, 1, [](int, int) { return 0u; });
     std::string untouched = testing::TempDir() + "/t2-wide.gif";
     std::remove(untouched.c_str());
@@ -474,7 +471,7 @@ int save_past_the_size_limit() {
         make_bitmap(300, 300, [](int x, int y) { return static_cast<uint32_t>(x * 7919 ^ y * 104729) & 0xFFFFFF; });
     Save s = save_gif(gif.get(), bm, path);
     bool write_error = T2_IS_ERROR_STATUS(s.hr) && ((s.hr & 0xFFFF) == 61 || (s.hr & 0xFFFF) == 57);
-    bool kept = read_all(path) == std::vector<uint8_t>{'o', 'l', 'd'};
+    bool kept = t2test::read_bytes(path) == std::vector<uint8_t>{'o', 'l', 'd'};
     Save t = save_gif(gif.get(), bm, fresh);
     bool none = access(fresh.c_str(), F_OK) != 0;
     return !s.ok && write_error && kept && !t.ok && none ? 0 : 1;
@@ -498,7 +495,7 @@ TEST(GifWriter, AContextGivesThePixelsThePictureTheSize) {
     ASSERT_EQ(gif->SaveGIF(&pic, name.get(), &hdc, &trans, 0, &ok), S_OK);
     EXPECT_TRUE(ok);
     EXPECT_EQ(hdc, dc);  // by reference, not changed
-    auto f = read_all(path);
+    auto f = t2test::read_bytes(path);
     EXPECT_EQ(f[6], 3);  // the picture's size
     EXPECT_EQ(f[8], 2);
     std::vector<std::vector<uint8_t>> rows(2, std::vector<uint8_t>(3, 251));  // the context's blue

@@ -7,6 +7,7 @@
 
 #include "support/pictures.hpp"
 #include "support/recorder.hpp"
+#include "support/files.hpp"
 
 using namespace t2;
 using namespace t2test;
@@ -99,10 +100,6 @@ TEST(Palette, TheFixedTable) {
     for (auto& [i, rgb] : cases) EXPECT_EQ(entry(p.get(), i), rgb) << i;
 }
 
-std::vector<uint8_t> read_all(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
 bool save(_cPalette* p, const std::string& path, LONG pos) {
     Bstr n(from_utf8(path));
     VARIANT_BOOL ok = VARIANT_FALSE;
@@ -125,14 +122,14 @@ TEST(Palette, RecordsRoundTripAndFollowOneAnother) {
     b->Add(1, 2, 3);
     b->Add(4, 5, 6);
     ASSERT_TRUE(save(b.get(), path, 4 + 4 * 256));  // the second record right after the first
-    EXPECT_EQ(read_all(path).size(), 4u + 1024 + 4 + 8);
+    EXPECT_EQ(t2test::read_bytes(path).size(), 4u + 1024 + 4 + 8);
     auto c = new_palette();
     LONG pos = 0;
     ASSERT_TRUE(load(c.get(), path, pos));
     EXPECT_EQ(pos, 4 + 4 * 256);
     EXPECT_EQ(entry(c.get(), 44), (Rgb{153, 0, 51}));
     ASSERT_TRUE(load(c.get(), path, pos));
-    EXPECT_EQ(pos, static_cast<LONG>(read_all(path).size()));
+    EXPECT_EQ(pos, static_cast<LONG>(t2test::read_bytes(path).size()));
     EXPECT_EQ(count(c.get()), 2);
     EXPECT_EQ(entry(c.get(), 2), (Rgb{4, 5, 6}));
     EXPECT_FALSE(load(c.get(), path, pos));  // nothing after the last record
@@ -140,7 +137,7 @@ TEST(Palette, RecordsRoundTripAndFollowOneAnother) {
     ASSERT_TRUE(load(c.get(), path, negative));
     EXPECT_EQ(negative, 4 + 1024);
     // spare bytes come back as they were in the file
-    auto bytes = read_all(path);
+    auto bytes = t2test::read_bytes(path);
     bytes[7] = 0x77;  // the spare byte of entry 1
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -148,7 +145,7 @@ TEST(Palette, RecordsRoundTripAndFollowOneAnother) {
     ASSERT_TRUE(load(c.get(), path, pos));
     std::string again = testing::TempDir() + "/t2-again.pal";
     ASSERT_TRUE(save(c.get(), again, 0));
-    EXPECT_EQ(read_all(again)[7], 0x77);
+    EXPECT_EQ(t2test::read_bytes(again)[7], 0x77);
 }
 
 TEST(Palette, RefusedCountsAndShortRecords) {
@@ -192,7 +189,7 @@ TEST(Palette, FailedSaveTruncatedTheTarget) {
     VARIANT_BOOL ok;
     EXPECT_EQ(empty->Save(name.get(), 0, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(9)));
     EXPECT_EQ(empty->Save(name.get(), 40, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(9)));
-    EXPECT_EQ(read_all(path).size(), 4u + 1024);
+    EXPECT_EQ(t2test::read_bytes(path).size(), 4u + 1024);
     // a device or a folder is refused, and a name holding a NUL is error 52
     EXPECT_FALSE(save(full.get(), "/dev/null", 0));
     EXPECT_FALSE(save(full.get(), testing::TempDir(), 0));
@@ -200,7 +197,7 @@ TEST(Palette, FailedSaveTruncatedTheTarget) {
     EXPECT_EQ(full->Save(nul.get(), 0, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(52)));
     LONG pos = 0;
     EXPECT_EQ(full->Load(nul.get(), &pos, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(52)));
-    EXPECT_EQ(read_all(path).size(), 4u + 1024);
+    EXPECT_EQ(t2test::read_bytes(path).size(), 4u + 1024);
 }
 
 // Builds an optimal palette of a section, recording the events.

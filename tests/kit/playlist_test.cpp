@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "kit/list_box.hpp"
+#include "support/files.hpp"
 
 using namespace kit;
 
@@ -29,11 +30,6 @@ VARIANT holding(IDispatch* d) {
     return v;
 }
 
-std::string read_all(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-
 TEST(PlayList, LoadSaveAndTitles) {
     std::string path = testing::TempDir() + "/t2-list.m3u";
     std::ofstream(path, std::ios::binary) << "a.mp3  \r\n\r\nb.mp3";
@@ -46,11 +42,11 @@ TEST(PlayList, LoadSaveAndTitles) {
     ListBox* two = ListBox::make({"a", "b"});
     VARIANT box2 = holding(two);
     ASSERT_EQ(p->MP3SavePlayList(&file, &box2, &r), S_OK);
-    EXPECT_EQ(read_all(path), "a\r\nb\r\n");
+    EXPECT_EQ(t2test::read_text(path), "a\r\nb\r\n");
     ListBox* none = ListBox::make();
     VARIANT box3 = holding(none);
     ASSERT_EQ(p->MP3SavePlayList(&file, &box3, &r), S_OK);
-    EXPECT_EQ(read_all(path), "");
+    EXPECT_EQ(t2test::read_text(path), "");
     // a lone LF stays in its entry
     std::ofstream(path, std::ios::binary) << "x\ny\r\n";
     ListBox* lf = ListBox::make();
@@ -94,7 +90,7 @@ int save_past_the_size_limit(const std::string& path) {
     big->Release();
     p->Release();
     if (hr != S_OK) return 2;  // silent, as the member always was
-    return read_all(path) == "old\r\n" ? 0 : 3;
+    return t2test::read_text(path) == "old\r\n" ? 0 : 3;
 }
 
 TEST(PlayList, FailedSaveTruncatedTheOldList) {
@@ -103,7 +99,7 @@ TEST(PlayList, FailedSaveTruncatedTheOldList) {
     const std::string path = dir + "/l.m3u";
     std::ofstream(path, std::ios::binary) << "old\r\n";
     EXPECT_EXIT(std::exit(save_past_the_size_limit(path)), ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(read_all(path), "old\r\n");
+    EXPECT_EQ(t2test::read_text(path), "old\r\n");
 
     _MP3Class* p = player();
     ListBox* two = ListBox::make({"a", "b"});
@@ -128,7 +124,7 @@ TEST(PlayList, FailedSaveTruncatedTheOldList) {
     ListBox* breaks = ListBox::make({"a\rb", "c\r\nd", "e\nf"});
     VARIANT with_breaks = holding(breaks);
     ASSERT_EQ(p->MP3SavePlayList(&file, &with_breaks, &r), S_OK);
-    EXPECT_EQ(read_all(path), "a\rb\r\nc\r\nd\r\ne\nf\r\n");
+    EXPECT_EQ(t2test::read_text(path), "a\rb\r\nc\r\nd\r\ne\nf\r\n");
     ListBox* back = ListBox::make();
     VARIANT into = holding(back);
     ASSERT_EQ(p->MP3OpenPlayList(&file, &into, &r), S_OK);
