@@ -58,11 +58,11 @@ IDispatch* Args::to_object(size_t i) const {
     throw HostError{13, "Type mismatch: an object is needed"};
 }
 
-Value text_value(const std::string& s) { return Value::text(s); }
+Value text_value(const std::string& s) { return Value(std::string(s)); }
 Value single_value(float f) {
     Value r;
-    r.v.vt = VT_R4;
-    r.v.fltVal = f;
+    r.ptr()->vt = VT_R4;
+    r.ptr()->fltVal = f;
     return r;
 }
 
@@ -146,7 +146,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
         Value v = m->handler(kind, a);
         if (result) {
             VariantInit(result);
-            VariantCopy(result, &v.v);
+            VariantCopy(result, &v.get());
         }
         return S_OK;
     } catch (const HostError& e) {

@@ -22,12 +22,12 @@ ListBox::ListBox() {
         }
         return Value();
     });
-    add("ListCount", Get, [this](int, Args&) { return Value::i4(static_cast<LONG>(entries_.size())); });
+    add("ListCount", Get, [this](int, Args&) { return Value(static_cast<int>(static_cast<LONG>(entries_.size()))); });
     add("List", Get | Put, [this](int kind, Args& a) {
         long i = a.to_long(0);
         if (i < 0 || i >= static_cast<long>(entries_.size())) throw HostError{381, "Invalid property array index"};
         if (kind == Put) entries_[static_cast<size_t>(i)] = a.to_text(1);
-        return Value::text(entries_[static_cast<size_t>(i)]);
+        return Value(std::string(entries_[static_cast<size_t>(i)]));
     });
     add("RemoveItem", Call, [this](int, Args& a) {
         long i = a.to_long(0);
@@ -51,10 +51,10 @@ ListBox::ListBox() {
                 throw HostError{380, "Invalid property value: ListIndex"};
             index_ = i;
         }
-        return Value::i4(static_cast<LONG>(index_));
+        return Value(static_cast<int>(static_cast<LONG>(index_)));
     });
     add("Text", Get, [this](int, Args&) {
-        return Value::text(index_ >= 0 ? entries_[static_cast<size_t>(index_)] : std::string());
+        return Value(std::string(index_ >= 0 ? entries_[static_cast<size_t>(index_)] : std::string()));
     });
 }
 

@@ -11,14 +11,16 @@ Picture::Picture(HGDI handle, Type type, bool owns, int width, int height)
     : handle_(handle), type_(type), owns_(owns), width_(width), height_(height) {
     also_answer(IID_IPictureDisp);  // the classes check a Picture argument for it
     // Handle is the default member, as the platform's picture has it
-    add("Handle", DISPID_VALUE, Get, [this](int, Args&) { return Value::i4(handle_); });
-    add("hPal", Get, [](int, Args&) { return Value::i4(0); });
-    add("Type", Get, [this](int, Args&) { return Value::i2(static_cast<SHORT>(type_)); });
+    add("Handle", DISPID_VALUE, Get, [this](int, Args&) { return Value(static_cast<int>(handle_)); });
+    add("hPal", Get, [](int, Args&) { return Value(static_cast<int>(0)); });
+    add("Type", Get, [this](int, Args&) { return Value(static_cast<short>(static_cast<SHORT>(type_))); });
     // sizes in HIMETRIC (hundredths of a millimetre), at 96 pixels per inch
-    add("Width", Get, [this](int, Args&) { return Value::i4(static_cast<LONG>(std::lround(width_ * 2540.0 / 96))); });
-    add("Height", Get, [this](int, Args&) { return Value::i4(static_cast<LONG>(std::lround(height_ * 2540.0 / 96))); });
-    add("PixelWidth", Get, [this](int, Args&) { return Value::i4(width_); });
-    add("PixelHeight", Get, [this](int, Args&) { return Value::i4(height_); });
+    add("Width", Get,
+        [this](int, Args&) { return Value(static_cast<int>(static_cast<LONG>(std::lround(width_ * 2540.0 / 96)))); });
+    add("Height", Get,
+        [this](int, Args&) { return Value(static_cast<int>(static_cast<LONG>(std::lround(height_ * 2540.0 / 96)))); });
+    add("PixelWidth", Get, [this](int, Args&) { return Value(static_cast<int>(width_)); });
+    add("PixelHeight", Get, [this](int, Args&) { return Value(static_cast<int>(height_)); });
 }
 
 Picture::~Picture() {

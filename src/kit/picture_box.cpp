@@ -57,11 +57,11 @@ PictureBox::PictureBox(int width, int height, bool border) : border_(border ? 2 
             if (m != 1 && m != 3) throw HostError{380, "Invalid property value: ScaleMode 1 (twips) or 3 (pixels)"};
             scale_mode_ = static_cast<int>(m);
         }
-        return Value::i2(static_cast<SHORT>(scale_mode_));
+        return Value(static_cast<short>(static_cast<SHORT>(scale_mode_)));
     });
     add("BorderStyle", Get | Put, [this](int kind, Args& a) {
         if (kind == Put) border_ = a.to_long(0) ? 2 : 0;
-        return Value::i2(border_ ? 1 : 0);
+        return Value(static_cast<short>(border_ ? 1 : 0));
     });
     add("CurrentX", Get | Put, [this, number](int kind, Args& a) {
         if (kind == Put) current_x_ = a.to_double(0);
@@ -73,11 +73,11 @@ PictureBox::PictureBox(int width, int height, bool border) : border_(border ? 2 
     });
     add("BackColor", Get | Put, [this](int kind, Args& a) {
         if (kind == Put) back_color_ = static_cast<uint32_t>(a.to_long(0)) & 0xFFFFFF;
-        return Value::i4(static_cast<LONG>(back_color_));
+        return Value(static_cast<int>(static_cast<LONG>(back_color_)));
     });
     add("ForeColor", Get | Put, [this](int kind, Args& a) {
         if (kind == Put) fore_color_ = static_cast<uint32_t>(a.to_long(0)) & 0xFFFFFF;
-        return Value::i4(static_cast<LONG>(fore_color_));
+        return Value(static_cast<int>(static_cast<LONG>(fore_color_)));
     });
     add("FontSize", Get | Put, [this, number](int kind, Args& a) {
         if (kind == Put) {
@@ -100,22 +100,22 @@ PictureBox::PictureBox(int width, int height, bool border) : border_(border ? 2 
             bold_ = a.to_bool(0);
             apply_font();
         }
-        return Value::boolean(bold_);
+        return Value(static_cast<bool>(bold_));
     });
     add("FontItalic", Get | Put, [this](int kind, Args& a) {
         if (kind == Put) {
             italic_ = a.to_bool(0);
             apply_font();
         }
-        return Value::boolean(italic_);
+        return Value(static_cast<bool>(italic_));
     });
     add("FontTransparent", Get | Put, [this](int kind, Args& a) {
         if (kind == Put) font_transparent_ = a.to_bool(0);
-        return Value::boolean(font_transparent_);
+        return Value(static_cast<bool>(font_transparent_));
     });
-    add("AutoRedraw", Get | Put, [](int, Args&) { return Value::boolean(true); });
-    add("hDc", Get, [this](int, Args&) { return Value::i4(dc_); });
-    add("hWnd", Get, [](int, Args&) { return Value::i4(0); });
+    add("AutoRedraw", Get | Put, [](int, Args&) { return Value(static_cast<bool>(true)); });
+    add("hDc", Get, [this](int, Args&) { return Value(static_cast<int>(dc_)); });
+    add("hWnd", Get, [](int, Args&) { return Value(static_cast<int>(0)); });
     add("Image", Get, [this](int, Args&) {
         // a copy of what is drawn, as a picture of its own
         HGDI copy = CreateCompatibleBitmap(dc_, inner_w_, inner_h_);
@@ -125,7 +125,7 @@ PictureBox::PictureBox(int width, int height, bool border) : border_(border ? 2 
         SelectObject(tmp, prev);
         DeleteDC(tmp);
         Picture* p = Picture::make(copy, Picture::Bitmap, true);
-        Value v = Value::object(p);
+        Value v = Value(static_cast<IDispatch*>(p));
         p->Release();
         return v;
     });
@@ -137,7 +137,7 @@ PictureBox::PictureBox(int width, int height, bool border) : border_(border ? 2 
             picture_ = p;
             clear();
         }
-        return Value::object(picture_);
+        return Value(static_cast<IDispatch*>(picture_));
     });
     add("Cls", Call, [this](int, Args&) {
         clear();

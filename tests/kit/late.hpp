@@ -24,14 +24,10 @@ inline bool invoke(IDispatch* obj, const std::string& member, WORD flags, std::v
     try {
         std::vector<t2::Dispatch::Arg> a;
         for (Arg& x : args) {
-            VARIANT c;
-            VariantInit(&c);
-            VariantCopy(&c, &x.value.v);
-            a.push_back({x.name, t2::Variant::attach(c), nullptr});
+            a.push_back({x.name, x.value, nullptr});
         }
         t2::Variant r = t2::Dispatch(obj).invoke(member, flags, std::move(a));
-        VariantClear(&result.v);
-        VariantCopy(&result.v, &r.get());
+        result = std::move(r);
         return true;
     } catch (const t2::ComError& e) {
         error = {e.number(), e.description(), e.hresult()};

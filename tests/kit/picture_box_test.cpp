@@ -26,7 +26,7 @@ void put(IDispatch* d, const char* member, Value v) { call(d, member, {v}, DISPA
 double num(const Value& v) {
     VARIANT t;
     VariantInit(&t);
-    VariantChangeType(&t, &v.v, 0, VT_R8);
+    VariantChangeType(&t, &v.get(), 0, VT_R8);
     return t.dblVal;
 }
 
@@ -34,12 +34,12 @@ TEST(PictureBox, SizesInTwipsAndPixels) {
     PictureBox* box = PictureBox::make(100, 50, true);
     EXPECT_EQ(num(call(box, "Width")), (100 + 4) * 15);
     EXPECT_EQ(num(call(box, "ScaleHeight")), 50);
-    put(box, "Height", Value::r8(60 * 15));  // outer 60 pixels, inner 56
+    put(box, "Height", Value(static_cast<double>(60 * 15)));  // outer 60 pixels, inner 56
     EXPECT_EQ(num(call(box, "ScaleHeight")), 56);
-    put(box, "ScaleMode", Value::i2(1));
+    put(box, "ScaleMode", Value(static_cast<short>(1)));
     EXPECT_EQ(num(call(box, "ScaleWidth")), 1500);
-    put(box, "ScaleMode", Value::i2(3));
-    EXPECT_THROW(put(box, "ScaleMode", Value::i2(7)), std::runtime_error);
+    put(box, "ScaleMode", Value(static_cast<short>(3)));
+    EXPECT_THROW(put(box, "ScaleMode", Value(static_cast<short>(7))), std::runtime_error);
     EXPECT_EQ(box->inner_height(), 56);
     box->Release();
 }
@@ -48,19 +48,21 @@ TEST(PictureBox, LineBoxesPrintAndMeasure) {
     PictureBox* box = PictureBox::make(60, 40);
     call(box, "Cls");
     // flags 38: a box filled with the given colour, both corners included
-    call(box, "Line", {Value::i4(38), Value::r8(2), Value::r8(3), Value::r8(5), Value::r8(9), Value::i4(0)});
+    call(box, "Line",
+         {Value(static_cast<int>(38)), Value(static_cast<double>(2)), Value(static_cast<double>(3)),
+          Value(static_cast<double>(5)), Value(static_cast<double>(9)), Value(static_cast<int>(0))});
     HGDI dc = box->hdc();
     EXPECT_EQ(GetPixel(dc, 2, 3), 0u);
     EXPECT_EQ(GetPixel(dc, 5, 9), 0u);
     EXPECT_EQ(GetPixel(dc, 6, 9), 0xFFFFFFu);
     EXPECT_EQ(GetPixel(dc, 5, 10), 0xFFFFFFu);
-    double th = num(call(box, "TextHeight", {Value::text("Ag")}));
-    double tw = num(call(box, "TextWidth", {Value::text("Ag")}));
+    double th = num(call(box, "TextHeight", {Value(std::string("Ag"))}));
+    double tw = num(call(box, "TextWidth", {Value(std::string("Ag"))}));
     EXPECT_GT(th, 5);
     EXPECT_GT(tw, 5);
-    put(box, "CurrentX", Value::r8(10));
-    put(box, "CurrentY", Value::r8(20));
-    call(box, "Print", {Value::text("Ag")});
+    put(box, "CurrentX", Value(static_cast<double>(10)));
+    put(box, "CurrentY", Value(static_cast<double>(20)));
+    call(box, "Print", {Value(std::string("Ag"))});
     EXPECT_EQ(num(call(box, "CurrentX")), 0);
     EXPECT_EQ(num(call(box, "CurrentY")), 20 + th);
     int inked = 0;
@@ -69,7 +71,7 @@ TEST(PictureBox, LineBoxesPrintAndMeasure) {
     EXPECT_GT(inked, 5);
     call(box, "Cls");
     EXPECT_EQ(GetPixel(dc, 2, 3), 0xFFFFFFu);
-    put(box, "FontSize", Value::i2(8));
+    put(box, "FontSize", Value(static_cast<short>(8)));
     EXPECT_NEAR(num(call(box, "FontSize")), 8, 1e-6);
     box->Release();
 }
@@ -83,13 +85,13 @@ TEST(PictureBox, PictureAndImage) {
     SelectObject(dc, old);
     DeleteDC(dc);
     Picture* pic = Picture::make(bm, Picture::Bitmap, true);
-    put(box, "Picture", Value::object(pic));
+    put(box, "Picture", Value(static_cast<IDispatch*>(pic)));
     EXPECT_EQ(GetPixel(box->hdc(), 1, 1), 0x00FF00u);
     Value img = call(box, "Image");
-    ASSERT_EQ(img.v.vt, VT_DISPATCH);
-    EXPECT_EQ(num(call(img.v.pdispVal, "Type")), 1);
-    put(box, "Picture", Value::object(nullptr));
-    EXPECT_EQ(call(box, "Picture").v.pdispVal, nullptr);
+    ASSERT_EQ(img.vt(), VT_DISPATCH);
+    EXPECT_EQ(num(call(img.get().pdispVal, "Type")), 1);
+    put(box, "Picture", Value(static_cast<IDispatch*>(nullptr)));
+    EXPECT_EQ(call(box, "Picture").get().pdispVal, nullptr);
     EXPECT_EQ(num(call(pic, "Handle")), bm);
     EXPECT_EQ(num(call(pic, "Width")), 53);  // 2 pixels in HIMETRIC
     pic->Release();
