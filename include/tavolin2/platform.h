@@ -112,4 +112,17 @@ T2_API int T2mciGetErrorString(uint32_t code, char* text, uint32_t length);
  * non-zero when media are really heard and seen. */
 T2_API const char* T2MediaBackend(int* real);
 
+/* Files written as the library writes its own: the bytes go to a private
+ * temporary file (mode 0600) and replace the target only when complete, a
+ * replaced file keeps its mode, owner and links, and a link planted in a
+ * sticky world-writable folder by another user is not followed.  Returns 0,
+ * or the system's error number (errno) of the failure; the target is then as
+ * it was.  T2GetLastError() gives the platform's number of the failure. */
+T2_API int T2WriteWholeFile(const char* path, const void* data, size_t bytes);
+/* The platform's last error of this thread (set by the library's file calls,
+ * as by a failed cPalette.Save), and its text (without the line end) in
+ * `text`: the characters written, 0 when the code has no text. */
+T2_API uint32_t T2GetLastError(void);
+T2_API uint32_t T2FormatMessage(uint32_t code, char* text, uint32_t length);
+
 #endif

@@ -7,9 +7,8 @@
 #include <cstring>
 #include <strings.h>
 
-#include <fstream>
-
 #include "tavolin2/kit.h"
+#include "tavolin2/platform.h"
 
 namespace host {
 
@@ -105,17 +104,9 @@ IDispatch* load_picture(const std::string& path, std::string& error) {
 }
 
 bool write_whole_file(const std::string& path, const void* data, size_t bytes, std::string& error) {
-    // beside the target first, renamed over it once complete
-    std::string temp = path + ".tmp-tavolin2";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
-        out.close();
-        if (out.good() && std::rename(temp.c_str(), path.c_str()) == 0) return true;
-    }
-    int e = errno;
-    std::remove(temp.c_str());
-    error = "cannot write " + path + ": " + std::strerror(e ? e : EIO) + " (error " + std::to_string(e ? e : EIO) + ")";
+    const int e = path.find('\0') != std::string::npos ? EINVAL : T2WriteWholeFile(path.c_str(), data, bytes);
+    if (e == 0) return true;
+    error = "cannot write " + path + ": " + std::strerror(e) + " (error " + std::to_string(e) + ")";
     return false;
 }
 

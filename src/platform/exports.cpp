@@ -3,6 +3,11 @@
 // handle table without reaching its C++ internals.
 #include "tavolin2/platform.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include "platform/errtext.hpp"
+#include "platform/files.hpp"
 #include "platform/gdi/gdi.hpp"
 #include "platform/mci/mci.hpp"
 
@@ -71,4 +76,26 @@ T2_API int T2mciGetErrorString(uint32_t code, char* text, uint32_t length) {
 T2_API const char* T2MediaBackend(int* real) {
     if (real) *real = t2::mci::real_backend_available() ? 1 : 0;
     return t2::mci::backend_name();
+}
+
+T2_API int T2WriteWholeFile(const char* path, const void* data, size_t bytes) {
+    if (!path || (!data && bytes > 0)) {
+        t2::platform::SetLastError(87);
+        return EINVAL;
+    }
+    try {
+        return t2::platform::write_whole_file(path, data, bytes);
+    } catch (...) {
+        t2::platform::SetLastError(8);
+        return ENOMEM;
+    }
+}
+
+T2_API uint32_t T2GetLastError(void) { return t2::platform::GetLastError(); }
+
+T2_API uint32_t T2FormatMessage(uint32_t code, char* text, uint32_t length) {
+    uint32_t n =
+        t2::platform::FormatMessageA(t2::platform::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text, length, nullptr);
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r')) text[--n] = '\0';
+    return n;
 }

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,6 +137,43 @@ bool is_regular_file(const std::string& name) {
 
 // ---- ReplacingFile ----
 
+namespace {
+
+// The process's umask, read without setting it: umask() is one value for the
+// whole process, so reading it by setting it would leave it changed for every
+// other thread for a moment (and their new files with other modes).
+mode_t process_umask() {
+    mode_t mask = 022;  // what the system sets when /proc cannot tell
+    int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return mask;
+    char text[4096];
+    ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return mask;
+    text[n] = '\0';
+    if (const char* at = std::strstr(text, "\nUmask:")) mask = static_cast<mode_t>(std::strtoul(at + 7, nullptr, 8));
+    return mask & 0777;
+}
+
+// The kernel's rule for links in sticky world-writable folders (fs.protected_symlinks):
+// such a link is followed only by its own owner, or when it belongs to the folder's owner.
+bool may_follow(int folder, const struct stat& link) {
+    struct stat dir {};
+    if (fstat(folder, &dir) != 0) return false;
+    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
+    return !shared || link.st_uid == geteuid() || link.st_uid == dir.st_uid;
+}
+
+// Opens the folder part of `path` (relative to `at`) and leaves the last part in `base`.
+int open_folder(int at, const std::string& path, std::string& base) {
+    const auto slash = path.find_last_of('/');
+    base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return ::openat(at, folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+}  // namespace
+
 ReplacingFile::~ReplacingFile() { discard(); }
 
 bool ReplacingFile::fail(int e) {
@@ -148,10 +186,103 @@ bool ReplacingFile::fail(int e) {
     return false;
 }
 
+// Finds the folder and name the bytes go to, following links at the target by the
+// rule above, one step at a time relative to the folder that holds each link.
+bool ReplacingFile::find_target() {
+    folder_ = open_folder(AT_FDCWD, target_, base_);
+    if (folder_ < 0) return fail(errno);
+    for (int hops = 0;; ++hops) {
+        if (base_.empty() || base_ == "." || base_ == "..") return fail(EISDIR);
+        struct stat st {};
+        if (fstatat(folder_, base_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT) return true;  // a new file
+            return fail(errno);
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+            if (!S_ISREG(st.st_mode)) return fail(EACCES);  // a device or a pipe is never replaced
+            exists_ = true;
+            return true;
+        }
+        if (hops == 40) return fail(ELOOP);
+        if (!may_follow(folder_, st)) return fail(EACCES);
+        std::string to(static_cast<size_t>(st.st_size) + 1, '\0');
+        const ssize_t n = readlinkat(folder_, base_.c_str(), to.data(), to.size());
+        if (n < 0) return fail(errno);
+        if (static_cast<size_t>(n) >= to.size()) return fail(EAGAIN);  // the link changed while it was read
+        to.resize(static_cast<size_t>(n));
+        struct stat again {};
+        if (fstatat(folder_, base_.c_str(), &again, AT_SYMLINK_NOFOLLOW) != 0 || again.st_ino != st.st_ino ||
+            again.st_dev != st.st_dev)
+            return fail(EAGAIN);  // the text read is that of the link judged, or nothing is written
+        std::string base;
+        const int next = open_folder(folder_, to, base);
+        if (next < 0) return fail(errno);
+        ::close(folder_);
+        folder_ = next;
+        base_ = base;
+    }
+}
+
+// The temporary file: mode 0600 and made by us alone (O_EXCL, no link followed).
+// Renaming keeps the replaced file's identity only when the new file would have
+// its owner and group and it has no other link; otherwise, or when the folder is
+// not ours to write, the new bytes gather in an anonymous file and go in place.
+bool ReplacingFile::make_temporary() {
+    struct stat old {};
+    if (exists_ && fstat(target_fd_, &old) != 0) return fail(errno);
+    in_place_ = exists_ && old.st_nlink > 1;
+    if (!in_place_) {
+        const std::string stem = base_.substr(0, 200);  // within a name's limit however long the target's is
+        std::random_device seed;
+        std::minstd_rand rng(seed());
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            char tag[16];
+            std::snprintf(tag, sizeof tag, ".%08x", static_cast<unsigned>(rng()));
+            std::string name = "." + stem + tag + ".tmp";
+            int fd = ::openat(folder_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd >= 0) {
+                fd_ = fd;
+                temp_ = name;
+            } else if (errno != EEXIST) {
+                // a folder not ours to write can still hold a file we may write
+                if (exists_ && (errno == EACCES || errno == EPERM)) break;
+                return fail(errno);
+            }
+        }
+        if (fd_ < 0 && !exists_) return fail(EEXIST);
+        struct stat made {};
+        if (fd_ >= 0 && exists_ && (fstat(fd_, &made) != 0 || made.st_uid != old.st_uid || made.st_gid != old.st_gid))
+            drop_temporary();
+        in_place_ = fd_ < 0;
+    }
+    if (in_place_) {
+        fd_ = memfd_create("tavolin2-save", MFD_CLOEXEC);
+        if (fd_ < 0) return fail(errno);
+    }
+    return true;
+}
+
+// The old bytes first (Start::Existing), read through the descriptor of the file judged.
+bool ReplacingFile::copy_target() {
+    char buffer[1 << 16];
+    for (off_t at = 0;;) {
+        ssize_t r = pread(target_fd_, buffer, sizeof buffer, at);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return fail(errno);
+        if (r == 0) break;
+        if (!write(buffer, static_cast<size_t>(r))) return false;
+        at += r;
+    }
+    if (lseek(fd_, 0, SEEK_SET) < 0) return fail(errno);
+    return true;
+}
+
 bool ReplacingFile::open(const std::string& target, Start start) {
     discard();
     error_ = 0;
     errno_ = 0;
+    exists_ = in_place_ = false;
     target_ = target;
     if (target.empty()) return fail(ENOENT);
     if (target.find('\0') != std::string::npos) {
@@ -160,77 +291,24 @@ bool ReplacingFile::open(const std::string& target, Start start) {
         SetLastError(error_);
         return false;
     }
-    // A link is followed: the file it leads to is the one replaced, and the link stays.
-    struct stat st {};
-    if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (!realpath(target.c_str(), resolved)) return fail(errno);
-        target_ = resolved;
+    bool ok = find_target();
+    if (ok && exists_) {
+        // held from here on: the file judged is the file written, and opening it for
+        // writing is the check that we may (a read-only file stays)
+        const int access = start == Start::Existing ? O_RDWR : O_WRONLY;
+        target_fd_ = ::openat(folder_, base_.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        if (target_fd_ < 0)
+            ok = fail(errno);
+        else if (fstat(target_fd_, &st) != 0 || !S_ISREG(st.st_mode))
+            ok = fail(EACCES);
+        else
+            mode_ = st.st_mode & 07777;
     }
-    bool exists = false;
-    if (stat(target_.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return fail(EISDIR);
-        if (!S_ISREG(st.st_mode)) return fail(EACCES);               // a device or a pipe is never replaced
-        if (access(target_.c_str(), W_OK) != 0) return fail(errno);  // a read-only file stays
-        exists = true;
-        mode_ = st.st_mode & 07777;
-        keep_mode_ = true;
-    } else if (errno != ENOENT) {
-        return fail(errno);
-    }
-    const auto slash = target_.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-    if (base.empty()) return fail(EISDIR);
-    // the temporary name stays within a name's limit however long the target's is
-    const std::string stem = base.substr(0, 200);
-    std::random_device seed;
-    std::minstd_rand rng(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char tag[16];
-        std::snprintf(tag, sizeof tag, ".%08x", static_cast<unsigned>(rng()));
-        std::string name = folder + "." + stem + tag + ".tmp";
-        if (name.size() > PATH_MAX) return fail(ENAMETOOLONG);
-        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            fd_ = fd;
-            temp_ = name;
-            break;
-        }
-        if (errno != EEXIST) return fail(errno);  // the folder is missing, or not ours to write in
-    }
-    if (fd_ < 0) return fail(EEXIST);
-    if (exists && start == Start::Existing) {
-        int in = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (in < 0) {
-            fail(errno);
-            discard();
-            return false;
-        }
-        char buffer[1 << 16];
-        for (;;) {
-            ssize_t r = read(in, buffer, sizeof buffer);
-            if (r < 0 && errno == EINTR) continue;
-            if (r < 0) {
-                int e = errno;
-                ::close(in);
-                fail(e);
-                discard();
-                return false;
-            }
-            if (r == 0) break;
-            if (!write(buffer, static_cast<size_t>(r))) {
-                ::close(in);
-                discard();
-                return false;
-            }
-        }
-        ::close(in);
-        if (lseek(fd_, 0, SEEK_SET) < 0) {
-            fail(errno);
-            discard();
-            return false;
-        }
+    ok = ok && make_temporary() && (!exists_ || start != Start::Existing || copy_target());
+    if (!ok) {
+        discard();
+        return false;
     }
     SetLastError(0);
     return true;
@@ -261,41 +339,84 @@ bool ReplacingFile::seek(uint64_t offset) {
     return true;
 }
 
-bool ReplacingFile::commit() {
-    if (fd_ < 0) return fail(EBADF);
-    if (failed()) {
-        discard();
-        return false;
-    }
-    // the mode of the file replaced; a new file keeps what the process's umask gave it
-    if (keep_mode_ && fchmod(fd_, static_cast<mode_t>(mode_)) != 0) fail(errno);
-    if (!failed() && fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) fail(errno);
+// The temporary takes its final mode, reaches the disk, then the target's name.
+bool ReplacingFile::commit_by_rename() {
+    const mode_t mode = exists_ ? static_cast<mode_t>(mode_) : (0666 & ~process_umask());
+    if (fchmod(fd_, mode) != 0) return fail(errno);
+    if (fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) return fail(errno);
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0 && !failed()) fail(errno);  // data that cannot reach the disk shows here
-    if (!failed() && rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
-    if (failed()) {
-        unlink(temp_.c_str());
-        temp_.clear();
-        return false;
-    }
+    if (::close(fd) != 0) return fail(errno);  // data that cannot reach the disk shows here
+    if (renameat(folder_, temp_.c_str(), folder_, base_.c_str()) != 0) return fail(errno);
     temp_.clear();
+    return true;
+}
+
+// The new bytes over the old ones in the file itself: its space is reserved first,
+// so a full disk is found before the old bytes are touched.
+bool ReplacingFile::commit_in_place() {
+    const off_t size = lseek(fd_, 0, SEEK_END);
+    if (size < 0) return fail(errno);
+    if (size > 0 && fallocate(target_fd_, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS && errno != EINVAL)
+        return fail(errno);
+    char buffer[1 << 16];
+    for (off_t at = 0; at < size;) {
+        ssize_t r = pread(fd_, buffer, sizeof buffer, at);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return fail(r < 0 ? errno : EIO);
+        for (ssize_t done = 0; done < r;) {
+            ssize_t w = pwrite(target_fd_, buffer + done, static_cast<size_t>(r - done), at + done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return fail(w < 0 ? errno : ENOSPC);
+            done += w;
+        }
+        at += r;
+    }
+    if (ftruncate(target_fd_, size) != 0) return fail(errno);
+    if (fsync(target_fd_) != 0 && errno != EINVAL && errno != EROFS) return fail(errno);
+    const int fd = target_fd_;
+    target_fd_ = -1;
+    if (::close(fd) != 0) return fail(errno);
+    return true;
+}
+
+bool ReplacingFile::commit() {
+    if (fd_ < 0) return fail(EBADF);
+    const bool ok = !failed() && (in_place_ ? commit_in_place() : commit_by_rename());
+    discard();
+    if (!ok) return false;
     SetLastError(0);
     return true;
 }
 
-void ReplacingFile::discard() {
+void ReplacingFile::drop_temporary() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
     if (!temp_.empty()) {
-        unlink(temp_.c_str());  // ours: made with O_EXCL by open()
+        unlinkat(folder_, temp_.c_str(), 0);  // ours: made with O_EXCL by open()
         temp_.clear();
     }
 }
 
+void ReplacingFile::discard() {
+    drop_temporary();
+    for (int* fd : {&target_fd_, &folder_})
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+}
+
 std::string ReplacingFile::message() const { return target_ + ": " + (errno_ ? std::strerror(errno_) : "no error"); }
+
+int write_whole_file(const std::string& path, const void* data, size_t bytes) {
+    ReplacingFile file;
+    if (file.open(path) && file.write(data, bytes) && file.commit()) return 0;
+    return file.os_error() ? file.os_error() : EIO;
+}
 
 int DeleteFileA(const std::string& name) {
     if (unlink(name.c_str()) != 0) {

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <vector>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -14,6 +16,7 @@
 
 #include "platform/errtext.hpp"
 #include "platform/files.hpp"
+#include "support/users.hpp"
 
 using namespace t2::platform;
 
@@ -178,6 +181,170 @@ TEST(Files, ReadingOpensOrdinaryFilesOnly) {
                           FILE_ATTRIBUTE_NORMAL, 0),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), 123u);
+}
+
+struct stat stat_of(const std::string& path) {
+    struct stat st {};
+    lstat(path.c_str(), &st);
+    return st;
+}
+
+// The temporary file of a save in `dir` while it is open ("" when there is none).
+std::string temporary_in(const TempDir& dir) {
+    std::string found;
+    if (DIR* d = opendir(dir.path.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name).size() > 4 && std::string(e->d_name).rfind(".tmp") != std::string::npos)
+                found = dir / e->d_name;
+        closedir(d);
+    }
+    return found;
+}
+
+// Regression: the temporary file took 0666 & ~umask while it was written, and a save
+// at an offset first copied a 0600 file into it, readable by every user.
+TEST(ReplacingFile, ATemporaryFileIsNeverReadableByOthers) {
+    TempDir dir;
+    chmod(dir.path.c_str(), 0755);
+    const std::string secret = dir / ".secret.bin";
+    ASSERT_TRUE(put(secret, "private bytes"));
+    chmod(secret.c_str(), 0600);
+    ReplacingFile f;
+    ASSERT_TRUE(f.open(secret, ReplacingFile::Start::Existing));
+    const std::string temp = temporary_in(dir);
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(stat_of(temp).st_mode & 07777, 0600u);
+    if (t2test::can_switch_users()) {
+        EXPECT_EQ(t2test::as_nobody([&] { return ::open(temp.c_str(), O_RDONLY) < 0 && errno == EACCES ? 0 : 1; }), 0);
+    }
+    ASSERT_TRUE(f.commit());
+    EXPECT_EQ(stat_of(secret).st_mode & 07777, 0600u);
+    EXPECT_EQ(read_text(secret), "private bytes");
+}
+
+// A new file has what the umask makes of 0666, read without changing the umask.
+TEST(ReplacingFile, ANewFileTakesTheUmasksMode) {
+    TempDir dir;
+    for (mode_t mask : {mode_t{022}, mode_t{027}, mode_t{077}, mode_t{0}}) {
+        const mode_t before = umask(mask);
+        const std::string path = dir / ("new" + std::to_string(mask));
+        EXPECT_TRUE(put(path, "x"));
+        EXPECT_EQ(umask(before), mask);  // untouched by the save
+        EXPECT_EQ(stat_of(path).st_mode & 07777, 0666u & ~mask) << std::oct << mask;
+    }
+}
+
+// The kernel's rule for links in sticky world-writable folders, for every save, whether
+// or not the machine turns it on: a planted link never sends bytes elsewhere.
+TEST(ReplacingFile, LinksInStickyFoldersFollowTheKernelsRule) {
+    if (!t2test::can_switch_users()) GTEST_SKIP() << "needs root to act as a second user";
+    TempDir dir;
+    chmod(dir.path.c_str(), 0755);
+    mkdir((dir / "private").c_str(), 0700);
+    mkdir((dir / "sticky").c_str(), 01777);
+    chmod((dir / "sticky").c_str(), 01777);
+    mkdir((dir / "theirs").c_str(), 01777);  // a sticky folder of the other user's
+    chmod((dir / "theirs").c_str(), 01777);
+    chown((dir / "theirs").c_str(), t2test::nobody_uid(), t2test::nobody_gid());
+    mkdir((dir / "open").c_str(), 0777);  // world-writable, not sticky: no protection there
+    chmod((dir / "open").c_str(), 0777);
+    struct Case {
+        const char* folder;
+        bool planted_by_other;  // else made by the saver
+        bool followed;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"sticky", true, false, "another user's link in a shared sticky folder is refused"},
+        {"sticky", false, true, "the saver's own link is followed"},
+        {"theirs", true, true, "the folder owner's link is followed"},
+        {"open", true, true, "a folder without the sticky bit has no protection (as the kernel's)"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string target = dir / ("private/file" + std::to_string(n));
+        const std::string link = dir / (std::string(c.folder) + "/out" + std::to_string(n++) + ".gif");
+        ASSERT_TRUE(put(target, "root's own"));
+        auto plant = [&] { return symlink(target.c_str(), link.c_str()) == 0 ? 0 : 1; };
+        ASSERT_EQ(c.planted_by_other ? t2test::as_nobody(plant) : plant(), 0) << c.what;
+        ReplacingFile f;
+        const bool saved = f.open(link) && f.write("GIF89a", 6) && f.commit();
+        EXPECT_EQ(saved, c.followed) << c.what;
+        EXPECT_EQ(read_text(target), c.followed ? "GIF89a" : "root's own") << c.what;
+        EXPECT_TRUE(S_ISLNK(stat_of(link).st_mode)) << c.what;  // the link itself stays a link
+        if (!c.followed) {
+            EXPECT_EQ(f.error(), 5u) << c.what;
+        }
+    }
+}
+
+// Replacing by rename would split hard links, take another user's file over, or fail
+// in a folder the saver cannot write; there the new bytes go into the file itself.
+TEST(ReplacingFile, ReplacingKeepsTheFilesIdentity) {
+    TempDir dir;
+    chmod(dir.path.c_str(), 0755);
+    const std::string file = dir / "f.txt";
+
+    // one link, the saver's own: renamed over
+    ASSERT_TRUE(put(file, "old"));
+    ino_t ino = stat_of(file).st_ino;
+    ReplacingFile own;
+    ASSERT_TRUE(own.open(file));
+    EXPECT_FALSE(own.in_place());
+    ASSERT_TRUE(own.write("new", 3) && own.commit());
+    EXPECT_NE(stat_of(file).st_ino, ino);
+
+    // a second link: both names see the new bytes
+    ASSERT_EQ(link(file.c_str(), (dir / "other-name").c_str()), 0);
+    ino = stat_of(file).st_ino;
+    ReplacingFile linked;
+    ASSERT_TRUE(linked.open(file));
+    EXPECT_TRUE(linked.in_place());
+    ASSERT_TRUE(linked.write("longer bytes", 12) && linked.commit());
+    EXPECT_EQ(stat_of(file).st_ino, ino);
+    EXPECT_EQ(stat_of(file).st_nlink, 2u);
+    EXPECT_EQ(read_text(dir / "other-name"), "longer bytes");
+    ASSERT_TRUE(put(file, "short"));  // in place, shorter: the file ends where the new bytes do
+    EXPECT_EQ(read_text(dir / "other-name"), "short");
+    unlink((dir / "other-name").c_str());
+    if (!t2test::can_switch_users()) return;
+
+    // another user's file: it stays theirs, with its mode
+    chown(file.c_str(), t2test::nobody_uid(), t2test::nobody_gid());
+    chmod(file.c_str(), 0640);
+    ino = stat_of(file).st_ino;
+    ASSERT_TRUE(put(file, "root wrote this"));
+    EXPECT_EQ(stat_of(file).st_uid, t2test::nobody_uid());
+    EXPECT_EQ(stat_of(file).st_gid, t2test::nobody_gid());
+    EXPECT_EQ(stat_of(file).st_mode & 07777, 0640u);
+    EXPECT_EQ(stat_of(file).st_ino, ino);
+    EXPECT_EQ(read_text(file), "root wrote this");
+
+    // a writable file in a folder the saver may not write: saved as the platform's writer would
+    chmod(file.c_str(), 0644);
+    EXPECT_EQ(t2test::as_nobody([&] { return put(file, "nobody's") ? 0 : 1; }), 0);
+    EXPECT_EQ(read_text(file), "nobody's");
+    EXPECT_EQ(dir.entries(), 1);
+}
+
+// In place, a write that cannot be made whole fails before the old bytes are touched.
+int save_in_place_past_the_size_limit(const std::string& path) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lim{1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    ReplacingFile f;
+    if (!f.open(path) || !f.in_place()) return 2;
+    std::string big(5000, 'x');
+    if (f.write(big.data(), big.size()) && f.commit()) return 4;
+    if (f.os_error() != EFBIG) return 5;
+    return read_text(path) == "old" ? 0 : 6;
+}
+
+TEST(ReplacingFile, AnInPlaceSaveThatCannotFinishLeavesTheOldBytes) {
+    TempDir dir;
+    ASSERT_TRUE(put(dir / "e.txt", "old"));
+    ASSERT_EQ(link((dir / "e.txt").c_str(), (dir / "e2.txt").c_str()), 0);
+    EXPECT_EXIT(std::exit(save_in_place_past_the_size_limit(dir / "e.txt")), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
