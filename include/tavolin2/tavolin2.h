@@ -30,6 +30,13 @@ T2_API HRESULT T2CLSIDFromProgID(const char* progid, CLSID* clsid);
  * in the error info: it never falls back to a folder all users share.  Static
  * text of the calling thread. */
 T2_API const char* T2RegistryPath(void);
+/* Why the last look-up of this thread refused the registry file, "" when it
+ * did not.  The file is believed only when it and its folders from the data
+ * folder down belong to the user or root and nobody else may write them, when
+ * it is an ordinary file and at most 1 MB; a library it names by path must
+ * pass the same test.  T2CLSIDFromProgID and T2CoCreateInstance then answer
+ * E_ACCESSDENIED.  Static text of the calling thread. */
+T2_API const char* T2RegistryRefusal(void);
 
 /* Creates an object by class id: this library's classes directly, others
  * through the InprocServer32 path of the registry file. */

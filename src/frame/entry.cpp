@@ -226,7 +226,7 @@ T2_API HRESULT T2CLSIDFromProgID(const char* progid, CLSID* clsid) {
             *clsid = *g;
             return S_OK;
         }
-    return REGDB_E_CLASSNOTREG;
+    return t2::platform::registry_refusal().empty() ? REGDB_E_CLASSNOTREG : E_ACCESSDENIED;
 }
 
 T2_API HRESULT T2CoCreateInstance(REFCLSID rclsid, REFIID riid, void** ppv) {
@@ -236,9 +236,9 @@ T2_API HRESULT T2CoCreateInstance(REFCLSID rclsid, REFIID riid, void** ppv) {
     GetClassObject get = &DllGetClassObject;
     if (!t2::find_class(rclsid)) {
         auto path = t2::platform::registry_value("CLSID\\" + t2::guid_text(rclsid), "InprocServer32");
-        if (!path) return REGDB_E_CLASSNOTREG;
-        void* lib = dlopen(path->c_str(), RTLD_NOW | RTLD_LOCAL);  // stays loaded: its objects may live on
-        if (!lib) return REGDB_E_CLASSNOTREG;
+        if (!path) return t2::platform::registry_refusal().empty() ? REGDB_E_CLASSNOTREG : E_ACCESSDENIED;
+        void* lib = t2::platform::load_registered_library(*path);  // stays loaded: its objects may live on
+        if (!lib) return t2::platform::registry_refusal().empty() ? REGDB_E_CLASSNOTREG : E_ACCESSDENIED;
         get = reinterpret_cast<GetClassObject>(dlsym(lib, "DllGetClassObject"));
         if (!get) return REGDB_E_CLASSNOTREG;
     }
@@ -335,4 +335,6 @@ T2_API const char* T2RegistryPath(void) {
     path = t2::platform::registry_path();
     return path.c_str();
 }
+
+T2_API const char* T2RegistryRefusal(void) { return t2::platform::registry_refusal().c_str(); }
 #endif

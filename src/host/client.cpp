@@ -121,12 +121,20 @@ std::string show_text(BSTR b) {
 IDispatch* create_object(const std::string& progid, CallError& error, CLSID* out_clsid) {
     CLSID clsid{};
     HRESULT hr = T2CLSIDFromProgID(progid.c_str(), &clsid);
+    if (hr == E_ACCESSDENIED) {
+        error = {70, "Permission denied: " + std::string(T2RegistryRefusal()), hr};
+        return nullptr;
+    }
     if (FAILED(hr)) {
         error = {429, "ActiveX component can't create object: no class named " + progid, hr};
         return nullptr;
     }
     IDispatch* d = nullptr;
     hr = T2CoCreateInstance(clsid, IID_IDispatch, reinterpret_cast<void**>(&d));
+    if (hr == E_ACCESSDENIED) {
+        error = {70, "Permission denied: " + std::string(T2RegistryRefusal()), hr};
+        return nullptr;
+    }
     if (FAILED(hr)) {
         error = {429, "ActiveX component can't create object " + progid, hr};
         return nullptr;

@@ -21,8 +21,17 @@ struct RegistryKey {
 // usable home folder.
 std::string registry_path(std::string* why = nullptr);
 
-// Reads every key of the file (an absent file has none).  False on a read error.
+// A registry file is read only up to this size.
+inline constexpr long kRegistryMaxBytes = 1 << 20;
+
+// Reads every key of the file (an absent file has none).  False on a read error,
+// and when the file is not to be believed: it, or a folder on its path from the
+// data folder down, belongs to another user than this one or root, or may be
+// written by others; it is not an ordinary file; it is larger than
+// kRegistryMaxBytes.  The reason goes to `error` and registry_refusal().
 bool registry_read(std::vector<RegistryKey>& keys, std::string* error = nullptr);
+// Why the last registry_read of this thread refused the file ("" when it did not).
+const std::string& registry_refusal();
 
 // Replaces the named keys (writing `add`) and removes those in `remove`, as one
 // locked read-modify-write with an atomic rename.  Other keys are kept as they are.
@@ -31,6 +40,13 @@ bool registry_update(const std::vector<RegistryKey>& add, const std::vector<std:
 
 // The value of a key, if both exist.
 std::optional<std::string> registry_value(const std::string& key, const std::string& value);
+
+#ifndef _WIN32
+// Loads a library a registry entry names (RTLD_NOW, local): a bare name through the
+// system's search, a path only when the file and its folder belong to the user or
+// root and nobody else may write them (else nullptr, the reason in registry_refusal()).
+void* load_registered_library(const std::string& path);
+#endif
 
 #ifdef _WIN32
 // The file of this server (the DLL), for InprocServer32 and the type library.

@@ -2,16 +2,19 @@
 // type library; DllUnregisterServer removes exactly those entries.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
 #include "frame/com.hpp"
 #include "frame/entry.hpp"
 #include "platform/registry.hpp"
+#include "support/users.hpp"
 
 using namespace t2;
 
@@ -154,6 +157,97 @@ TEST_F(RegistryTest, NoUsableHomeFailsWithTheReason) {
         setenv("HOME", home.c_str(), 1);
     else
         unsetenv("HOME");
+}
+
+// Regression: a registry file another user controls was read, and the library it
+// names loaded (its constructor ran as root); a pipe where the file should be made
+// registration wait for ever, a link to /dev/zero grew without end.
+TEST_F(RegistryTest, OnlyATrustedRegistryIsBelievedAndOnlyTrustedLibrariesLoaded) {
+    const std::string data = dir_ + "/data", file = data + "/tavolin2/registry";
+    const std::string lib_dir = dir_ + "/lib", lib = lib_dir + "/marker.so", mark = dir_ + "/loaded";
+    const GUID foreign = *parse_guid("{11111111-2222-3333-4444-666666666666}");
+    setenv("T2_TEST_MARK", mark.c_str(), 1);
+    struct Case {
+        const char* what;
+        std::function<void()> make;  // spoils one thing of a good set-up
+        const char* refusal;         // a part of the reason; "" when all is believed
+        bool root_only;
+    };
+    const uid_t other = t2test::can_switch_users() ? t2test::nobody_uid() : 0;
+    const Case cases[] = {
+        {"all the user's own", [] {}, "", false},
+        {"the file writable by others", [&] { chmod(file.c_str(), 0666); }, "may be written by other users", false},
+        {"its folder writable by the group", [&] { chmod((data + "/tavolin2").c_str(), 0775); },
+         "may be written by other users", false},
+        {"the data folder writable by others", [&] { chmod(data.c_str(), 0777); }, "may be written by other users",
+         false},
+        {"the file another user's", [&] { chown(file.c_str(), other, other); }, "belongs to another user", true},
+        {"the data folder another user's", [&] { chown(data.c_str(), other, other); }, "belongs to another user", true},
+        {"the library another user's", [&] { chown(lib.c_str(), other, other); }, "not loaded", true},
+        {"the library's folder writable by others", [&] { chmod(lib_dir.c_str(), 0777); }, "not loaded", false},
+        {"a folder where the file should be",
+         [&] {
+             unlink(file.c_str());
+             mkdir(file.c_str(), 0700);
+         },
+         "not an ordinary file", false},
+        {"a pipe where the file should be",
+         [&] {
+             unlink(file.c_str());
+             mkfifo(file.c_str(), 0600);
+         },
+         "not an ordinary file", false},
+        {"a link to /dev/zero",
+         [&] {
+             unlink(file.c_str());
+             symlink("/dev/zero", file.c_str());
+         },
+         "not an ordinary file", false},
+        {"a file larger than a registry may be", [&] { truncate(file.c_str(), platform::kRegistryMaxBytes + 1); },
+         "larger than", false},
+    };
+    for (const Case& c : cases) {
+        if (c.root_only && !t2test::can_switch_users()) continue;
+        std::system(("rm -rf '" + data + "' '" + lib_dir + "' '" + mark + "'").c_str());
+        mkdir(data.c_str(), 0700);
+        setenv("XDG_DATA_HOME", data.c_str(), 1);
+        mkdir(lib_dir.c_str(), 0755);
+        ASSERT_EQ(std::system(("cp '" TAVOLIN2_TEST_MARKER "' '" + lib + "'").c_str()), 0);
+        ASSERT_TRUE(platform::registry_update({{"Evil.Thing", {{"CLSID", guid_text(foreign)}}},
+                                               {"CLSID\\" + guid_text(foreign), {{"InprocServer32", lib}}}},
+                                              {}));
+        c.make();
+        CLSID id{};
+        void* p = nullptr;
+        const HRESULT by_name = T2CLSIDFromProgID("Evil.Thing", &id);
+        const HRESULT made = T2CoCreateInstance(foreign, IID_IUnknown, &p);
+        EXPECT_EQ(p, nullptr) << c.what;
+        if (*c.refusal == 0) {
+            EXPECT_EQ(by_name, S_OK) << c.what;
+            EXPECT_EQ(access(mark.c_str(), F_OK), 0) << c.what << ": a trusted library is loaded";
+            continue;
+        }
+        EXPECT_EQ(made, E_ACCESSDENIED) << c.what;
+        EXPECT_NE(std::string(T2RegistryRefusal()).find(c.refusal), std::string::npos)
+            << c.what << ": " << T2RegistryRefusal();
+        EXPECT_NE(access(mark.c_str(), F_OK), 0) << c.what << ": the library was loaded";
+        // a registration refuses the same file, at once, and leaves it as it is
+        const bool library_case = std::string(c.refusal) == "not loaded";
+        EXPECT_EQ(platform::registry_update({{"Mine", {{"@", "x"}}}}, {}), library_case) << c.what;
+    }
+    unsetenv("T2_TEST_MARK");
+}
+
+// A pipe or device where the lock should be is refused at once, not waited on.
+TEST_F(RegistryTest, ALockThatIsNoFileIsRefused) {
+    ASSERT_TRUE(platform::registry_update({{"Mine", {{"@", "x"}}}}, {}));
+    const std::string lock = platform::registry_path() + ".lock";
+    unlink(lock.c_str());
+    mkfifo(lock.c_str(), 0600);
+    std::string error;
+    EXPECT_FALSE(platform::registry_update({{"Mine", {{"@", "y"}}}}, {}, &error));
+    EXPECT_NE(error.find("lock"), std::string::npos) << error;
+    EXPECT_EQ(platform::registry_value("Mine", "@"), "x");
 }
 
 }  // namespace
