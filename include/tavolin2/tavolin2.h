@@ -117,4 +117,10 @@ T2_API void T2SetDoEventsHook(T2Hook hook, void* context);
 /* Called when the library asks to end the program; without one the process exits. */
 T2_API void T2SetEndProgramHandler(T2Hook hook, void* context);
 
+/* MP3Class play lists: MP3OpenPlayList reads a file of at most this many
+ * bytes and entries (an Integer index reaches 32,768 of them); a larger list
+ * is refused whole and the list box gets no entry. */
+#define T2_PLAYLIST_MAX_BYTES (64L << 20)
+#define T2_PLAYLIST_MAX_ENTRIES 32768
+
 #endif

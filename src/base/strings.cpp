@@ -87,6 +87,15 @@ BSTR to_bstr(std::u16string_view s) {
     return b;
 }
 
+namespace {
+
+// A byte that is not part of valid UTF-8 becomes the lone surrogate U+DC80-U+DCFF
+// of its value, and to_utf8 gives the byte back: a file name in another encoding
+// (caf\xE9) survives the trip through a String and names the same file.
+char16_t escaped(unsigned char byte) { return static_cast<char16_t>(0xDC00 + byte); }
+
+}  // namespace
+
 String from_utf8(std::string_view in) {
     String out;
     out.reserve(in.size());
@@ -108,7 +117,7 @@ String from_utf8(std::string_view in) {
             cp = c & 0x07;
             len = 4;
         } else {
-            out.push_back(u'\uFFFD');  // stray byte
+            out.push_back(escaped(c));  // stray byte
             ++i;
             continue;
         }
@@ -120,7 +129,7 @@ String from_utf8(std::string_view in) {
         }
         if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || (len == 2 && cp < 0x80) ||
             (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000)) {
-            out.push_back(u'\uFFFD');
+            out.push_back(escaped(c));
             ++i;
             continue;
         }
@@ -144,6 +153,9 @@ std::string to_utf8(std::u16string_view in) {
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
             ++i;
+        } else if (cp >= 0xDC80 && cp <= 0xDCFF) {
+            out.push_back(static_cast<char>(cp - 0xDC00));  // a byte that was no UTF-8, given back
+            continue;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;  // unpaired surrogate
         }

@@ -11,6 +11,10 @@ namespace t2 {
 
 using String = std::u16string;
 
+// UTF-8 to UTF-16 and back.  A byte of no valid sequence becomes U+DC80-U+DCFF
+// (its value + 0xDC00) and goes back as that byte, so any byte string, such as
+// a file name in another encoding, survives the round trip; other unpaired
+// surrogates become U+FFFD.
 String from_utf8(std::string_view utf8);
 std::string to_utf8(std::u16string_view text);
 

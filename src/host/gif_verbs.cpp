@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/verbs.hpp"
+#include "tavolin2/platform.h"
 #include "tavolin2/kit.h"
 
 namespace host {
@@ -306,8 +307,16 @@ int cmd_palette(int argc, char** argv) {
     BSTR name = SysAllocStringUTF8(argv[1]);
     VARIANT_BOOL ok = VARIANT_FALSE;
     hr = pal->Save(name, 0, &ok);
+    const uint32_t why = T2GetLastError();  // the platform's number of a failed save
     SysFreeString(name);
     if (FAILED(hr)) return report(hr);
+    if (!ok) {
+        char text[256] = "";
+        T2FormatMessage(why, text, sizeof text);
+        std::fprintf(stderr, "tavolin2 palette: %s: not saved: %s (error %u)\n", argv[1],
+                     *text ? text : "the file could not be written", why);
+        return 1;
+    }
     LONG count = 0;
     pal->get_Count(&count);
     std::printf("%ld colours written to %s\n", static_cast<long>(count), argv[1]);

@@ -91,6 +91,21 @@ std::string save_failure_reason(const std::string& path) {
     return "the file could not be written in full";
 }
 
+// Why MP3OpenPlayList left the list empty although the file holds something ("" when
+// it did not): the member is silent about a list it refuses.
+std::string refusal_of_play_list(const char* path, IDispatch* list) {
+    struct stat st {};
+    if (!list_entries(list).empty() || stat(path, &st) != 0 || st.st_size == 0) return "";
+    if (st.st_size > T2_PLAYLIST_MAX_BYTES)
+        return "larger than the " + std::to_string(T2_PLAYLIST_MAX_BYTES >> 20) + " MB a play list may have";
+    std::ifstream in(path, std::ios::binary);
+    long lines = 0;
+    for (char c; in.get(c);) lines += c == '\r';
+    if (lines >= T2_PLAYLIST_MAX_ENTRIES)
+        return "more than the " + std::to_string(T2_PLAYLIST_MAX_ENTRIES) + " entries a play list may have";
+    return "the file could not be read";
+}
+
 }  // namespace
 
 int cmd_playlist(int argc, char** argv) {
@@ -125,14 +140,17 @@ int cmd_playlist(int argc, char** argv) {
         IDispatch* filled = make_list_box(entries);
         box.pdispVal = filled;
         // the member goes on silently past a failed save and leaves the old file: a
-        // replaced file (a new one at the name) is the sign that it went through
+        // new file at the name, or the old one written (a save into a file it must not
+        // replace writes in place), is the sign that it went through
         struct stat before {};
         const bool existed = stat(argv[1], &before) == 0;
         hr = player->MP3SavePlayList(&file, &box, &r);
         filled->Release();
         struct stat after {};
         const bool replaced =
-            stat(argv[1], &after) == 0 && (!existed || after.st_ino != before.st_ino || after.st_dev != before.st_dev);
+            stat(argv[1], &after) == 0 &&
+            (!existed || after.st_ino != before.st_ino || after.st_dev != before.st_dev ||
+             after.st_ctim.tv_sec != before.st_ctim.tv_sec || after.st_ctim.tv_nsec != before.st_ctim.tv_nsec);
         if (SUCCEEDED(hr) && !replaced) {
             std::fprintf(stderr, "tavolin2 playlist: %s: not saved (%s); %s\n", argv[1],
                          save_failure_reason(argv[1]).c_str(),
@@ -145,6 +163,13 @@ int cmd_playlist(int argc, char** argv) {
         if (SUCCEEDED(hr)) std::printf("%zu entries written to %s\n", entries.size(), argv[1]);
     } else {
         hr = player->MP3OpenPlayList(&file, &box, &r);
+        if (const std::string why = refusal_of_play_list(argv[1], list); SUCCEEDED(hr) && !why.empty()) {
+            std::fprintf(stderr, "tavolin2 playlist: %s: not read: %s\n", argv[1], why.c_str());
+            SysFreeString(file);
+            list->Release();
+            player->Release();
+            return 1;
+        }
         if (verb == "titles") {
             IDispatch* titles = make_list_box({});
             IDispatch* a = titles;

@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "frame/com.hpp"
+#include "tavolin2/tavolin2.h"
 #include "imaging/file_name.hpp"
 #include "platform/files.hpp"
 #include "platform/mci/mci.hpp"
@@ -68,7 +71,7 @@ String LeftOfLastChar(const String& text, char16_t ch) {
 // UTF-8 name whole on both platforms (a C stream would take a Windows name in
 // the ANSI code page), and which open only ordinary files (a pipe or a device
 // could be waited on or read for ever). A play list holds at most kMaxPlayList bytes.
-constexpr size_t kMaxPlayList = 64 << 20;
+constexpr size_t kMaxPlayList = T2_PLAYLIST_MAX_BYTES;
 
 std::string read_whole_file(const std::string& path) {
     const int32_t f = platform::CreateFileA(path, platform::GENERIC_READ, 1 /* share reading */, nullptr,
@@ -291,27 +294,39 @@ void Mp3Player::ListNoChar(Object& List1, Object& List2) {
     }
 }
 
+// The entries of a play list: a line ends at CR (CR LF counts once), a lone LF stays
+// in its entry, spaces at the end go.  More than T2_PLAYLIST_MAX_ENTRIES is error 7:
+// a file of nothing but line ends would otherwise make millions of empty entries.
+std::vector<std::string_view> play_list_entries(std::string_view bytes) {
+    std::vector<std::string_view> entries;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        if (entries.size() == T2_PLAYLIST_MAX_ENTRIES) raise(err::OutOfMemory);
+        size_t cr = bytes.find('\r', at);
+        std::string_view line = bytes.substr(at, cr == std::string_view::npos ? std::string_view::npos : cr - at);
+        at = cr == std::string_view::npos ? bytes.size() : cr + 1;
+        if (cr != std::string_view::npos && at < bytes.size() && bytes[at] == '\n') ++at;
+        while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+        entries.push_back(line);
+    }
+    return entries;
+}
+
 Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
     if (TheFile.empty()) return {};
     std::string bytes;
+    std::vector<std::string_view> entries;
     bool open = false;
     resume_next([&] {
-        bytes = read_whole_file(to_utf8(TheFile));
+        bytes = read_whole_file(file_name(TheFile));
+        entries = play_list_entries(bytes);  // a list too long is refused whole
         open = true;
     });
     if (!open) return {};
-    // a line ends at CR (CR LF counts once); a lone LF stays in the entry
-    size_t at = 0;
-    while (at < bytes.size()) {
-        size_t cr = bytes.find('\r', at);
-        std::string line = bytes.substr(at, cr == std::string::npos ? std::string::npos : cr - at);
-        at = cr == std::string::npos ? bytes.size() : cr + 1;
-        if (cr != std::string::npos && at < bytes.size() && bytes[at] == '\n') ++at;
-        while (!line.empty() && line.back() == ' ') line.pop_back();
+    for (std::string_view line : entries)
         resume_next([&] {
             Object(TheListBox.to_object()).call(u"AddItem", {Variant(from_code_page(line.data(), line.size()))});
         });
-    }
     return {};
 }
 

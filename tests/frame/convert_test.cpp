@@ -152,12 +152,31 @@ TEST(Arrays, BoundsRaiseSubscript) {
     EXPECT_EQ(error_of([&] { g(-1, 0); }), 9);
 }
 
-TEST(Utf, RoundTripAndRepair) {
+// Regression: a byte of no UTF-8 sequence became U+FFFD, so a file name such as
+// caf\xE9 was written as caf\xEF\xBF\xBD, another file.  Every byte string now
+// survives the round trip.
+TEST(Utf, RoundTripKeepsEveryByte) {
     String s = u"a\u00E9\u4E2D\U0001F600";
     EXPECT_EQ(from_utf8(to_utf8(s)), s);
-    EXPECT_EQ(from_utf8("\xFF"), u"\uFFFD");
-    EXPECT_EQ(from_utf8("\xE4\xB8"), u"\uFFFD\uFFFD");  // truncated sequence
-    EXPECT_EQ(to_utf8(u"\xD800"), "\xEF\xBF\xBD");      // lone surrogate
+    struct Case {
+        std::string bytes;
+        String text;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"caf\xE9", u"caf\xDCE9", "a Latin-1 name"},
+        {"\xFF", u"\xDCFF", "a byte no sequence starts with"},
+        {"\xE4\xB8", u"\xDCE4\xDCB8", "a truncated sequence"},
+        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80", "an encoded surrogate"},
+        {"\xC0\xAF", u"\xDCC0\xDCAF", "an overlong form"},
+        {"ok\xE9\xE4\xB8\xAD", u"ok\xDCE9\u4E2D", "a stray byte before a valid sequence"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(from_utf8(c.bytes), c.text) << c.what;
+        EXPECT_EQ(to_utf8(from_utf8(c.bytes)), c.bytes) << c.what;
+    }
+    EXPECT_EQ(to_utf8(u"\xD800"), "\xEF\xBF\xBD");  // other lone surrogates have no byte to give back
+    EXPECT_EQ(to_utf8(u"\xDC7F"), "\xEF\xBF\xBD");
 }
 
 }  // namespace
