@@ -88,6 +88,11 @@ std::string save_failure_reason(const std::string& path) {
     if (!S_ISDIR(st.st_mode)) return folder + ": " + system_error(ENOTDIR);
     if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not an ordinary file";
     if (access(folder.c_str(), W_OK) != 0) return folder + ": " + system_error(errno);
+    if (const uint32_t e = T2GetLastError(); e == 5) {  // refused: a link the saver may not follow, say
+        char text[256] = "";
+        T2FormatMessage(e, text, sizeof text);
+        return std::string(text) + " (error 5)";
+    }
     return "the file could not be written in full";
 }
 

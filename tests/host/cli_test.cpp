@@ -6,10 +6,12 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "support/users.hpp"
 #include "tavolin2/version.h"
 
 namespace {
@@ -215,6 +217,109 @@ TEST(Cli, VendorMembersAndDemo) {
         EXPECT_EQ(access((std::string(dir) + out).c_str(), R_OK), 0) << out;
     std::system((std::string("rm -rf ") + dir).c_str());
     EXPECT_EQ(run("frobnicate").rc, 2);
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+// Regression: as root, a link that another user planted in a sticky world-writable
+// folder sent the GIF, bitmap, palette and play-list writers' bytes to the file it
+// names (the PNG writer replaced the link instead).  Every writer now refuses it.
+TEST(Cli, APlantedLinkRedirectsNoWriter) {
+    if (!t2test::can_switch_users()) GTEST_SKIP() << "needs root to act as a second user";
+    std::string dir = testing::TempDir() + "/t2-cli-sticky-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir.data()));
+    chmod(dir.c_str(), 0755);
+    const std::string sticky = dir + "/sticky", mine = dir + "/private";
+    mkdir(sticky.c_str(), 01777);
+    chmod(sticky.c_str(), 01777);
+    mkdir(mine.c_str(), 0700);
+    ASSERT_EQ(run("noise 8 4 " + mine + "/in.bmp").rc, 0);
+    const std::pair<const char*, const char*> writers[] = {
+        {"gif IN OUT", ".gif"},          {"gif IN OUT --best", ".gif"}, {"bmp IN OUT", ".bmp"},
+        {"resample IN OUT 4 4", ".png"}, {"palette IN OUT", ".pal"},    {"playlist save OUT a b", ".m3u"},
+        {"code128 ABC OUT", ".png"},     {"code39 ABC OUT", ".bmp"},    {"noise 4 4 OUT", ".bmp"},
+    };
+    int n = 0;
+    for (const auto& [w, extension] : writers) {
+        const std::string victim = mine + "/victim" + std::to_string(n);
+        const std::string out = sticky + "/out" + std::to_string(n++) + extension;
+        std::ofstream(victim) << "root's own";
+        ASSERT_EQ(t2test::as_nobody([&] { return symlink(victim.c_str(), out.c_str()) == 0 ? 0 : 1; }), 0);
+        std::string args = w;
+        args.replace(args.find("OUT"), 3, out);
+        if (args.find("IN") != std::string::npos) args.replace(args.find("IN"), 2, mine + "/in.bmp");
+        Result r = run(args);
+        EXPECT_NE(r.rc, 0) << args;
+        const bool refused = r.err.find("ccess") != std::string::npos || r.err.find("ermission") != std::string::npos;
+        EXPECT_TRUE(refused) << args << ": " << r.err;  // the access error, in the words of each writer
+        EXPECT_EQ(file_text(victim), "root's own") << args << ": " << r.err;
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// Regression: a name that is not UTF-8 (caf\xE9) was written as caf\xEF\xBF\xBD, another
+// file, with exit 0; reading the real file then found nothing.
+TEST(Cli, NamesThatAreNotUtf8KeepTheirBytes) {
+    std::string dir = testing::TempDir() + "/t2-cli-names-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir.data()));
+    ASSERT_EQ(run("noise 8 4 '" + dir + "/in\xE9.bmp'").rc, 0);
+    const std::string in = "'" + dir + "/in\xE9.bmp'";
+    EXPECT_EQ(run("gif " + in + " '" + dir + "/caf\xE9.gif' --quiet").rc, 0);
+    EXPECT_EQ(file_text(dir + "/caf\xE9.gif").substr(0, 3), "GIF");
+    EXPECT_EQ(run("palette " + in + " '" + dir + "/caf\xE9.pal' --size 8").rc, 0);
+    Result shown = run("palette --show '" + dir + "/caf\xE9.pal'");
+    EXPECT_EQ(shown.rc, 0) << shown.err;
+    EXPECT_NE(shown.out.find("8"), std::string::npos) << shown.out;
+    EXPECT_EQ(run("playlist save '" + dir + "/caf\xE9.m3u' one two").rc, 0);
+    EXPECT_EQ(run("playlist load '" + dir + "/caf\xE9.m3u'").out, "one\ntwo\n");
+    EXPECT_TRUE(file_text(dir + "/caf\xEF\xBF\xBD.gif").empty());
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// Regression: "235 colours written to OUT" was printed when the save failed.
+TEST(Cli, AFailedPaletteSaveSaysWhy) {
+    std::string dir = testing::TempDir() + "/t2-cli-palsave-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir.data()));
+    ASSERT_EQ(run("noise 8 4 " + dir + "/in.bmp").rc, 0);
+    const Case cases[] = {
+        {"palette DIR/in.bmp DIR/missing/out.pal", 1, "", "DIR/missing/out.pal: not saved: "},
+        {"palette DIR/in.bmp DIR", 1, "", "DIR: not saved: "},
+        {"palette DIR/in.bmp /dev/full", 1, "", "/dev/full: not saved: "},
+    };
+    for (const Case& c : cases) {
+        std::string args = c.args, err = c.err;
+        for (std::string* t : {&args, &err})
+            for (size_t at; (at = t->find("DIR")) != std::string::npos;) t->replace(at, 3, dir);
+        Result r = run(args);
+        EXPECT_EQ(r.rc, 1) << args;
+        EXPECT_EQ(r.out.find("written"), std::string::npos) << args << ": " << r.out;
+        EXPECT_NE(r.err.find(err), std::string::npos) << args << ": " << r.err;
+    }
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// Regression: 64 MB of CRs made 16.7 million entries per 16 MB (4.2 GB), and a list of
+// 64 MB + 1 byte gave an empty list with exit 0 and no word.
+TEST(Cli, PlayListsPastTheirBoundsAreRefusedWithTheReason) {
+    std::string dir = testing::TempDir() + "/t2-cli-bounds-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir.data()));
+    std::ofstream(dir + "/many.m3u", std::ios::binary) << std::string(40000, '\r');
+    std::ofstream(dir + "/most.m3u", std::ios::binary) << std::string(32768, '\r');
+    std::ofstream(dir + "/big.m3u").close();
+    ASSERT_EQ(truncate((dir + "/big.m3u").c_str(), (64L << 20) + 1), 0);
+    Result many = run("playlist load " + dir + "/many.m3u");
+    EXPECT_EQ(many.rc, 1);
+    EXPECT_NE(many.err.find("more than the 32768 entries"), std::string::npos) << many.err;
+    Result big = run("playlist load " + dir + "/big.m3u");
+    EXPECT_EQ(big.rc, 1);
+    EXPECT_NE(big.err.find("larger than the 64 MB"), std::string::npos) << big.err;
+    Result most = run("playlist load " + dir + "/most.m3u");  // as many as an Integer index reaches
+    EXPECT_EQ(most.rc, 0) << most.err;
+    EXPECT_EQ(most.out, std::string(32768, '\n'));
+    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 }  // namespace
