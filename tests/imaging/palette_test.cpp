@@ -1,6 +1,7 @@
 // cPalette: nearest entries, Variant indices, the fixed table, records in files,
 // and the octree builder with its events and its fold failure.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
@@ -190,6 +191,13 @@ TEST(Palette, FailedSaveTruncatedTheTarget) {
     EXPECT_EQ(empty->Save(name.get(), 0, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(9)));
     EXPECT_EQ(empty->Save(name.get(), 40, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(9)));
     EXPECT_EQ(t2test::read_bytes(path).size(), 4u + 1024);
+    // and where there was no file, none is made (no record of count 0 left behind)
+    const std::string fresh = testing::TempDir() + "/t2-never-made.pal";
+    std::remove(fresh.c_str());
+    Bstr fresh_name(from_utf8(fresh));
+    EXPECT_EQ(empty->Save(fresh_name.get(), 0, &ok), static_cast<HRESULT>(T2_ERROR_STATUS(9)));
+    struct stat st {};
+    EXPECT_NE(stat(fresh.c_str(), &st), 0);
     // a device or a folder is refused, and a name holding a NUL is error 52
     EXPECT_FALSE(save(full.get(), "/dev/null", 0));
     EXPECT_FALSE(save(full.get(), testing::TempDir(), 0));
