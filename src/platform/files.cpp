@@ -278,8 +278,9 @@ bool ReplacingFile::copy_target() {
     return true;
 }
 
-bool ReplacingFile::open(const std::string& target, Start start) {
+bool ReplacingFile::open(const std::string& target, Start start, uint32_t never) {
     discard();
+    never_ = never;
     error_ = 0;
     errno_ = 0;
     exists_ = in_place_ = false;
@@ -341,7 +342,7 @@ bool ReplacingFile::seek(uint64_t offset) {
 
 // The temporary takes its final mode, reaches the disk, then the target's name.
 bool ReplacingFile::commit_by_rename() {
-    const mode_t mode = exists_ ? static_cast<mode_t>(mode_) : (0666 & ~process_umask());
+    const mode_t mode = exists_ ? static_cast<mode_t>(mode_) : (0666 & ~process_umask() & ~never_);
     if (fchmod(fd_, mode) != 0) return fail(errno);
     if (fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) return fail(errno);
     const int fd = fd_;

@@ -58,7 +58,9 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    bool open(const std::string& target, Start start = Start::Empty);
+    // `never`: mode bits a new file does not get whatever the umask allows (022 for a
+    // file others must not be able to change, such as the registry).
+    bool open(const std::string& target, Start start = Start::Empty, uint32_t never = 0);
     bool write(const void* data, size_t bytes);  // all the bytes or a failure; the first failure stays
     bool seek(uint64_t offset);                  // from the start; beyond the end leaves a gap of zeros
     bool commit();                               // rename over the target, or copy into it in place
@@ -83,7 +85,7 @@ private:
     int folder_ = -1;     // the folder the file is replaced in
     int target_fd_ = -1;  // the file replaced, held from open() on
     std::string target_, base_, temp_;
-    uint32_t mode_ = 0;
+    uint32_t mode_ = 0, never_ = 0;
     bool exists_ = false, in_place_ = false;
     uint32_t error_ = 0;
     int errno_ = 0;

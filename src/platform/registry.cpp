@@ -246,7 +246,8 @@ bool registry_update(const std::vector<RegistryKey>& add, const std::vector<std:
     const std::string text = out.str();
     // written beside the file and renamed over it when complete, keeping the file's mode
     ReplacingFile file;
-    if (!file.open(path) || !file.write(text.data(), text.size()) || !file.commit()) {
+    // a new registry is never writable by others, whatever the umask (it would not be believed)
+    if (!file.open(path, ReplacingFile::Start::Empty, 022) || !file.write(text.data(), text.size()) || !file.commit()) {
         if (error) *error = "cannot write " + file.message();
         return false;
     }

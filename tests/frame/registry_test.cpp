@@ -238,6 +238,18 @@ TEST_F(RegistryTest, OnlyATrustedRegistryIsBelievedAndOnlyTrustedLibrariesLoaded
     unsetenv("T2_TEST_MARK");
 }
 
+// A registry made under a umask that lets the group write (002, as for users with
+// a group of their own) must still be believed afterwards.
+TEST_F(RegistryTest, ANewRegistryIsNeverWritableByOthers) {
+    const mode_t before = umask(002);
+    ASSERT_TRUE(platform::registry_update({{"Mine", {{"@", "x"}}}}, {}));
+    umask(before);
+    struct stat st {};
+    ASSERT_EQ(stat(platform::registry_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 022, 0u);
+    EXPECT_EQ(platform::registry_value("Mine", "@"), "x");
+}
+
 // A pipe or device where the lock should be is refused at once, not waited on.
 TEST_F(RegistryTest, ALockThatIsNoFileIsRefused) {
     ASSERT_TRUE(platform::registry_update({{"Mine", {{"@", "x"}}}}, {}));

@@ -80,7 +80,7 @@ bool ReplacingFile::fail(int e) {
     return false;
 }
 
-bool ReplacingFile::open(const std::string& target, Start start) {
+bool ReplacingFile::open(const std::string& target, Start start, uint32_t) {
     discard();
     error_ = 0;
     errno_ = 0;
