@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "kit/picture.hpp"
@@ -89,7 +90,30 @@ bool read_file(const std::string& path, std::vector<uint8_t>& data, std::string&
     return true;
 }
 
+uint32_t be32(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+
+// Walks the chunks before libpng does: a chunk claiming more bytes than the file has
+// left is refused here, before anything is allocated for it, and so is a picture the
+// header makes too large.
+bool png_chunks_fit(const std::vector<uint8_t>& data, std::string& error) {
+    for (size_t at = 8; at + 8 <= data.size();) {
+        uint32_t length = be32(&data[at]);
+        std::string type(reinterpret_cast<const char*>(&data[at + 4]), 4);
+        if (length > data.size() - at - 8 || data.size() - at - 8 - length < 4) {
+            error = "a PNG " + type + " chunk of " + std::to_string(length) + " bytes in a file of " +
+                    std::to_string(data.size()) + " bytes";
+            return false;
+        }
+        if (at == 8 && type == "IHDR" && length >= 8 && !fits(be32(&data[at + 8]), be32(&data[at + 12]), error))
+            return false;
+        if (type == "IEND") break;
+        at += 12 + size_t{length};
+    }
+    return true;
+}
+
 bool decode_png(const std::vector<uint8_t>& data, Image& img, std::string& error) {
+    if (!png_chunks_fit(data, error)) return false;
     png_image p{};
     p.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&p, data.data(), data.size())) {

@@ -1,21 +1,40 @@
 // Image files of the host: bad and hostile input gives a clear error, and a
 // failed save leaves whatever was at the target as it was.
 #include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <malloc.h>
+#include <png.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <tiffio.h>
 #include <unistd.h>
+#include <webp/encode.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <zlib.h>
 
-#include "platform/gdi/gdi.hpp"
 #include "kit/picture.hpp"
+#include "platform/gdi/gdi.hpp"
+#include "tavolin2/kit.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define T2_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define T2_TEST_ASAN 1
+#endif
+#endif
 
 namespace {
 
@@ -157,6 +176,197 @@ TEST(ImageIo, FailedSaveDeletedTheTarget) {
     }
     t2::gdi::DeleteObject(bm);
     rmdir(dir.c_str());
+}
+
+// ---- pictures made here, and what the loader gives for them ----
+
+// The pixels of a loaded bitmap as R, G, B bytes, top row first.
+std::vector<uint8_t> rgb_of(HGDI bm) {
+    t2::gdi::BITMAP info{};
+    if (t2::gdi::GetObjectA(bm, sizeof info, &info) != sizeof info) return {};
+    const uint8_t* bits = t2::gdi::bitmap_bits(bm);
+    std::vector<uint8_t> out;
+    for (int y = 0; y < info.bmHeight; ++y) {
+        const uint8_t* row = bits + static_cast<size_t>(info.bmHeight - 1 - y) * info.bmWidthBytes;  // bottom up
+        for (int x = 0; x < info.bmWidth; ++x) out.insert(out.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
+    }
+    return out;
+}
+
+// Decodes bytes; the pixels as rgb_of gives them, or empty with `error` set.
+std::vector<uint8_t> load_rgb(const std::vector<uint8_t>& bytes, std::string& error) {
+    HGDI bm = kit::decode_image(bytes, "input", error);
+    if (!bm) return {};
+    std::vector<uint8_t> rgb = rgb_of(bm);
+    t2::gdi::DeleteObject(bm);
+    return rgb;
+}
+
+uint8_t over_white(unsigned c, unsigned a) { return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255); }
+
+// A small deterministic generator of sample values.
+struct Noise {
+    uint32_t state;
+    unsigned next(unsigned max) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % (max + 1);
+    }
+};
+
+void put_be(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+    for (int k = bytes - 1; k >= 0; --k) out.push_back(static_cast<uint8_t>(v >> (8 * k)));
+}
+
+// A PNG picture written with libpng: its samples, and the R, G, B over white it must load as.
+struct PngPicture {
+    std::vector<uint8_t> file, expected;
+};
+
+struct PngCase {
+    int type, depth;
+    bool interlaced;
+    double gamma;  // 0: no gAMA chunk (with one, a cHRM chunk too)
+    bool trns;
+};
+
+PngPicture make_png(const PngCase& c, int w = 9, int h = 7) {
+    const int channels = c.type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                         : c.type == PNG_COLOR_TYPE_RGB      ? 3
+                         : c.type == PNG_COLOR_TYPE_RGBA     ? 4
+                                                             : 1;
+    const unsigned max = (1u << c.depth) - 1;
+    Noise noise{static_cast<uint32_t>(c.type * 131 + c.depth * 7 + c.interlaced)};
+    std::vector<unsigned> samples(static_cast<size_t>(w) * h * channels);
+    for (unsigned& v : samples) v = noise.next(max);
+    // The first pixel holds what used to go wrong: 16-bit mid grey, half-transparent red.
+    if (c.depth == 16) std::fill(samples.begin(), samples.begin() + std::min(channels, 3), 0x8080u);
+    if (c.type == PNG_COLOR_TYPE_RGBA && c.depth == 8)
+        std::copy_n(std::vector<unsigned>{255, 0, 0, 128}.begin(), 4, samples.begin());
+    std::vector<png_color> palette;
+    std::vector<png_byte> palette_alpha;
+    if (c.type == PNG_COLOR_TYPE_PALETTE) {
+        for (unsigned i = 0; i <= max; ++i)
+            palette.push_back({static_cast<png_byte>(noise.next(255)), static_cast<png_byte>(noise.next(255)),
+                               static_cast<png_byte>(noise.next(255))});
+        for (unsigned i = 0; i <= max; ++i)
+            palette_alpha.push_back(static_cast<png_byte>(i % 3 == 0 ? 0 : i % 3 == 1 ? 128 : noise.next(255)));
+    }
+    // The transparent colour of grey and RGB files: that of the second pixel.
+    png_color_16 key{};
+    key.gray = key.red = static_cast<png_uint_16>(samples[channels]);
+    if (channels == 3) {
+        key.green = static_cast<png_uint_16>(samples[channels + 1]);
+        key.blue = static_cast<png_uint_16>(samples[channels + 2]);
+    }
+
+    PngPicture out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out.file,
+        [](png_structp p, png_bytep d, size_t n) {
+            auto* f = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            f->insert(f->end(), d, d + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, w, h, c.depth, c.type, c.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+    if (c.trns && !palette.empty())
+        png_set_tRNS(png, info, palette_alpha.data(), static_cast<int>(palette_alpha.size()), nullptr);
+    if (c.trns && palette.empty()) png_set_tRNS(png, info, nullptr, 0, &key);
+    if (c.gamma) {
+        png_set_gAMA(png, info, c.gamma);
+        png_set_cHRM(png, info, 0.3127, 0.329, 0.64, 0.33, 0.3, 0.6, 0.15, 0.06);
+    }
+    png_write_info(png, info);
+    std::vector<std::vector<png_byte>> rows(h);
+    for (int y = 0; y < h; ++y) {
+        std::vector<png_byte>& row = rows[y];
+        unsigned acc = 0;
+        int bits = 0;
+        for (int i = 0; i < w * channels; ++i) {
+            unsigned v = samples[static_cast<size_t>(y) * w * channels + i];
+            if (c.depth >= 8) {
+                put_be(row, v, c.depth / 8);
+                continue;
+            }
+            acc = acc << c.depth | v;
+            bits += c.depth;
+            if (bits == 8) row.push_back(static_cast<png_byte>(acc)), acc = 0, bits = 0;
+        }
+        if (bits) row.push_back(static_cast<png_byte>(acc << (8 - bits)));
+    }
+    std::vector<png_bytep> pointers;
+    for (auto& r : rows) pointers.push_back(r.data());
+    if (c.interlaced) png_set_interlace_handling(png);
+    png_write_image(png, pointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+
+    // What the file holds, by the format's own rules: samples by their high byte, low
+    // grey depths widened, palette indices looked up, tRNS and alpha over white.
+    auto wide = [&](unsigned v) { return c.depth == 16 ? v >> 8 : c.depth == 8 ? v : v * 255 / max; };
+    for (int i = 0; i < w * h; ++i) {
+        const unsigned* p = &samples[static_cast<size_t>(i) * channels];
+        unsigned r, g, b, a = 255;
+        if (c.type == PNG_COLOR_TYPE_PALETTE) {
+            r = palette[p[0]].red, g = palette[p[0]].green, b = palette[p[0]].blue;
+            if (c.trns) a = palette_alpha[p[0]];
+        } else if (channels <= 2) {
+            r = g = b = wide(p[0]);
+            if (channels == 2) a = wide(p[1]);
+            if (c.trns && p[0] == key.gray) a = 0;
+        } else {
+            r = wide(p[0]), g = wide(p[1]), b = wide(p[2]);
+            if (channels == 4) a = wide(p[3]);
+            if (c.trns && p[0] == key.red && p[1] == key.green && p[2] == key.blue) a = 0;
+        }
+        out.expected.insert(out.expected.end(), {over_white(r, a), over_white(g, a), over_white(b, a)});
+    }
+    return out;
+}
+
+// Regression: a 44-byte PNG whose tEXt chunk claims 2 GB made libpng allocate and zero
+// 2 GB before anything refused it.
+TEST(ImageIo, TextChunkOfTwoGigabytesWasAllocated) {
+    std::vector<uint8_t> f = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<uint8_t> ihdr = {'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1, 8, 2, 0, 0, 0};
+    put_be(f, 13, 4);
+    f.insert(f.end(), ihdr.begin(), ihdr.end());
+    put_be(f, static_cast<uint32_t>(crc32(0, ihdr.data(), static_cast<uInt>(ihdr.size()))), 4);
+    put_be(f, 0x7FFFFFFF, 4);
+    f.insert(f.end(), {'t', 'E', 'X', 't', 'a', 'b', 'c'});
+    ASSERT_EQ(f.size(), 44u);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    auto start = std::chrono::steady_clock::now();
+    std::string error;
+    EXPECT_TRUE(load_rgb(f, error).empty());
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_NE(error.find("tEXt chunk of 2147483647 bytes in a file of 44 bytes"), std::string::npos) << error;
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KB more at the peak";
+    EXPECT_LT(seconds, 0.5);
+    // An honest 9 MB chunk that libpng keeps is bounded by the file and loads.
+    PngPicture small = make_png({PNG_COLOR_TYPE_RGB, 8, false, 0.0, false}, 2, 2);
+    std::vector<uint8_t> big = {'p', 'C', 'A', 'L'};
+    big.resize(4 + (9 << 20), 'x');
+    std::vector<uint8_t> g(small.file.begin(), small.file.begin() + 33);  // signature and IHDR
+    put_be(g, static_cast<uint32_t>(big.size() - 4), 4);
+    g.insert(g.end(), big.begin(), big.end());
+    put_be(g, static_cast<uint32_t>(crc32(0, big.data(), static_cast<uInt>(big.size()))), 4);
+    g.insert(g.end(), small.file.begin() + 33, small.file.end());
+    EXPECT_EQ(load_rgb(g, error), small.expected) << error;
+    // Text chunks are skipped, whatever their size within the file.
+    std::vector<uint8_t> text = {'t', 'E', 'X', 't', 'k', 0};
+    text.resize(4 + (1 << 20), 'y');
+    std::vector<uint8_t> t(small.file.begin(), small.file.begin() + 33);
+    put_be(t, static_cast<uint32_t>(text.size() - 4), 4);
+    t.insert(t.end(), text.begin(), text.end());
+    put_be(t, static_cast<uint32_t>(crc32(0, text.data(), static_cast<uInt>(text.size()))), 4);
+    t.insert(t.end(), small.file.begin() + 33, small.file.end());
+    EXPECT_EQ(load_rgb(t, error), small.expected) << error;
 }
 
 }  // namespace
