@@ -53,6 +53,10 @@ bool fits(int64_t width, int64_t height, std::string& error) {
     return false;
 }
 
+// A sample `c` of opacity `a` over white, in the file's own values (rounded as Pillow
+// composites over white).
+uint8_t over_white(unsigned c, unsigned a) { return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255); }
+
 // The bytes of an ordinary file: a folder, a pipe or a device is refused (and a pipe
 // with no writer is not waited on).
 bool read_file(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
@@ -90,6 +94,19 @@ bool read_file(const std::string& path, std::vector<uint8_t>& data, std::string&
     return true;
 }
 
+// PNG through libpng's ordinary reader: the stored samples as they are (no gamma,
+// chromaticity or ICC conversion), 16-bit samples by their high byte, every depth and
+// colour type expanded to 8-bit BGR, tRNS as alpha, and alpha over white in the file's
+// own values.
+//
+// libpng reports errors by longjmp: the functions holding its setjmp keep only plain
+// values, and every buffer with a destructor belongs to decode_png, above them.
+
+// Most one ancillary chunk (or a decompressed text or profile) may allocate, and how
+// many such chunks are kept; pixel data is read in pieces and not bound by either.
+constexpr png_alloc_size_t kPngChunkBytes = png_alloc_size_t{8} << 20;
+constexpr png_uint_32 kPngChunkCount = 256;
+
 uint32_t be32(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
 // Walks the chunks before libpng does: a chunk claiming more bytes than the file has
@@ -112,27 +129,105 @@ bool png_chunks_fit(const std::vector<uint8_t>& data, std::string& error) {
     return true;
 }
 
+// The memory a PNG is read from and the text of its error; plain data, as it lives
+// across libpng's longjmp.
+struct PngSource {
+    const uint8_t* data;
+    size_t size, at;
+    char message[200];
+};
+
+void png_fail(png_structp png, png_const_charp text) {
+    auto* s = static_cast<PngSource*>(png_get_error_ptr(png));
+    // libpng's allocation failure, in the words the callers map to error 7
+    std::snprintf(s->message, sizeof s->message, "%s",
+                  std::strcmp(text, "Out of memory") == 0 ? "out of memory in libpng" : text);
+    png_longjmp(png, 1);
+}
+
+void png_quiet(png_structp, png_const_charp) {}
+
+void png_take(png_structp png, png_bytep out, size_t n) {
+    auto* s = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (n > s->size - s->at) png_error(png, "truncated PNG file");
+    std::memcpy(out, s->data + s->at, n);
+    s->at += n;
+}
+
+// Reads the header and sets the transforms; the size and channel count (3: BGR, 4:
+// BGRA) of the rows they give.
+bool png_head(png_structp png, png_infop info, png_uint_32& width, png_uint_32& height, int& channels) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);  // the high byte
+    png_set_expand(png);  // palette to RGB, grey of 1, 2 and 4 bits to 8, tRNS to alpha
+    if (!(png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    width = png_get_image_width(png, info);
+    height = png_get_image_height(png, info);
+    channels = png_get_channels(png, info);
+    if (png_get_bit_depth(png, info) != 8 || (channels != 3 && channels != 4) ||
+        png_get_rowbytes(png, info) != size_t{width} * static_cast<size_t>(channels))
+        png_error(png, "unexpected PNG row layout");
+    return true;
+}
+
+bool png_rows(png_structp png, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_image(png, rows);
+    return true;
+}
+
 bool decode_png(const std::vector<uint8_t>& data, Image& img, std::string& error) {
     if (!png_chunks_fit(data, error)) return false;
-    png_image p{};
-    p.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&p, data.data(), data.size())) {
-        error = p.message;
+    PngSource src{data.data(), data.size(), 0, "malformed PNG file"};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &src, png_fail, png_quiet);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    struct Free {
+        png_structp* png;
+        png_infop* info;
+        ~Free() { png_destroy_read_struct(png, info, nullptr); }
+    } free_png{&png, &info};
+    if (!info) {
+        error = "out of memory in libpng";
         return false;
     }
-    if (!fits(p.width, p.height, error)) {
-        png_image_free(&p);
+    png_set_read_fn(png, &src, png_take);
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_chunk_malloc_max(png, kPngChunkBytes);
+    png_set_chunk_cache_max(png, kPngChunkCount);
+    // Text, profiles and suggested palettes are never used: skipped unread.
+    static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, static_cast<int>(sizeof kSkipped / 5));
+    png_uint_32 w = 0, h = 0;
+    int channels = 0;
+    if (!png_head(png, info, w, h, channels)) {
+        error = src.message;
         return false;
     }
-    p.format = PNG_FORMAT_BGR;
-    img.width = static_cast<int>(p.width);
-    img.height = static_cast<int>(p.height);
-    img.bgr.resize(PNG_IMAGE_SIZE(p));
-    png_color white{255, 255, 255};  // transparent parts over white
-    if (!png_image_finish_read(&p, &white, img.bgr.data(), 0, nullptr)) {
-        error = p.message;
-        png_image_free(&p);
+    if (!fits(w, h, error)) return false;
+    img.width = static_cast<int>(w);
+    img.height = static_cast<int>(h);
+    // BGRA rows are blended down to BGR in the same buffer.
+    img.bgr.resize(size_t{w} * h * static_cast<size_t>(channels));
+    std::vector<png_bytep> rows(h);
+    for (png_uint_32 y = 0; y < h; ++y) rows[y] = &img.bgr[size_t{y} * w * static_cast<size_t>(channels)];
+    if (!png_rows(png, rows.data())) {
+        error = src.message;
         return false;
+    }
+    if (channels == 4) {
+        size_t n = size_t{w} * h;
+        uint8_t* p = img.bgr.data();
+        for (size_t i = 0; i < n; ++i) {
+            unsigned b = p[i * 4], g = p[i * 4 + 1], r = p[i * 4 + 2], a = p[i * 4 + 3];
+            p[i * 3] = over_white(b, a);
+            p[i * 3 + 1] = over_white(g, a);
+            p[i * 3 + 2] = over_white(r, a);
+        }
+        img.bgr.resize(n * 3);
     }
     return true;
 }

@@ -369,4 +369,155 @@ TEST(ImageIo, TextChunkOfTwoGigabytesWasAllocated) {
     EXPECT_EQ(load_rgb(t, error), small.expected) << error;
 }
 
+std::string png_name(const PngCase& c) {
+    static const std::map<int, std::string> kType = {{PNG_COLOR_TYPE_GRAY, "grey"},
+                                                     {PNG_COLOR_TYPE_GRAY_ALPHA, "grey+alpha"},
+                                                     {PNG_COLOR_TYPE_RGB, "rgb"},
+                                                     {PNG_COLOR_TYPE_RGBA, "rgba"},
+                                                     {PNG_COLOR_TYPE_PALETTE, "palette"}};
+    std::ostringstream s;
+    s << kType.at(c.type) << c.depth << (c.interlaced ? "-adam7" : "") << (c.gamma ? "-gama" : "")
+      << (c.trns ? "-trns" : "");
+    return s.str();
+}
+
+// Every colour type at every depth, interlaced or not, with and without gAMA and tRNS.
+std::vector<PngCase> png_cases() {
+    const std::pair<int, std::vector<int>> kinds[] = {
+        {PNG_COLOR_TYPE_GRAY, {1, 2, 4, 8, 16}}, {PNG_COLOR_TYPE_GRAY_ALPHA, {8, 16}},   {PNG_COLOR_TYPE_RGB, {8, 16}},
+        {PNG_COLOR_TYPE_RGBA, {8, 16}},          {PNG_COLOR_TYPE_PALETTE, {1, 2, 4, 8}},
+    };
+    std::vector<PngCase> cases;
+    for (const auto& [type, depths] : kinds)
+        for (int depth : depths)
+            for (bool interlaced : {false, true})
+                for (int variant = 0; variant < 4; ++variant) {
+                    bool trns = variant == 3;
+                    if (trns && (type & PNG_COLOR_MASK_ALPHA)) continue;  // tRNS is for grey, RGB and palette
+                    cases.push_back({type, depth, interlaced, variant == 1 ? 1.0 : variant == 2 ? 0.45455 : 0.0, trns});
+                }
+    return cases;
+}
+
+// Debian's own interpreter: an earlier python3 on PATH may not see python3-pil.
+const char* kPython = "/usr/bin/python3";
+
+bool have_pillow() { return std::system((std::string(kPython) + " -c 'import PIL' 2>/dev/null").c_str()) == 0; }
+
+// Pillow's R, G, B of each file (over white where it has transparency; 16-bit grey,
+// which Pillow keeps as 32-bit integers, by its high byte), one line of hex per file.
+std::vector<std::vector<uint8_t>> pillow_rgb(const std::vector<std::string>& paths) {
+    const std::string script = testing::TempDir() + "/t2-pillow-rgb.py";
+    write_bytes(script, [] {
+        const std::string text = R"(import sys
+from PIL import Image
+for path in sys.argv[1:]:
+    im = Image.open(path)
+    im.load()
+    if im.mode.startswith("I"):
+        t = im.info.get("transparency")
+        px = [(255, 255, 255) if v == t else (v >> 8,) * 3 for v in im.getdata()]
+    elif im.mode in ("LA", "RGBA", "PA") or "transparency" in im.info:
+        im = im.convert("RGBA")
+        px = Image.alpha_composite(Image.new("RGBA", im.size, "white"), im).convert("RGB").getdata()
+    else:
+        px = im.convert("RGB").getdata()
+    print("".join("%02x%02x%02x" % p for p in px))
+)";
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }());
+    std::string cmd = std::string(kPython) + " " + script;
+    for (const std::string& p : paths) cmd += " '" + p + "'";
+    std::vector<std::vector<uint8_t>> out;
+    FILE* f = popen(cmd.c_str(), "r");
+    if (!f) return out;
+    std::string line;
+    for (int ch; (ch = std::fgetc(f)) != EOF;) {
+        if (ch != '\n') {
+            line += static_cast<char>(ch);
+            continue;
+        }
+        std::vector<uint8_t> rgb;
+        for (size_t i = 0; i + 1 < line.size(); i += 2)
+            rgb.push_back(static_cast<uint8_t>(std::stoi(line.substr(i, 2), nullptr, 16)));
+        out.push_back(rgb);
+        line.clear();
+    }
+    pclose(f);
+    std::remove(script.c_str());
+    return out;
+}
+
+// Regression: PNG samples were converted to sRGB through gAMA (a gamma 1.0 file came back
+// brighter), 16-bit samples taken as linear light (mid grey 0x8080 became 186) and alpha
+// blended over white in linear light ((255,0,0) at alpha 128 became (255,186,186)).
+TEST(ImageIo, PngSamplesWereGammaConvertedAndBlendedInLinearLight) {
+    int files = 0;
+    for (const PngCase& c : png_cases()) {
+        PngPicture pic = make_png(c);
+        std::string error;
+        std::vector<uint8_t> rgb = load_rgb(pic.file, error);
+        ASSERT_FALSE(rgb.empty()) << png_name(c) << ": " << error;
+        int wrong = 0;
+        for (size_t i = 0; i < rgb.size(); ++i) wrong += rgb[i] != pic.expected[i];
+        EXPECT_EQ(wrong, 0) << png_name(c) << ": first pixel " << int(rgb[0]) << "," << int(rgb[1]) << ","
+                            << int(rgb[2]) << ", expected " << int(pic.expected[0]) << "," << int(pic.expected[1])
+                            << "," << int(pic.expected[2]);
+        ++files;
+    }
+    EXPECT_EQ(files, 112);
+    // the three probes, spelled out
+    std::string error;
+    EXPECT_EQ(load_rgb(make_png({PNG_COLOR_TYPE_GRAY, 16, false, 1.0, false}).file, error)[0], 128);
+    std::vector<uint8_t> red = load_rgb(make_png({PNG_COLOR_TYPE_RGBA, 8, false, 0.0, false}).file, error);
+    EXPECT_EQ((std::vector<uint8_t>(red.begin(), red.begin() + 3)), (std::vector<uint8_t>{255, 127, 127}));
+}
+
+// Files whose tRNS key Pillow misreads: grey of 2 and 4 bits (it compares its widened
+// samples with the key as stored) and 16-bit RGB (its 8-bit samples with the 16-bit key).
+bool pillow_misreads(const PngCase& c) {
+    return c.trns && ((c.type == PNG_COLOR_TYPE_GRAY && (c.depth == 2 || c.depth == 4)) ||
+                      (c.type == PNG_COLOR_TYPE_RGB && c.depth == 16));
+}
+
+// The loader and Pillow agree on every sample of every PNG kind but those whose tRNS
+// key Pillow misreads; the counts are printed.
+TEST(ImageIo, PngSamplesAgreeWithPillow) {
+    if (!have_pillow()) GTEST_SKIP() << "python3-pil is not installed (scripts/deps.sh installs it)";
+    const std::string dir = temp_dir();
+    std::vector<std::string> paths;
+    std::vector<std::vector<uint8_t>> ours;
+    std::vector<std::string> names;
+    std::vector<bool> misread;
+    for (const PngCase& c : png_cases()) {
+        misread.push_back(pillow_misreads(c));
+        PngPicture pic = make_png(c, 33, 17);
+        names.push_back(png_name(c));
+        paths.push_back(dir + "/" + names.back() + ".png");
+        write_bytes(paths.back(), pic.file);
+        std::string error;
+        ours.push_back(load_rgb(pic.file, error));
+    }
+    std::vector<std::vector<uint8_t>> theirs = pillow_rgb(paths);
+    ASSERT_EQ(theirs.size(), paths.size());
+    size_t same = 0, all = 0, files_same = 0;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        ASSERT_EQ(theirs[i].size(), ours[i].size()) << names[i];
+        size_t n = 0;
+        for (size_t k = 0; k < ours[i].size(); ++k) n += ours[i][k] == theirs[i][k];
+        same += n;
+        all += ours[i].size();
+        files_same += n == ours[i].size();
+        if (!misread[i])
+            EXPECT_EQ(n, ours[i].size()) << names[i] << " differs from Pillow in " << ours[i].size() - n << " samples";
+        else if (n != ours[i].size())
+            std::printf("%s: %zu samples differ where Pillow misreads the tRNS key\n", names[i].c_str(),
+                        ours[i].size() - n);
+        std::remove(paths[i].c_str());
+    }
+    std::printf("PNG: %zu of %zu files, %zu of %zu samples as Pillow reads them\n", files_same, paths.size(), same,
+                all);
+    rmdir(dir.c_str());
+}
+
 }  // namespace
