@@ -484,20 +484,70 @@ bool decode_rle(const uint8_t* p, size_t n, int bpp, int32_t w, int32_t rows, st
     return false;
 }
 
+// One channel of a 16- or 32-bit pixel: where its mask lies and its largest value.
+struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    uint32_t max = 0;
+    // The channel widened to 8 bits as Pillow does (v * 255 / max, rounded down); 0
+    // without a mask.
+    uint8_t of(uint32_t pixel) const {
+        return max ? static_cast<uint8_t>(uint64_t{(pixel & mask) >> shift} * 255 / max) : 0;
+    }
+};
+
+// A channel of a mask; false for a mask whose bits are not one run or lie past `bpp`.
+bool channel_of(uint32_t mask, int bpp, Channel& c) {
+    c = {mask, 0, 0};
+    if (!mask) return true;
+    if (bpp < 32 && (mask >> bpp) != 0) return false;
+    while (!((mask >> c.shift) & 1)) ++c.shift;
+    c.max = mask >> c.shift;
+    return (c.max & (c.max + 1)) == 0;
+}
+
+// Bitmap files: the Windows headers (40 bytes and the longer V2 to V5 ones) with
+// 1, 4, 8, 16, 24 and 32 bits, bit masks for 16 and 32 bits (and an alpha mask,
+// blended over white), run-length coded 4 and 8 bits; and the OS/2 core header
+// (12 bytes, 3-byte colour table entries) with 1, 4, 8 and 24 bits.
 bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error) {
-    if (data.size() < 54) {
+    if (data.size() < 26) {
         error = "truncated bitmap file";
         return false;
     }
     uint32_t offset = le32(&data[10]), hsize = le32(&data[14]);
-    int32_t w = static_cast<int32_t>(le32(&data[18])), h = static_cast<int32_t>(le32(&data[22]));
-    uint16_t bpp = le16(&data[28]);
-    uint32_t compression = le32(&data[30]), used = le32(&data[46]);
-    bool rle = (compression == 1 && bpp == 8) || (compression == 2 && bpp == 4);
-    if (hsize < 40 || w <= 0 || h == 0 || h == INT32_MIN || w > 65535 || std::abs(h) > 65535 ||
-        (compression != 0 && !rle && !(compression == 3 && (bpp == 32 || bpp == 16))) ||
-        (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) || (rle && h < 0)) {
-        error = "unsupported bitmap file (1, 4, 8, 24 or 32 bits, run-length coded 4 and 8 bits)";
+    bool core = hsize == 12;
+    if (!core && hsize < 40) {
+        error = "unsupported bitmap header of " + std::to_string(hsize) + " bytes";
+        return false;
+    }
+    if (data.size() < 14 + size_t{hsize}) {
+        error = "truncated bitmap file";
+        return false;
+    }
+    int32_t w = 0, h = 0;
+    uint16_t bpp = 0;
+    uint32_t compression = 0, used = 0;
+    if (core) {
+        w = le16(&data[18]);
+        h = le16(&data[20]);
+        bpp = le16(&data[24]);
+    } else {
+        w = static_cast<int32_t>(le32(&data[18]));
+        h = static_cast<int32_t>(le32(&data[22]));
+        bpp = le16(&data[28]);
+        compression = le32(&data[30]);
+        used = le32(&data[46]);
+    }
+    const uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6;
+    bool rle = (compression == kRle8 && bpp == 8) || (compression == kRle4 && bpp == 4);
+    bool masked = (compression == kBitfields || compression == kAlphaBitfields) && (bpp == 16 || bpp == 32);
+    bool depth_ok = core ? bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24
+                         : bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+    if (!depth_ok || (compression != kRgb && !rle && !masked) || (rle && h < 0) || h == INT32_MIN) {
+        error =
+            "unsupported bitmap file (1, 4, 8, 16, 24 or 32 bits, bit masks for 16 and 32, run-length coded 4 and 8 "
+            "bits; 1, 4, 8 or 24 bits with an OS/2 header)";
         return false;
     }
     bool top_down = h < 0;
@@ -508,30 +558,70 @@ bool decode_bmp(const std::vector<uint8_t>& data, Image& img, std::string& error
         error = "truncated bitmap file";
         return false;
     }
+    // The channels of 16- and 32-bit pixels: masks in the V2 to V5 headers, after a
+    // 40-byte header otherwise; without masks 5-5-5 and 8-8-8 (the fourth byte unused).
+    Channel red, green, blue, alpha;
+    if (bpp == 16 || bpp == 32) {
+        uint32_t m[4] = {bpp == 16 ? 0x7C00u : 0xFF0000u, bpp == 16 ? 0x3E0u : 0xFF00u, bpp == 16 ? 0x1Fu : 0xFFu, 0};
+        if (masked) {
+            size_t n = hsize >= 56 ? 4 : hsize >= 52 ? 3 : compression == kAlphaBitfields ? 4 : 3;
+            size_t at = 14 + 40;
+            if (at + n * 4 > data.size() || (hsize == 40 && at + n * 4 > offset)) {
+                error = "truncated bitmap file";
+                return false;
+            }
+            for (size_t i = 0; i < n; ++i) m[i] = le32(&data[at + i * 4]);
+        }
+        if (!channel_of(m[0], bpp, red) || !channel_of(m[1], bpp, green) || !channel_of(m[2], bpp, blue) ||
+            !channel_of(m[3], bpp, alpha)) {
+            error = "bad bit masks in a bitmap file";
+            return false;
+        }
+    }
     std::vector<RGBQUAD> palette;
     if (bpp <= 8) {
-        size_t n = used ? used : (1u << bpp);
+        size_t entry = core ? 3 : 4;
+        size_t n = used ? used : (size_t{1} << bpp);
         size_t at = 14 + static_cast<size_t>(hsize);
-        if (n > 256 || at + n * 4 > offset) {
+        // an OS/2 table may stop short where the pixels begin; missing entries are black
+        if (core && at + n * entry > offset) n = offset > at ? (offset - at) / entry : 0;
+        if (n > 256 || at + n * entry > offset) {
             error = "bad colour table";
             return false;
         }
         for (size_t i = 0; i < n; ++i)
-            palette.push_back({data[at + i * 4], data[at + i * 4 + 1], data[at + i * 4 + 2], 0});
+            palette.push_back({data[at + i * entry], data[at + i * entry + 1], data[at + i * entry + 2], 0});
     }
     std::vector<uint8_t> indices;
     if (rle && !decode_rle(&data[offset], data.size() - offset, bpp, w, rows, indices, error)) return false;
+    auto pixel_at = [&](const uint8_t* in, int32_t x) { return bpp == 16 ? le16(in + x * 2) : le32(in + x * 4); };
+    auto row_at = [&](int32_t y) {
+        int32_t file_row = top_down ? y : rows - 1 - y;
+        return rle ? &indices[static_cast<size_t>(file_row) * w]
+                   : &data[offset + stride * static_cast<size_t>(file_row)];
+    };
+    // An alpha channel that is 0 everywhere is taken as unused rather than as a picture
+    // all transparent.
+    bool blend = false;
+    for (int32_t y = 0; alpha.max && !blend && y < rows; ++y)
+        for (int32_t x = 0; !blend && x < w; ++x) blend = alpha.of(pixel_at(row_at(y), x)) != 0;
     img.width = w;
     img.height = rows;
     img.bgr.resize(static_cast<size_t>(w) * rows * 3);
     for (int32_t y = 0; y < rows; ++y) {
-        int32_t file_row = top_down ? y : rows - 1 - y;
-        const uint8_t* in =
-            rle ? &indices[static_cast<size_t>(file_row) * w] : &data[offset + stride * static_cast<size_t>(file_row)];
+        const uint8_t* in = row_at(y);
         uint8_t* out = &img.bgr[static_cast<size_t>(y) * w * 3];
         for (int32_t x = 0; x < w; ++x, out += 3) {
-            if (bpp == 24 || bpp == 32) {
-                const uint8_t* p = in + x * (bpp / 8);
+            if (bpp == 16 || bpp == 32) {
+                uint32_t p = pixel_at(in, x);
+                unsigned a = blend ? alpha.of(p) : 255;
+                out[0] = over_white(blue.of(p), a);
+                out[1] = over_white(green.of(p), a);
+                out[2] = over_white(red.of(p), a);
+                continue;
+            }
+            if (bpp == 24) {
+                const uint8_t* p = in + x * 3;
                 out[0] = p[0];
                 out[1] = p[1];
                 out[2] = p[2];

@@ -642,4 +642,192 @@ TEST(ImageIo, DecoderWarningsWentToStderr) {
     EXPECT_EQ(printed, "");
 }
 
+void put_le(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+    for (int k = 0; k < bytes; ++k) out.push_back(static_cast<uint8_t>(v >> (8 * k)));
+}
+
+// A bitmap file: a header kind (12: OS/2 core, 40, 108: V4, 124: V5), its depth, its
+// compression (0 or 3, bit masks) and masks, and whether Pillow reads it the same way.
+struct BmpCase {
+    const char* name;
+    uint32_t hsize;
+    int bpp;
+    uint32_t compression;
+    uint32_t masks[4];
+    bool alpha_used, pillow;
+};
+
+struct BmpPicture {
+    std::vector<uint8_t> file, expected;
+};
+
+// Its pixels are `values` (palette indices, 0xRRGGBB or raw 16- and 32-bit pixels),
+// top row first; random when empty.
+BmpPicture make_bmp(const BmpCase& c, int w, int h, std::vector<uint32_t> values = {}) {
+    Noise noise{static_cast<uint32_t>(c.hsize * 31 + c.bpp)};
+    std::vector<uint8_t> palette;  // R, G, B
+    if (c.bpp <= 8)
+        for (int i = 0; i < (1 << c.bpp) * 3; ++i) palette.push_back(static_cast<uint8_t>(noise.next(255)));
+    uint32_t alpha = c.masks[3];
+    if (values.empty())
+        for (int i = 0; i < w * h; ++i) {
+            uint32_t v = c.bpp <= 8 ? noise.next((1u << c.bpp) - 1) : noise.next(0xFFFFFF) | noise.next(255) << 24;
+            if (c.bpp == 16) v &= 0xFFFF;
+            if (alpha && !c.alpha_used) v &= ~alpha;
+            values.push_back(v);
+        }
+    bool core = c.hsize == 12;
+    std::vector<uint8_t> info;
+    if (core) {
+        put_le(info, 12, 4), put_le(info, w, 2), put_le(info, h, 2), put_le(info, 1, 2), put_le(info, c.bpp, 2);
+    } else {
+        for (uint32_t v : {c.hsize, static_cast<uint32_t>(w), static_cast<uint32_t>(h)}) put_le(info, v, 4);
+        put_le(info, 1, 2), put_le(info, c.bpp, 2);
+        for (uint32_t v : {c.compression, 0u, 2835u, 2835u, 0u, 0u}) put_le(info, v, 4);
+        if (c.hsize > 40)
+            for (uint32_t m : c.masks) put_le(info, m, 4);
+        info.resize(c.hsize, 0);
+        if (c.hsize == 40 && c.compression == 3)
+            for (int i = 0; i < 3; ++i) put_le(info, c.masks[i], 4);
+    }
+    for (size_t i = 0; i < palette.size(); i += 3) {
+        info.insert(info.end(), {palette[i + 2], palette[i + 1], palette[i]});
+        if (!core) info.push_back(0);
+    }
+    const size_t stride = ((static_cast<size_t>(w) * c.bpp + 31) / 32) * 4;
+    BmpPicture out;
+    out.file = {'B', 'M'};
+    put_le(out.file, static_cast<uint32_t>(14 + info.size() + stride * h), 4);
+    put_le(out.file, 0, 4);
+    put_le(out.file, static_cast<uint32_t>(14 + info.size()), 4);
+    out.file.insert(out.file.end(), info.begin(), info.end());
+    for (int y = h - 1; y >= 0; --y) {
+        std::vector<uint8_t> row;
+        uint32_t acc = 0;
+        int bits = 0;
+        for (int x = 0; x < w; ++x) {
+            uint32_t v = values[static_cast<size_t>(y) * w + x];
+            if (c.bpp >= 16) {
+                put_le(row, v, c.bpp / 8);
+            } else if (c.bpp == 24) {
+                row.insert(row.end(),
+                           {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16)});
+            } else {
+                acc = acc << c.bpp | v;
+                bits += c.bpp;
+                if (bits == 8) row.push_back(static_cast<uint8_t>(acc)), acc = 0, bits = 0;
+            }
+        }
+        if (bits) row.push_back(static_cast<uint8_t>(acc << (8 - bits)));
+        row.resize(stride, 0);
+        out.file.insert(out.file.end(), row.begin(), row.end());
+    }
+    // Channels widened as Pillow widens them (v * 255 / max); alpha over white when any
+    // pixel has some.
+    uint32_t m[4] = {c.masks[0], c.masks[1], c.masks[2], c.masks[3]};
+    if (c.compression == 0 && c.bpp == 16) m[0] = 0x7C00, m[1] = 0x3E0, m[2] = 0x1F, m[3] = 0;
+    if (c.compression == 0 && c.bpp == 32) m[0] = 0xFF0000, m[1] = 0xFF00, m[2] = 0xFF, m[3] = 0;
+    auto channel = [](uint32_t v, uint32_t mask) -> unsigned {
+        if (!mask) return 0;
+        int shift = 0;
+        while (!((mask >> shift) & 1)) ++shift;
+        return static_cast<unsigned>(uint64_t{(v & mask) >> shift} * 255 / (mask >> shift));
+    };
+    for (uint32_t v : values) {
+        unsigned r, g, b, a = c.alpha_used ? channel(v, m[3]) : 255;
+        if (c.bpp <= 8)
+            r = palette[v * 3], g = palette[v * 3 + 1], b = palette[v * 3 + 2];
+        else if (c.bpp == 24)
+            r = v >> 16 & 255, g = v >> 8 & 255, b = v & 255;
+        else
+            r = channel(v, m[0]), g = channel(v, m[1]), b = channel(v, m[2]);
+        out.expected.insert(out.expected.end(), {over_white(r, a), over_white(g, a), over_white(b, a)});
+    }
+    return out;
+}
+
+const BmpCase kBmpCases[] = {
+    {"rgb555", 40, 16, 0, {}, false, true},
+    {"bitfields555", 40, 16, 3, {0x7C00, 0x3E0, 0x1F, 0}, false, true},
+    {"bitfields565", 40, 16, 3, {0xF800, 0x7E0, 0x1F, 0}, false, true},
+    {"bitfields565-v4", 108, 16, 3, {0xF800, 0x7E0, 0x1F, 0}, false, true},
+    // Pillow reads no alpha from 16-bit files
+    {"bitfields1555-v5", 124, 16, 3, {0x7C00, 0x3E0, 0x1F, 0x8000}, true, false},
+    {"bitfields1555-v5-alpha-unused", 124, 16, 3, {0x7C00, 0x3E0, 0x1F, 0x8000}, false, true},
+    {"bitfields444-v5", 124, 16, 3, {0xF00, 0xF0, 0xF, 0}, false, false},
+    {"rgb32", 40, 32, 0, {}, false, true},
+    {"bitfields-rgbx", 40, 32, 3, {0xFF000000, 0xFF0000, 0xFF00, 0}, false, true},
+    {"bitfields-bgra-v5", 124, 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, true, true},
+    {"os2-1", 12, 1, 0, {}, false, true},
+    {"os2-4", 12, 4, 0, {}, false, true},
+    {"os2-8", 12, 8, 0, {}, false, true},
+    {"os2-24", 12, 24, 0, {}, false, true},
+    {"rgb4", 40, 4, 0, {}, false, true},
+    {"rgb24-v5", 124, 24, 0, {}, false, true},
+};
+
+// Regression: 16-bit bitmaps (5-5-5, 5-6-5, bit masks, alpha in V4/V5 headers) and OS/2
+// bitmaps (12-byte header, 3-byte colour table entries) were refused as unsupported.
+TEST(ImageIo, SixteenBitAndOs2BitmapsWereRefused) {
+    for (const BmpCase& c : kBmpCases) {
+        BmpPicture pic = make_bmp(c, 13, 5);
+        std::string error;
+        EXPECT_TRUE(load_rgb(pic.file, error) == pic.expected) << c.name << ": " << error;
+    }
+    // A bad mask, a depth an OS/2 header cannot have, a table running into nothing.
+    BmpCase gaps{"gaps", 40, 16, 3, {0x7C0F, 0x3E0, 0x1F, 0}, false, false};
+    BmpCase wide{"wide", 40, 16, 3, {0x1F0000, 0x3E0, 0x1F, 0}, false, false};
+    BmpCase os2_16{"os2-16", 12, 16, 0, {}, false, false};
+    const std::pair<std::vector<uint8_t>, const char*> refused[] = {
+        {make_bmp(gaps, 4, 4).file, "bad bit masks"},
+        {make_bmp(wide, 4, 4).file, "bad bit masks"},
+        {make_bmp(os2_16, 4, 4).file, "unsupported bitmap"},
+        {make_bmp(kBmpCases[1], 4, 4).file, "truncated"},
+    };
+    for (auto [bytes, message] : refused) {
+        if (std::string(message) == "truncated") bytes.resize(60);  // the masks, no pixels
+        std::string error;
+        EXPECT_TRUE(load_rgb(bytes, error).empty()) << message;
+        EXPECT_NE(error.find(message), std::string::npos) << error;
+    }
+}
+
+// The bitmap kinds Pillow reads agree with it sample for sample; each 16-bit layout
+// with every one of its 65,536 pixels.
+TEST(ImageIo, BitmapsAgreeWithPillow) {
+    if (!have_pillow()) GTEST_SKIP() << "python3-pil is not installed (scripts/deps.sh installs it)";
+    const std::string dir = temp_dir();
+    std::vector<std::string> paths, names;
+    std::vector<std::vector<uint8_t>> ours;
+    auto add = [&](const BmpCase& c, const std::string& name, const BmpPicture& pic) {
+        names.push_back(name);
+        paths.push_back(dir + "/" + name + ".bmp");
+        write_bytes(paths.back(), pic.file);
+        std::string error;
+        ours.push_back(load_rgb(pic.file, error));
+        EXPECT_TRUE(ours.back() == pic.expected) << name << ": " << error;
+        (void)c;
+    };
+    std::vector<uint32_t> every(65536);
+    for (uint32_t i = 0; i < every.size(); ++i) every[i] = i;
+    for (const BmpCase& c : kBmpCases) {
+        if (!c.pillow) continue;
+        add(c, c.name, make_bmp(c, 21, 9));
+        if (c.bpp == 16 && !c.masks[3]) add(c, std::string(c.name) + "-every", make_bmp(c, 256, 256, every));
+    }
+    std::vector<std::vector<uint8_t>> theirs = pillow_rgb(paths);
+    ASSERT_EQ(theirs.size(), paths.size());
+    size_t same = 0, all = 0;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        size_t n = 0;
+        for (size_t k = 0; k < ours[i].size() && k < theirs[i].size(); ++k) n += ours[i][k] == theirs[i][k];
+        EXPECT_EQ(n, ours[i].size()) << names[i] << " differs from Pillow";
+        same += n;
+        all += ours[i].size();
+        std::remove(paths[i].c_str());
+    }
+    std::printf("BMP: %zu files, %zu of %zu samples as Pillow reads them\n", paths.size(), same, all);
+    rmdir(dir.c_str());
+}
+
 }  // namespace
