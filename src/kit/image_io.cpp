@@ -656,25 +656,24 @@ bool decode_webp(const std::vector<uint8_t>& data, Image& img, std::string& erro
     return true;
 }
 
-// libtiff reads from memory through these callbacks; its warnings and errors go
-// to the message of the file being read, not to stderr.
+// libtiff reads from memory through these callbacks.  Its errors and warnings go to
+// handlers of this one file (given when it is opened), so the process's own libtiff
+// handlers are never touched: an error becomes the message, a warning is dropped.
 struct TiffMemory {
     const std::vector<uint8_t>* data;
     toff_t at;
+    char message[256];
 };
-thread_local std::string tiff_message;
-void tiff_error(const char*, const char* fmt, va_list ap) {
-    char text[256];
-    std::vsnprintf(text, sizeof text, fmt, ap);
-    tiff_message = text;
+
+int tiff_error(TIFF*, void* user, const char*, const char* fmt, va_list ap) {
+    auto* m = static_cast<TiffMemory*>(user);
+    std::vsnprintf(m->message, sizeof m->message, fmt, ap);
+    return 1;  // handled: not passed on to the process's handler
 }
-void tiff_quiet(const char*, const char*, va_list) {}
+int tiff_quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 bool decode_tiff(const std::vector<uint8_t>& data, Image& img, std::string& error) {
-    TiffMemory mem{&data, 0};
-    TIFFSetErrorHandler(tiff_error);
-    TIFFSetWarningHandler(tiff_quiet);
-    tiff_message = "malformed TIFF file";
+    TiffMemory mem{&data, 0, "malformed TIFF file"};
     auto rd = [](thandle_t h, tdata_t buf, tmsize_t n) -> tmsize_t {
         auto* m = static_cast<TiffMemory*>(h);
         size_t size = m->data->size();
@@ -694,35 +693,41 @@ bool decode_tiff(const std::vector<uint8_t>& data, Image& img, std::string& erro
     auto sz = [](thandle_t h) -> toff_t { return static_cast<TiffMemory*>(h)->data->size(); };
     auto mp = [](thandle_t, tdata_t*, toff_t*) { return 0; };
     auto um = [](thandle_t, tdata_t, toff_t) {};
-    TIFF* t = TIFFClientOpen("picture", "rm", &mem, rd, wr, sk, cl, sz, mp, um);
-    if (!t) {
-        error = tiff_message;
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (!options) {
+        error = "out of memory in libtiff";
         return false;
     }
+    TIFFOpenOptionsSetErrorHandlerExtR(options, tiff_error, &mem);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, tiff_quiet, &mem);
+    TIFF* t = TIFFClientOpenExt("picture", "rm", &mem, rd, wr, sk, cl, sz, mp, um, options);
+    TIFFOpenOptionsFree(options);
+    if (!t) {
+        error = mem.message;
+        return false;
+    }
+    struct Close {
+        TIFF* t;
+        ~Close() { TIFFClose(t); }
+    } close{t};
     uint32_t w = 0, h = 0;
     TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
-    if (!fits(w, h, error)) {
-        TIFFClose(t);
-        return false;
-    }
+    if (!fits(w, h, error)) return false;
     std::vector<uint32_t> rgba(static_cast<size_t>(w) * h);
     if (!TIFFReadRGBAImageOriented(t, w, h, rgba.data(), ORIENTATION_TOPLEFT, 0)) {
-        error = tiff_message;
-        TIFFClose(t);
+        error = mem.message;
         return false;
     }
-    TIFFClose(t);
     img.width = static_cast<int>(w);
     img.height = static_cast<int>(h);
     img.bgr.resize(rgba.size() * 3);
     for (size_t i = 0; i < rgba.size(); ++i) {
         uint32_t p = rgba[i];
         unsigned a = TIFFGetA(p);  // transparent parts over white
-        auto over_white = [a](unsigned c) { return static_cast<uint8_t>((c * a + 255 * (255 - a) + 127) / 255); };
-        img.bgr[i * 3] = over_white(TIFFGetB(p));
-        img.bgr[i * 3 + 1] = over_white(TIFFGetG(p));
-        img.bgr[i * 3 + 2] = over_white(TIFFGetR(p));
+        img.bgr[i * 3] = over_white(TIFFGetB(p), a);
+        img.bgr[i * 3 + 1] = over_white(TIFFGetG(p), a);
+        img.bgr[i * 3 + 2] = over_white(TIFFGetR(p), a);
     }
     return true;
 }

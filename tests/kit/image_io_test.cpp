@@ -830,4 +830,48 @@ TEST(ImageIo, BitmapsAgreeWithPillow) {
     rmdir(dir.c_str());
 }
 
+// A 2x2 grey TIFF written by hand; with `unknown` it holds a tag libtiff warns about.
+std::vector<uint8_t> make_tiff(bool unknown) {
+    std::vector<std::pair<uint16_t, uint32_t>> tags = {{256, 2}, {257, 2}, {258, 8}, {259, 1}, {262, 1},
+                                                       {273, 0}, {277, 1}, {278, 2}, {279, 4}};
+    if (unknown) tags.push_back({65000, 7});
+    std::vector<uint8_t> f = {'I', 'I', 42, 0};
+    put_le(f, 8, 4);
+    put_le(f, static_cast<uint32_t>(tags.size()), 2);
+    const uint32_t pixels = static_cast<uint32_t>(8 + 2 + tags.size() * 12 + 4);
+    for (auto [tag, value] : tags) {
+        put_le(f, tag, 2);
+        put_le(f, tag == 273 ? 4 : 3, 2);  // LONG for the strip offset, SHORT otherwise
+        put_le(f, 1, 4);
+        put_le(f, tag == 273 ? pixels : value, 4);
+    }
+    put_le(f, 0, 4);
+    f.insert(f.end(), {0, 85, 170, 255});
+    return f;
+}
+
+int tiff_calls = 0;
+void count_tiff(const char*, const char*, va_list) { ++tiff_calls; }
+
+// Regression: the loader set libtiff's error and warning handlers for the whole process on
+// every TIFF it read.  It leaves the process's handlers alone and uncalled, and keeps
+// libtiff's text as its message.
+TEST(ImageIo, TiffHandlersWereSetForTheWholeProcess) {
+    TIFFErrorHandler old_error = TIFFSetErrorHandler(count_tiff);
+    TIFFErrorHandler old_warning = TIFFSetWarningHandler(count_tiff);
+    tiff_calls = 0;
+    std::string error;
+    EXPECT_EQ(load_rgb(make_tiff(true), error),
+              (std::vector<uint8_t>{0, 0, 0, 85, 85, 85, 170, 170, 170, 255, 255, 255}))
+        << error;
+    std::vector<uint8_t> bad = make_tiff(false);
+    bad[4] = 200;  // the directory past the end
+    EXPECT_TRUE(load_rgb(bad, error).empty());
+    EXPECT_NE(error.find("input: "), std::string::npos);
+    EXPECT_NE(error.find("directory"), std::string::npos) << error;
+    EXPECT_EQ(TIFFSetErrorHandler(old_error), count_tiff);
+    EXPECT_EQ(TIFFSetWarningHandler(old_warning), count_tiff);
+    EXPECT_EQ(tiff_calls, 0);
+}
+
 }  // namespace
