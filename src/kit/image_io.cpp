@@ -766,7 +766,10 @@ HGDI decode_bytes(const std::vector<uint8_t>& data, const std::string& path, std
     HGDI bm = CreateDIBSection(0, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     Surface s;
     if (!bm || !surface_of(bm, s)) {
-        error = path + ": no memory for a " + std::to_string(img.width) + "x" + std::to_string(img.height) + " bitmap";
+        // in the words the callers map to error 7
+        error =
+            path + ": out of memory for a " + std::to_string(img.width) + "x" + std::to_string(img.height) + " bitmap";
+        if (bm) DeleteObject(bm);
         return 0;
     }
     for (int y = 0; y < img.height; ++y)

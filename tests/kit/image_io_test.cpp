@@ -874,4 +874,43 @@ TEST(ImageIo, TiffHandlersWereSetForTheWholeProcess) {
     EXPECT_EQ(tiff_calls, 0);
 }
 
+// Fills the address space to `spare` bytes past what the process has mapped now.
+void limit_address_space(size_t spare) {
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    statm >> pages;
+    rlimit lim{};
+    lim.rlim_cur = lim.rlim_max = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + spare;
+    setrlimit(RLIMIT_AS, &lim);
+}
+
+// Regression: no memory for the bitmap of a decoded picture (CreateDIBSection failing)
+// was reported as error 481, an invalid picture, instead of 7, out of memory.
+TEST(ImageIo, NoMemoryForTheBitmapWasAnInvalidPicture) {
+#ifdef T2_TEST_ASAN
+    GTEST_SKIP() << "address space limits do not work under AddressSanitizer";
+#endif
+    // 8000 x 8000 of colour 0 in a run-length file of a few bytes: 64 MB of indices and
+    // 192 MB of rows while decoding, then 192 MB more for the bitmap
+    const std::string dir = temp_dir();
+    std::vector<uint8_t> f = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54 + 8, 0, 0, 0};
+    for (uint32_t v : {40u, 8000u, 8000u}) put_le(f, v, 4);
+    put_le(f, 1, 2), put_le(f, 8, 2);
+    for (uint32_t v : {1u, 0u, 0u, 0u, 2u, 0u}) put_le(f, v, 4);
+    f.insert(f.end(), {0, 0, 0, 0, 255, 255, 255, 0, 0, 1});  // two colours, then the end of the picture
+    const std::string path = temp_file(dir, "big.bmp", f);
+    EXPECT_EXIT(
+        {
+            limit_address_space(size_t{330} << 20);
+            IDispatch* pic = nullptr;
+            HRESULT hr = T2LoadPicture(path.c_str(), &pic);
+            const std::string text = kit_error();
+            std::fprintf(stderr, "%08x %s\n", static_cast<unsigned>(hr), text.c_str());
+            std::exit(hr == T2_ERROR_STATUS(7) && text.find("Out of memory") == 0 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "out of memory for a 8000x8000 bitmap");
+    std::remove(path.c_str());
+    rmdir(dir.c_str());
+}
+
 }  // namespace
