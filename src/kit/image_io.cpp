@@ -1,6 +1,6 @@
-// Image files for the kit: PNG (libpng), JPEG (libjpeg, CMYK converted), GIF
-// (giflib, the first frame), BMP (RLE included), WebP (libwebp) and TIFF
-// (libtiff) read into 24-bit sections; surfaces written as PNG or BMP.
+// Image files for the kit, read into 24-bit sections by the table of formats near
+// the end (kFormats: each one's signature, loader and name); surfaces written as PNG
+// or BMP.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -732,31 +733,49 @@ bool decode_tiff(const std::vector<uint8_t>& data, Image& img, std::string& erro
     return true;
 }
 
-}  // namespace
+bool starts(const std::vector<uint8_t>& d, size_t at, const char* bytes, size_t n) {
+    return d.size() >= at + n && std::memcmp(d.data() + at, bytes, n) == 0;
+}
 
-namespace {
+// The formats the loader reads, tried in this order by their first bytes.  The
+// loader's refusal, PictureFormats() and the host's usage all read their names here.
+struct Format {
+    const char* name;
+    bool (*matches)(const std::vector<uint8_t>&);
+    bool (*decode)(const std::vector<uint8_t>&, Image&, std::string&);
+};
+const Format kFormats[] = {
+    {"PNG", [](const std::vector<uint8_t>& d) { return d.size() >= 8 && starts(d, 0, "\x89PNG", 4); }, decode_png},
+    {"JPEG", [](const std::vector<uint8_t>& d) { return d.size() >= 3 && starts(d, 0, "\xFF\xD8", 2); }, decode_jpeg},
+    {"GIF", [](const std::vector<uint8_t>& d) { return d.size() >= 6 && starts(d, 0, "GIF8", 4); }, decode_gif},
+    {"BMP", [](const std::vector<uint8_t>& d) { return starts(d, 0, "BM", 2); }, decode_bmp},
+    {"WebP", [](const std::vector<uint8_t>& d) { return starts(d, 0, "RIFF", 4) && starts(d, 8, "WEBP", 4); },
+     decode_webp},
+    {"TIFF",
+     [](const std::vector<uint8_t>& d) {
+         return d.size() >= 8 && (starts(d, 0, "II*\0", 4) || starts(d, 0, "MM\0*", 4));
+     },
+     decode_tiff},
+};
+
+// "PNG, JPEG, ..." with `last` before the final name.
+std::string format_list(const char* last) {
+    std::string text;
+    size_t n = std::size(kFormats);
+    for (size_t i = 0; i < n; ++i) text += (i == 0 ? "" : i + 1 == n ? last : ", ") + std::string(kFormats[i].name);
+    return text;
+}
 
 HGDI decode_bytes(const std::vector<uint8_t>& data, const std::string& path, std::string& error) {
-    Image img;
-    bool ok;
-    if (data.size() >= 8 && std::memcmp(data.data(), "\x89PNG", 4) == 0)
-        ok = decode_png(data, img, error);
-    else if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8)
-        ok = decode_jpeg(data, img, error);
-    else if (data.size() >= 6 && std::memcmp(data.data(), "GIF8", 4) == 0)
-        ok = decode_gif(data, img, error);
-    else if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M')
-        ok = decode_bmp(data, img, error);
-    else if (data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 && std::memcmp(&data[8], "WEBP", 4) == 0)
-        ok = decode_webp(data, img, error);
-    else if (data.size() >= 8 &&
-             (std::memcmp(data.data(), "II*\0", 4) == 0 || std::memcmp(data.data(), "MM\0*", 4) == 0))
-        ok = decode_tiff(data, img, error);
-    else {
-        error = path + ": not a PNG, JPEG, GIF, BMP, WebP or TIFF file";
+    const Format* format = nullptr;
+    for (const Format& f : kFormats)
+        if (!format && f.matches(data)) format = &f;
+    if (!format) {
+        error = path + ": not a " + format_list(" or ") + " file";
         return 0;
     }
-    if (!ok) {
+    Image img;
+    if (!format->decode(data, img, error)) {
         error = path + ": " + error;
         return 0;
     }
@@ -779,6 +798,17 @@ HGDI decode_bytes(const std::vector<uint8_t>& data, const std::string& path, std
 }
 
 }  // namespace
+
+const char* picture_formats() {
+    static const std::string text = format_list(", ");
+    return text.c_str();
+}
+
+std::vector<std::string> picture_format_names() {
+    std::vector<std::string> names;
+    for (const Format& f : kFormats) names.emplace_back(f.name);
+    return names;
+}
 
 HGDI load_image(const std::string& path, std::string& error) {
     try {

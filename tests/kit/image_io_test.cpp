@@ -874,6 +874,43 @@ TEST(ImageIo, TiffHandlersWereSetForTheWholeProcess) {
     EXPECT_EQ(tiff_calls, 0);
 }
 
+// One small file of every format the loader's table names.
+std::map<std::string, std::vector<uint8_t>> format_samples() {
+    uint8_t* webp = nullptr;
+    const uint8_t rgb[12] = {255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255};
+    size_t n = WebPEncodeLosslessRGB(rgb, 2, 2, 6, &webp);
+    std::vector<uint8_t> webp_file(webp, webp + n);
+    WebPFree(webp);
+    return {
+        {"PNG", make_png({PNG_COLOR_TYPE_RGB, 8, false, 0.0, false}, 2, 2).file},
+        {"JPEG", make_jpeg(8, 8, JCS_RGB, false)},
+        {"GIF", {'G', 'I',  'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 255,  255, 255, 0,   0,
+                 0,   0x2C, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1,   0,   0x3B}},
+        {"BMP", make_bmp(kBmpCases[0], 2, 2).file},
+        {"WebP", webp_file},
+        {"TIFF", make_tiff(false)},
+    };
+}
+
+// Every row of the loader's table has a sample here that loads, and the refusal of an
+// unknown file and T2PictureFormats name every row.
+TEST(ImageIo, EveryFormatOfTheTableLoadsAndIsNamed) {
+    const auto samples = format_samples();
+    std::string unknown;
+    EXPECT_EQ(kit::decode_image({'n', 'o', 'n', 'e', ' ', 'o', 'f', ' ', 't', 'h', 'e', 'm'}, "x", unknown), 0);
+    const std::vector<std::string> names = kit::picture_format_names();
+    EXPECT_GE(names.size(), 6u);
+    for (const std::string& name : names) {
+        auto it = samples.find(name);
+        ASSERT_NE(it, samples.end()) << "no sample file for " << name;
+        std::string error;
+        EXPECT_FALSE(load_rgb(it->second, error).empty()) << name << ": " << error;
+        EXPECT_NE(unknown.find(name), std::string::npos) << unknown;
+        EXPECT_NE(std::string(T2PictureFormats()).find(name), std::string::npos) << T2PictureFormats();
+    }
+    EXPECT_EQ(std::string(T2PictureFormats()), kit::picture_formats());
+}
+
 // Fills the address space to `spare` bytes past what the process has mapped now.
 void limit_address_space(size_t spare) {
     std::ifstream statm("/proc/self/statm");
