@@ -122,10 +122,15 @@ constexpr png_uint_32 kPngChunkCount = 256;
 
 uint32_t be32(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
+// deflate packs at most about 1,032 bytes into one (a run of 258-byte matches).
+constexpr uint64_t kDeflateRatio = 1032;
+
 // Walks the chunks before libpng does: a chunk claiming more bytes than the file has
 // left is refused here, before anything is allocated for it, and so is a picture the
-// header makes too large.
+// header makes too large, or larger than its image data could hold at deflate's
+// highest ratio (a few bytes claiming hundreds of megabytes of rows).
 bool png_chunks_fit(const std::vector<uint8_t>& data, std::string& error) {
+    uint64_t idat = 0, width = 0, height = 0, row_bits = 0;
     for (size_t at = 8; at + 8 <= data.size();) {
         uint32_t length = be32(&data[at]);
         std::string type(reinterpret_cast<const char*>(&data[at + 4]), 4);
@@ -134,10 +139,24 @@ bool png_chunks_fit(const std::vector<uint8_t>& data, std::string& error) {
                     std::to_string(data.size()) + " bytes";
             return false;
         }
-        if (at == 8 && type == "IHDR" && length >= 8 && !fits(be32(&data[at + 8]), be32(&data[at + 12]), error))
-            return false;
+        if (at == 8 && type == "IHDR" && length >= 13) {
+            width = be32(&data[at + 8]);
+            height = be32(&data[at + 12]);
+            if (!fits(static_cast<int64_t>(width), static_cast<int64_t>(height), error)) return false;
+            static constexpr uint64_t kChannels[7] = {1, 0, 3, 1, 2, 0, 4};  // by colour type
+            uint8_t depth = data[at + 16], type_code = data[at + 17];
+            row_bits = type_code < 7 ? kChannels[type_code] * depth : 0;
+        }
+        if (type == "IDAT") idat += length;
         if (type == "IEND") break;
         at += 12 + size_t{length};
+    }
+    // The filtered rows of a non-interlaced picture: the least an interlaced one holds.
+    uint64_t rows = height * (1 + (width * row_bits + 7) / 8);
+    if (row_bits && rows / kDeflateRatio > idat + 64) {
+        error = "a PNG picture of " + std::to_string(width) + "x" + std::to_string(height) + " pixels with " +
+                std::to_string(idat) + " bytes of image data, too few to hold it";
+        return false;
     }
     return true;
 }

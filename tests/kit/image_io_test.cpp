@@ -358,6 +358,19 @@ TEST(ImageIo, TextChunkOfTwoGigabytesWasAllocated) {
     put_be(g, static_cast<uint32_t>(crc32(0, big.data(), static_cast<uInt>(big.size()))), 4);
     g.insert(g.end(), small.file.begin() + 33, small.file.end());
     EXPECT_EQ(load_rgb(g, error), small.expected) << error;
+    // Rows of zeros packed near deflate's highest ratio load; a header claiming more rows
+    // than its image data could hold at that ratio is refused before they are allocated.
+    png_image zeros{};
+    zeros.version = PNG_IMAGE_VERSION;
+    zeros.width = zeros.height = 3000;
+    zeros.format = PNG_FORMAT_GRAY;
+    std::vector<uint8_t> grey(size_t{3000} * 3000, 0), packed(1 << 20);
+    png_alloc_size_t packed_size = packed.size();
+    ASSERT_TRUE(png_image_write_to_memory(&zeros, packed.data(), &packed_size, 0, grey.data(), 0, nullptr));
+    packed.resize(packed_size);
+    EXPECT_EQ(load_rgb(packed, error).size(), size_t{3000} * 3000 * 3) << packed_size << " bytes: " << error;
+    EXPECT_TRUE(load_rgb(png_header(8000, 8000), error).empty());
+    EXPECT_NE(error.find("with 0 bytes of image data, too few to hold it"), std::string::npos) << error;
     // Text chunks are skipped, whatever their size within the file.
     std::vector<uint8_t> text = {'t', 'E', 'X', 't', 'k', 0};
     text.resize(4 + (1 << 20), 'y');
