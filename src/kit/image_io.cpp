@@ -268,6 +268,9 @@ bool decode_png(const std::vector<uint8_t>& data, Image& img, std::string& error
 // the whole coefficient buffer, so a few kilobytes of scans cost seconds (a file of
 // 1,000 empty scans took 18 s); real files have about 10.
 constexpr int kMaxJpegScans = 100;
+// What libjpeg may allocate for its own buffers; past it a file is refused ("backing
+// store not supported").  A progressive file of 128 Mpixels in 4:2:0 needs 384 MB.
+constexpr long kMaxJpegMemory = long{512} << 20;
 
 // libjpeg's error state and progress hook; plain data, as it lives across libjpeg's
 // longjmp.  Warnings are dropped: they never reach the caller's stderr.
@@ -322,6 +325,19 @@ bool decode_jpeg(const std::vector<uint8_t>& data, Image& img, std::string& erro
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    // Huffman coding spends at least one bit on every block of the first component, so
+    // a file too short for that is cut off: libjpeg would fill it out with grey, and a
+    // few hundred bytes could claim 128 Mpixels of rows.  (Arithmetic coding can spend
+    // less; its files are not bounded this way.)
+    uint64_t blocks = uint64_t{cinfo.comp_info[0].width_in_blocks} * cinfo.comp_info[0].height_in_blocks;
+    if (!cinfo.arith_code && data.size() * 8 < blocks) {
+        error = "a JPEG picture of " + std::to_string(cinfo.image_width) + "x" + std::to_string(cinfo.image_height) +
+                " pixels cannot be held in " + std::to_string(data.size()) + " bytes";
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    // The decoder's own buffers (the coefficients of a progressive file) stay within this.
+    cinfo.mem->max_memory_to_use = kMaxJpegMemory;
     // CMYK (and YCCK) files come out as CMYK and are mixed to BGR here: the
     // decoder converts only the colour spaces of three channels.
     bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -434,6 +450,14 @@ bool decode_gif(const std::vector<uint8_t>& data, Image& img, std::string& error
         return false;
     }
     if (!fits(d.Width, d.Height, error)) return false;
+    // An LZW code of at least 1.5 bytes (12 bits, once its table is full) stands for at
+    // most 4,096 pixels: an image the rest of the file cannot hold is refused before its
+    // pixels are allocated.
+    if ((data.size() - reader.pos) * 2731 + 4096 < static_cast<uint64_t>(d.Width) * static_cast<uint64_t>(d.Height)) {
+        error = "a GIF image of " + std::to_string(d.Width) + "x" + std::to_string(d.Height) +
+                " pixels cannot be held in " + std::to_string(data.size() - reader.pos) + " bytes";
+        return false;
+    }
     std::vector<GifPixelType> raster(static_cast<size_t>(d.Width) * static_cast<size_t>(d.Height));
     static constexpr int kOffset[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};  // the four interlace passes
     for (int pass = 0; pass < (d.Interlace ? 4 : 1); ++pass)

@@ -641,6 +641,39 @@ TEST(ImageIo, CmykJpegFailingAfterItsScanLeakedItsRowBuffer) {
               256 * 1024);
 }
 
+// Regression (found by fuzzing): a JPEG or GIF of a few hundred bytes claiming 11000x11000
+// pixels had its rows allocated and filled (790 MB resident for a baseline JPEG).
+TEST(ImageIo, TinyFilesClaimingHugePicturesAllocatedTheirRows) {
+    auto sized = [](std::vector<uint8_t> f, uint8_t marker) {
+        size_t at = 0;
+        while (!(f[at] == 0xFF && f[at + 1] == marker)) ++at;
+        f[at + 5] = f[at + 7] = 11000 >> 8;
+        f[at + 6] = f[at + 8] = 11000 & 255;
+        return f;
+    };
+    std::vector<uint8_t> gif = {'G', 'I',  'F', '8', '9', 'a', 0xF8, 0x2A, 0xF8, 0x2A, 0x80, 0, 0, 0,    0, 0, 255, 255,
+                                255, 0x2C, 0,   0,   0,   0,   0xF8, 0x2A, 0xF8, 0x2A, 0,    2, 2, 0x44, 1, 0, 0x3B};
+    const std::pair<std::vector<uint8_t>, const char*> cases[] = {
+        {sized(make_jpeg(16, 16, JCS_RGB, false), 0xC0), "cannot be held in"},
+        {sized(make_jpeg(16, 16, JCS_RGB, true), 0xC2), "cannot be held in"},
+        {gif, "cannot be held in"},
+    };
+    for (const auto& [bytes, message] : cases) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        std::string error;
+        EXPECT_TRUE(load_rgb(bytes, error).empty());
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_NE(error.find(message), std::string::npos) << error;
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << error;
+    }
+    // Cut files of ordinary sizes still load (the rest grey).
+    std::vector<uint8_t> jpeg = make_jpeg(256, 256, JCS_RGB, false);
+    jpeg.resize(jpeg.size() - 40);
+    std::string error;
+    EXPECT_FALSE(load_rgb(jpeg, error).empty()) << error;
+}
+
 // Regression: libjpeg's warnings (a truncated file, a bogus progression) went to the
 // caller's stderr.
 TEST(ImageIo, DecoderWarningsWentToStderr) {
