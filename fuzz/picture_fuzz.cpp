@@ -1,5 +1,5 @@
-// Fuzz target: the picture loader over any bytes (PNG, JPEG, GIF, BMP, WebP and TIFF by
-// their signatures).  Every input gives a bitmap or a message, within the caps.
+// Fuzz target: the picture loader over any bytes (every format of its table, by its
+// signature).  Every input gives a bitmap or a message, within the caps.
 #include <cstdint>
 #include <string>
 #include <vector>

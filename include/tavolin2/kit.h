@@ -32,11 +32,13 @@
 
 #include "tavolin2.h"
 
-/* Loads PNG, JPEG (CMYK converted), GIF (the first frame), BMP (run-length
- * coded included), WebP and TIFF, by content.  Errors: 53 no such file, 75 not
+/* Loads PNG, JPEG (CMYK converted), GIF (the first frame), BMP (16-bit, bit
+ * masks, run-length coded and OS/2 included), WebP and TIFF, by content.  Errors: 53 no such file, 75 not
  * an ordinary file or not readable, 481 not a picture the kit reads, 7 out of
  * memory. */
 T2_API HRESULT T2LoadPicture(const char* path_utf8, IDispatch** picture);
+/* The formats T2LoadPicture reads, as one static text: "PNG, JPEG, ...". */
+T2_API const char* T2PictureFormats(void);
 /* Saves a picture (any object with a bitmap Handle) or a picture box (its
  * hDc surface) as PNG, BMP or GIF, chosen by the extension (any case); any
  * other extension fails with error 380 and nothing is written.  A file is

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/client.hpp"
+#include "tavolin2/kit.h"
 #include "tavolin2/version.h"
 #include "host/steps.hpp"
 #include "host/verbs.hpp"
@@ -39,7 +40,7 @@ int usage(FILE* out) {
         "  vendor [N]                 the vendor texts 900-921, or entry N\n"
         "  call PROGID STEP...        late-bound calls: Member, Member=VALUE, Member(ARG, ...)\n"
         "  members PROGID             the member table of a class\n"
-        "  bmp IN OUT.bmp             load a picture (PNG, JPEG, GIF, BMP) and save it with cDIBSection.SavePicture\n"
+        "  bmp IN OUT.bmp             load a picture (%s) and save it with cDIBSection.SavePicture\n"
         "  resample IN OUT W H        resample a picture to W x H (OUT .bmp or .png)\n"
         "  noise W H OUT [--gray]     a section of random pixels (OUT .bmp or .png)\n"
         "  gif IN OUT.gif [--best] [--transparent RRGGBB] [--quiet]   save a picture as GIF\n"
@@ -57,7 +58,8 @@ int usage(FILE* out) {
         "  register | unregister      write or remove the registration in the registry file\n"
         "Values: 12, -4.5, &HFF, \"text\" (\"\" for a quote), c\"C\\tescapes\", True, False, Empty, Null,\n"
         "Nothing, @picture:FILE, @picturebox[:WxH], @listbox[:a|b|c]; leave an argument empty to omit it; name:=VALUE "
-        "passes it by name.\n");
+        "passes it by name.\n",
+        T2PictureFormats());
     return out == stderr ? 2 : 0;
 }
 

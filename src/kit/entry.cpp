@@ -106,6 +106,8 @@ T2_API HRESULT T2LoadPicture(const char* path, IDispatch** picture) {
     }
 }
 
+T2_API const char* T2PictureFormats(void) { return picture_formats(); }
+
 T2_API HRESULT T2SavePicture(IDispatch* obj, const char* path) {
     if (!obj) return fail(91, "Object variable not set: no picture to save");
     if (!path || !*path) return fail(75, "Path/File access error: no file name");

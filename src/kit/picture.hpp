@@ -29,6 +29,10 @@ private:
     int width_, height_;  // pixels
 };
 
+// The names of the picture formats the loader reads, in the order it tries them, and
+// the same as one text ("PNG, JPEG, ...").
+std::vector<std::string> picture_format_names();
+const char* picture_formats();
 // Loads an image file into a new 24-bit bitmap section; 0 with a message on failure.
 gdi::HGDI load_image(const std::string& path, std::string& error);
 // The same for the bytes of an image file; `name` heads the messages.
