@@ -11,7 +11,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libjpeg-dev libgif-dev libwebp-dev libtiff-dev
   python3-pil python3-pytest zbar-tools
-  libmpv-dev libx11-dev ffmpeg xvfb x11-utils x11-apps
+  libmpv-dev libxcb1-dev libx11-dev ffmpeg xvfb x11-utils x11-apps
   pulseaudio pulseaudio-utils sox tmux locales
 )
 

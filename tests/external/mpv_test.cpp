@@ -8,6 +8,8 @@
 #include <fstream>
 #include <thread>
 
+#include <xcb/xcb.h>
+
 #include "platform/mci/mci.hpp"
 #include "external/media_fixtures.hpp"
 #include "support/recorder.hpp"
@@ -133,6 +135,59 @@ TEST(Mpv, MovieWindowsOwnAndInsideAParent) {
     EXPECT_NE(tree.find("t2-clip.mpg - tavolin2"), std::string::npos) << before << tree;  // the inner movie's window
     mci::mciSendStringA("close inner", nullptr, 0, 0);  // the child first, then its parent
     mci::mciSendStringA("close all", nullptr, 0, 0);
+    mci::use_simulation(true);
+}
+
+// Regression: openMovieWindow on a handle that is no window set Error 0, and the
+// closeMovie after it ended the process (Xlib's default handler on BadGC); a movie
+// inside a caller's window whose owner closed it ended the process at closeMovie
+// (BadWindow).  The process lives on, each in its own child so an exit shows.
+TEST(Mpv, XErrorsNeverEndTheProcess) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    t2test::VirtualDisplay x;
+    if (!x.up()) GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
+    std::string clip = make_clip();
+    if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    mci::use_simulation(false);
+    // a handle that is no window is refused when it is given
+    EXPECT_EXIT(
+        {
+            auto d = t2test::create(CLSID_MovieModule);
+            Object movie(d.get());
+            movie.put(u"Filename", Variant(from_utf8(clip)));
+            movie.call(u"openMovieWindow", {Variant(Long{1234}), Variant(String(u"child"))});
+            const Long error = movie.get(u"Error").to_long();
+            movie.call(u"closeMovie");
+            std::exit(error == 347 ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
+    // the caller closes its window under the movie: later calls answer, close cleans up
+    EXPECT_EXIT(
+        {
+            xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+            xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+            const xcb_window_t form = xcb_generate_id(c);
+            xcb_create_window(c, XCB_COPY_FROM_PARENT, form, screen->root, 0, 0, 320, 240, 0,
+                              XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+            xcb_map_window(c, form);
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));  // a round trip
+            const std::string open =
+                "open \"" + clip + "\" type mpegvideo alias inner parent " + std::to_string(form) + " style child";
+            if (mci::mciSendStringA(open.c_str(), nullptr, 0, 0) != 0) std::exit(4);
+            mci::mciSendStringA("play inner", nullptr, 0, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            xcb_destroy_window(c, form);
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            char mode[64] = "";
+            mci::mciSendStringA("status inner mode", mode, sizeof mode, 0);
+            mci::mciSendStringA("window inner state hide", nullptr, 0, 0);
+            mci::mciSendStringA("put inner window at 0 0 100 100", nullptr, 0, 0);
+            const uint32_t closed = mci::mciSendStringA("close inner", nullptr, 0, 0);
+            xcb_disconnect(c);
+            std::exit(closed == 0 && *mode ? 0 : 5);
+        },
+        ::testing::ExitedWithCode(0), "");
     mci::use_simulation(true);
 }
 

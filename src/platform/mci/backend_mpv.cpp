@@ -246,7 +246,14 @@ public:
         // With a display the movie gets a window of the channel's own, top-level or inside the
         // caller's window `parent`, shown once the file turns out to have pictures.
         // Without one (a server, a test run) it plays headless.
-        auto window = open_movie_window(static_cast<uint64_t>(options.parent), file_part(path) + " - tavolin2");
+        uint32_t window_error = 0;
+        auto window =
+            open_movie_window(static_cast<uint64_t>(options.parent), file_part(path) + " - tavolin2", &window_error);
+        if (window_error) {  // a parent handle that is no window
+            mpv().terminate_destroy(h);
+            error = window_error;
+            return nullptr;
+        }
         if (window) {
             mpv().set_option_string(h, "vo", "x11");
             mpv().set_option_string(h, "wid", std::to_string(window->id()).c_str());

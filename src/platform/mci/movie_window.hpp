@@ -21,8 +21,12 @@ public:
     virtual void fill_screen() = 0;
 };
 
-// A new window on the display in DISPLAY (inside `parent` when not 0), not yet shown;
-// nullptr without a display or without X11 in this build.
-std::unique_ptr<MovieWindow> open_movie_window(uint64_t parent, const std::string& title);
+// A new window on the display in DISPLAY (inside `parent` when not 0), not yet shown,
+// on a connection of its own.  nullptr without a display or without X11 in this build
+// (`error` 0: play without a window), and nullptr with `error` kCreatewindow when
+// `parent` is no window.  Every later call survives the window's end (its parent
+// closed by its owner): X errors go back to the request that caused them and never
+// end the process.
+std::unique_ptr<MovieWindow> open_movie_window(uint64_t parent, const std::string& title, uint32_t* error);
 
 }  // namespace t2::mci
