@@ -413,6 +413,10 @@ T2_API UINT T2_WINAPI SysStringByteLen(BSTR bstr);
 /* UTF-8 helpers for C clients: SysAllocStringUTF8 copies; T2StringToUTF8 returns a malloc'd text to free(). */
 T2_API BSTR SysAllocStringUTF8(const char* utf8);
 T2_API char* T2StringToUTF8(BSTR bstr);
+/* The same for texts that may hold NUL characters: `length` bytes of UTF-8 in,
+ * and the UTF-8 bytes out with their number in *length (a NUL follows them). */
+T2_API BSTR T2StringFromUTF8(const char* utf8, size_t length);
+T2_API char* T2StringToUTF8Length(BSTR bstr, size_t* length);
 
 T2_API void T2_WINAPI VariantInit(VARIANT* pvarg);
 T2_API HRESULT T2_WINAPI VariantClear(VARIANT* pvarg);

@@ -22,7 +22,13 @@
 
 #include "tavolin2.h"
 
+// The classes live in an inline namespace of their own: t2::Variant to the user, but
+// another name to the linker than the library's internal classes of the same names,
+// so a program linked with the library's static archive gets each class's own
+// functions (an inline function of one and an out-of-line one of the other used to
+// share a symbol, and the text of to_string() came back as UTF-16 bytes).
 namespace t2 {
+inline namespace cpp {
 
 // One reference to an interface, released when the owner goes.
 template <class T>
@@ -76,7 +82,7 @@ class Bstr {
 public:
     Bstr() = default;
     Bstr(const char* utf8) : b_(utf8 ? SysAllocStringUTF8(utf8) : nullptr) {}
-    Bstr(const std::string& utf8) : b_(SysAllocStringUTF8(utf8.c_str())) {}
+    Bstr(const std::string& utf8) : b_(T2StringFromUTF8(utf8.data(), utf8.size())) {}
     Bstr(const Bstr& o) : b_(o.b_ ? SysAllocStringLen(o.b_, SysStringLen(o.b_)) : nullptr) {}
     Bstr(Bstr&& o) noexcept : b_(std::exchange(o.b_, nullptr)) {}
     Bstr& operator=(Bstr o) noexcept {
@@ -98,8 +104,9 @@ public:
     size_t size() const { return SysStringLen(b_); }
     std::string utf8() const {
         if (!b_) return {};
-        char* p = T2StringToUTF8(b_);
-        std::string s = p ? p : "";
+        size_t n = 0;
+        char* p = T2StringToUTF8Length(b_, &n);
+        std::string s = p ? std::string(p, n) : std::string();
         std::free(p);
         return s;
     }
@@ -183,7 +190,10 @@ public:
         v_.vt = VT_BSTR;
         v_.bstrVal = SysAllocStringUTF8(utf8 ? utf8 : "");
     }
-    Variant(const std::string& utf8) : Variant(utf8.c_str()) {}
+    Variant(const std::string& utf8) : Variant() {  // the whole text, NUL characters included
+        v_.vt = VT_BSTR;
+        v_.bstrVal = T2StringFromUTF8(utf8.data(), utf8.size());
+    }
     Variant(const Bstr& b) : Variant() {
         v_.vt = VT_BSTR;
         v_.bstrVal = Bstr(b).detach();
@@ -378,6 +388,7 @@ private:
     ComPtr<IDispatch> d_;
 };
 
+}  // namespace cpp
 }  // namespace t2
 
 #endif

@@ -67,16 +67,29 @@ T2_API BSTR SysAllocStringUTF8(const char* utf8) {
     }
 }
 
-T2_API char* T2StringToUTF8(BSTR bstr) {
+T2_API BSTR T2StringFromUTF8(const char* utf8, size_t length) {
+    if (!utf8 && length > 0) return nullptr;
+    try {
+        auto s = t2::from_utf8(std::string_view(utf8 ? utf8 : "", length));
+        return SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+T2_API char* T2StringToUTF8Length(BSTR bstr, size_t* length) {
     try {
         auto s = t2::to_utf8(t2::bstr_view(bstr));
         char* r = static_cast<char*>(std::malloc(s.size() + 1));
         if (r) std::memcpy(r, s.c_str(), s.size() + 1);
+        if (r && length) *length = s.size();
         return r;
     } catch (...) {
         return nullptr;
     }
 }
+
+T2_API char* T2StringToUTF8(BSTR bstr) { return T2StringToUTF8Length(bstr, nullptr); }
 
 namespace t2 {
 

@@ -12,12 +12,7 @@
 
 namespace host {
 
-std::string utf8(BSTR b) {
-    char* p = T2StringToUTF8(b);
-    std::string s = p ? p : "";
-    std::free(p);
-    return s;
-}
+std::string utf8(BSTR b) { return t2::Bstr::attach(SysAllocStringLen(b, SysStringLen(b))).utf8(); }
 
 namespace {
 std::string status_text(HRESULT hr, long& number) {

@@ -12,9 +12,10 @@ namespace kit {
 // One owned VARIANT: the public C++ holder.
 using Value = t2::Variant;
 
-inline std::string utf8(BSTR b) {
-    char* p = T2StringToUTF8(b);
-    std::string s = p ? p : "";
+inline std::string utf8(BSTR b) {  // the whole text, NUL characters included
+    size_t n = 0;
+    char* p = T2StringToUTF8Length(b, &n);
+    std::string s = p ? std::string(p, n) : std::string();
     std::free(p);
     return s;
 }

@@ -274,6 +274,11 @@ TEST(Kit, ListBoxAndSink) {
     EXPECT_EQ(l.get("ListIndex").to_long(), -1);
     EXPECT_THROW(l.get("List", 5), t2::ComError);
     EXPECT_THROW(l.put("ListIndex", 7), t2::ComError);
+    // Regression: an entry was cut at a NUL character (its text went through a C string);
+    // and in this program, linked with the library's internals, to_string() was the
+    // internal class's (the UTF-16 bytes of "x\0y" read as "x\0\0")
+    l.call("AddItem", std::string("x\0y", 3));
+    EXPECT_EQ(l.get("List", 1).to_string(), std::string("x\0y", 3));
 
     // a sink gets the events of a GIF save and its context back at the end
     struct Seen {
