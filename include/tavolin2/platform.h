@@ -112,6 +112,13 @@ T2_API int T2mciGetErrorString(uint32_t code, char* text, uint32_t length);
  * non-zero when media are really heard and seen. */
 T2_API const char* T2MediaBackend(int* real);
 
+/* UTF-8 text in the platform's 8-bit code page (Windows-1252), in which the
+ * media channel's commands and GDI text are written: at most `length` - 1
+ * bytes and a terminating zero go to `out`.  Returns the number of characters
+ * the code page cannot hold (each written as '?'); a byte that is not UTF-8
+ * stays the byte it is. */
+T2_API int T2TextToCodePage(const char* utf8, char* out, uint32_t length);
+
 /* Files written as the library writes its own: the bytes go to a private
  * temporary file (mode 0600) and replace the target only when complete, a
  * replaced file keeps its mode, owner and links, and a link planted in a

@@ -34,12 +34,53 @@ bool regular_file(const char* name) {
     struct stat st {};
     return stat(name, &st) == 0 && S_ISREG(st.st_mode);
 }
+// Whether a file is a play list, by its content: lines of text (no byte below a space
+// but tab, CR and LF in its first 4 KB), where a sound, a movie or a picture holds
+// binary data from its first bytes on.
+bool play_list_file(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[4096];
+    in.read(head, sizeof head);
+    const auto n = in.gcount();
+    if (n <= 0) return false;
+    for (std::streamsize i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(head[i]);
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') return false;
+    }
+    return true;
+}
 }  // namespace
 
 namespace {
 
+// The characters of UTF-8 `text` that the code page (Windows-1252) cannot hold.
+std::string not_in_code_page(const std::string& text) {
+    std::string missing;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string one = text.substr(i, n);
+        char out[8];
+        if (T2TextToCodePage(one.c_str(), out, sizeof out) > 0) missing += one;
+        i += n;
+    }
+    return missing;
+}
+
+// A text as the user typed it (UTF-8 on a UTF-8 terminal; a byte that is no UTF-8,
+// such as one typed in the code page itself, stays as it is) in the channel's code
+// page, saying which characters it cannot hold.
+std::string in_code_page(const std::string& text, const std::string& what) {
+    std::vector<char> out(text.size() + 1);
+    if (T2TextToCodePage(text.c_str(), out.data(), static_cast<uint32_t>(out.size())) > 0)
+        std::fprintf(stderr, "tavolin2: %s: the code page (Windows-1252) has no %s; sent as ?\n", what.c_str(),
+                     not_in_code_page(text).c_str());
+    return out.data();
+}
+
 // One command: its answer, or its error number and text.
-int run_command(const std::string& cmd) {
+int run_command(const std::string& typed) {
+    const std::string cmd = in_code_page(typed, "the command");
     char reply[512] = {};
     uint32_t r = T2mciSendString(cmd.c_str(), reply, sizeof reply, 0);
     if (r == 0) {
@@ -125,6 +166,19 @@ int cmd_playlist(int argc, char** argv) {
         std::fprintf(stderr, "tavolin2 playlist: %s: not an ordinary file\n", argv[1]);
         return 1;
     }
+    if (verb != "save" && !play_list_file(argv[1])) {
+        struct stat st {};
+        if (stat(argv[1], &st) == 0 && st.st_size > 0 && st.st_size <= T2_PLAYLIST_MAX_BYTES) {
+            std::fprintf(stderr, "tavolin2 playlist: %s: not a play list (it holds binary data)\n", argv[1]);
+            return 1;
+        }
+    }
+    if (verb == "save")
+        for (int i = 2; i < argc; ++i)
+            if (const std::string lost = not_in_code_page(argv[i]); !lost.empty())
+                std::fprintf(stderr,
+                             "tavolin2 playlist: entry %d: the code page (Windows-1252) has no %s; saved as ?\n", i - 1,
+                             lost.c_str());
     if (verb == "save")
         for (int i = 2; i < argc; ++i)
             if (std::strpbrk(argv[i], "\r\n")) {  // it would come back as two entries
@@ -242,17 +296,6 @@ Key read_key(int wait_ms) {
     return kNone;
 }
 
-bool playable_name(const std::string& file) {
-    static const char* const kKnown[] = {".mp3",  ".mp2", ".wav", ".ogg", ".flac", ".m4a", ".mpg",
-                                         ".mpeg", ".avi", ".mp4", ".mkv", ".webm", ".mov"};
-    std::string lower = file;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* k : kKnown)
-        if (lower.size() > std::strlen(k) && lower.compare(lower.size() - std::strlen(k), std::string::npos, k) == 0)
-            return true;
-    return false;
-}
-
 // The entries of a play list file, read by MP3OpenPlayList.
 std::vector<std::string> play_list(_MP3Class* player, const std::string& file) {
     IDispatch* list = make_list_box({});
@@ -266,6 +309,11 @@ std::vector<std::string> play_list(_MP3Class* player, const std::string& file) {
     std::vector<std::string> entries = list_entries(list);
     SysFreeString(name);
     list->Release();
+    // an entry without a folder of its own lies beside the list, wherever the console runs
+    const size_t slash = file.rfind('/');
+    if (slash != std::string::npos)
+        for (std::string& e : entries)
+            if (!e.empty() && e[0] != '/') e = file.substr(0, slash + 1) + e;
     return entries;
 }
 
@@ -314,15 +362,24 @@ int cmd_play(int argc, char** argv) {
     if (!media_is_real())
         std::fprintf(stderr, "note: this build has no libmpv; the simulated backend plays silently\n");
     _MP3Class* p = new_player();
-    std::vector<std::string> entries = playable_name(file) ? std::vector<std::string>{file} : play_list(p, file);
+    std::vector<std::string> entries = play_list_file(file) ? play_list(p, file) : std::vector<std::string>{file};
     if (entries.empty()) {
         std::fprintf(stderr, "tavolin2: %s holds no entries\n", file.c_str());
         p->Release();
         return 1;
     }
-    size_t at = 0;
-    if (!start(p, entries[at])) {
-        std::fprintf(stderr, "tavolin2: %s does not play\n", entries[at].c_str());
+    // From entry `from` on in direction `step`, the first that plays (a missing or
+    // broken entry is named and passed over); entries.size() when none does.
+    auto first_playing = [&](size_t from, int step) {
+        for (size_t k = from; k<entries.size(); k = step> 0 ? k + 1 : k == 0 ? entries.size() : k - 1) {
+            if (start(p, entries[k])) return k;
+            std::fprintf(stderr, "%stavolin2: %s does not play; passed over\n", isatty(2) ? "\n" : "",
+                         entries[k].c_str());
+        }
+        return entries.size();
+    };
+    size_t at = first_playing(0, 1);
+    if (at == entries.size()) {
         p->Release();
         return 1;
     }
@@ -336,15 +393,19 @@ int cmd_play(int argc, char** argv) {
         std::fprintf(stderr, "space: pause or resume, left/right: 5 s back/on, n/p: next/previous entry, q: quit\n");
     auto begun = std::chrono::steady_clock::now();
     bool paused = false;
+    const bool status_line = isatty(2) != 0;
+    std::string last_status;
     while (!g_interrupted) {
         VARIANT pos, length;
         p->MP3Position(&pos);
         p->MP3Duration(&length);
         std::string where =
             entries.size() > 1 ? "[" + std::to_string(at + 1) + "/" + std::to_string(entries.size()) + "] " : "";
-        std::fprintf(stderr, "\r%s%s / %s %s", where.c_str(), show(pos).c_str(), show(length).c_str(),
-                     paused ? "(paused)" : "        ");
-        std::fflush(stderr);  // the player's libraries may leave stderr buffered
+        last_status = where + show(pos) + " / " + show(length);
+        if (status_line) {  // redrawn in place on a terminal only; a log gets the last one
+            std::fprintf(stderr, "\r%s %s", last_status.c_str(), paused ? "(paused)" : "        ");
+            std::fflush(stderr);  // the player's libraries may leave stderr buffered
+        }
         VariantClear(&pos);
         VariantClear(&length);
         VARIANT_BOOL playing = VARIANT_FALSE;
@@ -368,13 +429,14 @@ int cmd_play(int argc, char** argv) {
         if (key == kNext && at + 1 < entries.size()) step = 1;
         if (key == kPrevious && at > 0) step = -1;
         if (step) {
-            at = static_cast<size_t>(static_cast<long>(at) + step);
             p->MP3Stop();
             paused = false;
-            if (!start(p, entries[at])) std::fprintf(stderr, "\ntavolin2: %s does not play\n", entries[at].c_str());
+            const size_t next = first_playing(step > 0 ? at + 1 : at - 1, step);
+            if (next == entries.size()) break;  // nothing further plays
+            at = next;
         }
     }
-    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, status_line ? "\n" : "%s\n", last_status.c_str());
     sigaction(SIGINT, &previous, nullptr);
     p->MP3Stop();
     p->Release();

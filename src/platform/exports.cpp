@@ -3,9 +3,12 @@
 // handle table without reaching its C++ internals.
 #include "tavolin2/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "base/codepage.hpp"
+#include "base/strings.hpp"
 #include "platform/errtext.hpp"
 #include "platform/files.hpp"
 #include "platform/gdi/gdi.hpp"
@@ -98,4 +101,32 @@ T2_API uint32_t T2FormatMessage(uint32_t code, char* text, uint32_t length) {
         t2::platform::FormatMessageA(t2::platform::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text, length, nullptr);
     while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r')) text[--n] = '\0';
     return n;
+}
+
+T2_API int T2TextToCodePage(const char* utf8, char* out, uint32_t length) {
+    if (!utf8) return 0;
+    try {
+        const std::u16string text = t2::from_utf8(utf8);
+        std::string bytes;
+        int lost = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i];
+            if (c >= 0xDC80 && c <= 0xDCFF) {  // a byte of no UTF-8 sequence: already the code page's
+                bytes.push_back(static_cast<char>(c - 0xDC00));
+                continue;
+            }
+            const uint8_t b = t2::to_cp1252(c);
+            lost += b == '?' && c != u'?';
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) ++i;  // one character, two units
+            bytes.push_back(static_cast<char>(b));
+        }
+        if (out && length > 0) {
+            const size_t n = std::min<size_t>(bytes.size(), length - 1);
+            std::memcpy(out, bytes.data(), n);
+            out[n] = '\0';
+        }
+        return lost;
+    } catch (...) {
+        return 0;
+    }
 }

@@ -322,6 +322,47 @@ TEST(Cli, PlayListsPastTheirBoundsAreRefusedWithTheReason) {
     std::system(("rm -rf '" + dir + "'").c_str());
 }
 
+// Regression: the media verbs took names and files by their looks.  A UTF-8 name typed
+// in the console was refused (275); .opus files were read as play lists; a picture was
+// listed as one; relative entries were looked up from the current folder; a missing
+// entry stopped the console; status lines went into pipes; a name the code page cannot
+// hold was saved as ? without a word.
+TEST(Cli, MediaVerbsTakeNamesAndFilesAsTheyAre) {
+    if (std::system("command -v ffmpeg >/dev/null") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    std::string dir = testing::TempDir() + "/t2-cli-media-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir.data()));
+    for (const std::string name : {"caf\xC3\xA9.wav", "tone.opus"})
+        ASSERT_EQ(std::system(
+                      ("ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=1 '" + dir + "/" + name + "'")
+                          .c_str()),
+                  0);
+    ASSERT_EQ(run("noise 4 4 " + dir + "/photo.png").rc, 0);
+    // a play list is in the code page: caf\xE9 names the UTF-8 file cafe-acute
+    std::ofstream(dir + "/list.m3u", std::ios::binary) << "missing.wav\r\ncaf\xE9.wav\r\n";
+
+    Result typed = run("mci 'open \"" + dir + "/caf\xC3\xA9.wav\" alias x' 'status x mode' 'close x'");
+    EXPECT_EQ(typed.rc, 0) << typed.out << typed.err;
+    EXPECT_EQ(typed.out.find("error"), std::string::npos) << typed.out;
+    Result greek = run("mci 'open \"" + dir + "/\xCE\xA9mega.wav\" alias y'");
+    EXPECT_NE(greek.err.find("has no \xCE\xA9"), std::string::npos) << greek.err;
+
+    Result opus = run("play " + dir + "/tone.opus --seconds 0.2");
+    EXPECT_EQ(opus.rc, 0) << opus.err;
+    EXPECT_EQ(opus.err.find('\r'), std::string::npos) << "a status line was drawn into a pipe";
+    Result picture = run("playlist load " + dir + "/photo.png");
+    EXPECT_EQ(picture.rc, 1);
+    EXPECT_NE(picture.err.find("not a play list"), std::string::npos) << picture.err;
+    Result list = run("play " + dir + "/list.m3u --seconds 0.2");  // from the tests' own folder
+    EXPECT_EQ(list.rc, 0) << list.err;
+    EXPECT_NE(list.err.find("missing.wav does not play; passed over"), std::string::npos) << list.err;
+    EXPECT_NE(list.err.find("[2/2]"), std::string::npos) << list.err;
+
+    Result omega = run("playlist save " + dir + "/o.m3u \xCE\xA9mega");
+    EXPECT_EQ(omega.rc, 0) << omega.err;
+    EXPECT_NE(omega.err.find("entry 1: the code page (Windows-1252) has no \xCE\xA9"), std::string::npos) << omega.err;
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
 }  // namespace
 
 // Regression: "--size abc" drew with size 0, unknown options were ignored or

@@ -49,8 +49,8 @@ std::string type_of_extension(const std::string& path) {
     const auto dot = path.find_last_of('.');
     if (dot == std::string::npos) return {};
     const std::string ext = lower(path.substr(dot + 1));
-    static const char* const kKnown[] = {"mp3",  "mp2", "wav", "ogg", "flac", "m4a",  "mpg",
-                                         "mpeg", "m1v", "avi", "mp4", "mkv",  "webm", "mov"};
+    static const char* const kKnown[] = {"mp3", "mp2",  "wav", "ogg", "oga", "opus", "flac", "m4a",  "aiff", "aif",
+                                         "mpg", "mpeg", "m1v", "avi", "mp4", "m4v",  "mkv",  "webm", "mov"};
     for (const char* k : kKnown)
         if (ext == k) return "mpegvideo";
     return {};
