@@ -716,6 +716,40 @@ int tiff_error(TIFF*, void* user, const char*, const char* fmt, va_list ap) {
 }
 int tiff_quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
+// Whether the strips or tiles of a TIFF could hold the picture it claims, at its
+// compression's highest ratio (within the file: a byte count past its end counts only
+// up to it).  A few hundred bytes claimed tens of megapixels, which libtiff then read
+// for seconds into a buffer of 4 bytes a pixel.
+bool tiff_data_fits(TIFF* t, size_t file_bytes, uint32_t w, uint32_t h, std::string& error) {
+    uint16_t compression = COMPRESSION_NONE, bits = 1, samples = 1;
+    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    const bool tiled = TIFFIsTiled(t) != 0;
+    uint64_t* counts = nullptr;
+    if (!TIFFGetField(t, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts) return true;
+    const uint32_t n = tiled ? TIFFNumberOfTiles(t) : TIFFNumberOfStrips(t);
+    uint64_t stored = 0;
+    for (uint32_t i = 0; i < n; ++i) stored += std::min<uint64_t>(counts[i], file_bytes);
+    stored = std::min<uint64_t>(stored, file_bytes);
+    uint64_t ratio;  // the most picture bytes one stored byte can give
+    switch (compression) {
+        case COMPRESSION_NONE: ratio = 1; break;
+        case COMPRESSION_PACKBITS: ratio = 64; break;
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE: ratio = 1032; break;
+        case COMPRESSION_CCITTRLE:
+        case COMPRESSION_CCITTFAX3:
+        case COMPRESSION_CCITTFAX4: ratio = 65536; break;  // a blank page costs almost nothing
+        default: ratio = 4096; break;                      // LZW and the rest
+    }
+    const uint64_t needed = (uint64_t{w} * bits * samples + 7) / 8 * h;
+    if (needed <= stored * ratio + 4096) return true;
+    error = "a TIFF picture of " + std::to_string(w) + "x" + std::to_string(h) + " pixels cannot be held in " +
+            std::to_string(stored) + " bytes of image data";
+    return false;
+}
+
 bool decode_tiff(const std::vector<uint8_t>& data, Image& img, std::string& error) {
     TiffMemory mem{&data, 0, "malformed TIFF file"};
     auto rd = [](thandle_t h, tdata_t buf, tmsize_t n) -> tmsize_t {
@@ -757,7 +791,7 @@ bool decode_tiff(const std::vector<uint8_t>& data, Image& img, std::string& erro
     uint32_t w = 0, h = 0;
     TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
-    if (!fits(w, h, error)) return false;
+    if (!fits(w, h, error) || !tiff_data_fits(t, data.size(), w, h, error)) return false;
     std::vector<uint32_t> rgba(static_cast<size_t>(w) * h);
     if (!TIFFReadRGBAImageOriented(t, w, h, rgba.data(), ORIENTATION_TOPLEFT, 0)) {
         error = mem.message;
