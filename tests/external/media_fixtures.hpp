@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -25,6 +26,18 @@ inline std::string make_media(const std::string& name, const std::string& argume
     std::string path = dir + "/" + name;
     std::string cmd = "ffmpeg -loglevel error -y -f lavfi " + arguments + " " + path + " 2>/dev/null";
     return std::system(cmd.c_str()) == 0 ? path : std::string();
+}
+
+// Runs `call` on a thread of its own: true when it returned within two seconds
+// (a generous bound: the calls it watches return at once or never).  A call
+// still running is unblocked (`unblock`, again and again) and waited for.
+template <class Call, class Unblock>
+bool returns_soon(Call call, Unblock unblock) {
+    auto done = std::async(std::launch::async, call);
+    const bool soon = done.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    while (!soon && done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) unblock();
+    done.get();
+    return soon;
 }
 
 // Runs a command and gives its output.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "external/media_fixtures.hpp"
 #include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 
@@ -215,6 +216,35 @@ TEST_F(Channel, FileNamesInTheCodePageReachTheFileSystemInUtf8) {
     EXPECT_EQ(ask("status cafe mode"), "stopped");
     EXPECT_EQ(ask("open \"" + utf8 + "\" alias raw"), "error 275");  // those bytes read as two letters of the code page
     std::remove(utf8.c_str());
+}
+
+// The table lock was held while a player opened or closed its file, so a slow
+// one kept every other thread's media calls waiting.
+TEST_F(Channel, ASlowOpenOrCloseKeepsOnlyItsOwnCallerWaiting) {
+    mci::MediaInfo m;
+    m.length_ms = 5000;
+    mci::simulate_media("slow.mp3", m);
+    mci::simulate_media("quick.mp3", m);
+    ASSERT_TRUE(opened(ask("open \"quick.mp3\" alias quick")));
+    for (const char* slow : {"open \"slow.mp3\" alias slow", "close slow"}) {
+        mci::hold_simulated_file("slow.mp3", true);
+        std::string slow_answer;
+        std::thread slow_caller([&] { slow_answer = ask(slow); });
+        while (mci::simulated_calls_held() == 0) std::this_thread::yield();  // inside the backend now
+        const bool soon = t2test::returns_soon(
+            [&] {
+                EXPECT_EQ(ask("play quick"), "") << slow;
+                EXPECT_EQ(ask("status quick mode"), "playing") << slow;
+                EXPECT_TRUE(opened(ask("open \"quick.mp3\" alias other"))) << slow;
+                EXPECT_EQ(ask("close other"), "") << slow;
+            },
+            [] { mci::hold_simulated_file("slow.mp3", false); });
+        EXPECT_TRUE(soon) << slow;
+        mci::hold_simulated_file("slow.mp3", false);
+        slow_caller.join();
+        EXPECT_TRUE(slow_answer.empty() || opened(slow_answer)) << slow << ": " << slow_answer;
+    }
+    EXPECT_EQ(ask("status slow mode"), "error 263");  // closed
 }
 
 }  // namespace

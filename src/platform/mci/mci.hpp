@@ -71,6 +71,11 @@ T2_MCI_API void simulate_media(const std::string& path, const MediaInfo& info);
 T2_MCI_API void advance_clock(int64_t ms);
 // A simulated disc drive: without one (the default) the door answers 276, as on a machine without a drive.
 T2_MCI_API void simulate_disc_drive(bool present);
+// Holds (true) or lets go (false) the simulated opening and closing of `path`:
+// while held, an open or close of it waits inside the backend, as a slow player would.
+T2_MCI_API void hold_simulated_file(const std::string& path, bool hold);
+// How many opens and closes wait on held files now.
+T2_MCI_API int simulated_calls_held();
 // Whether the simulated drive's door stands open.
 T2_MCI_API bool simulated_door_open();
 
