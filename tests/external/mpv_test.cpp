@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 #include "external/media_fixtures.hpp"
 #include "support/recorder.hpp"
@@ -309,6 +310,62 @@ TEST(Mpv, TheCallersLocaleStaysAsItWas) {
     mp3.call(u"MP3Stop");
     std::setlocale(LC_NUMERIC, "C");
     unsetenv("LOCPATH");
+    mci::use_simulation(true);
+}
+
+}  // namespace
+
+namespace {
+
+// The player waited for ever on a pipe named as a medium (with the table lock
+// held), walked a folder to play the file inside it, and followed a play list
+// to its first entry.
+TEST(Mpv, PipesFoldersAndPlayListsAreNoMedia) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    std::string tone = make_tone();
+    if (tone.empty()) GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+    mci::use_simulation(false);
+    t2test::NonMedia non(tone);
+    auto names = non.names();
+    const std::string plain = non.dir() + "/plain.m3u";  // a list by its extension alone: the player's to refuse
+    std::ofstream(plain) << non.inner() << "\n";
+    names.emplace_back("a plain M3U list", plain);
+    for (const auto& [what, path] : names) {
+        uint32_t code = 0;
+        const bool soon = t2test::returns_soon(
+            [&, p = path] {
+                code = mci::mciSendStringA(("open \"" + p + "\" type mpegvideo alias x").c_str(), nullptr, 0, 0);
+            },
+            [&, p = path] { t2test::end_pipe(p); });
+        EXPECT_TRUE(soon) << what;
+        EXPECT_EQ(code, mci::kInvalidFile) << what;
+        mci::mciSendStringA("close x", nullptr, 0, 0);
+        if (path == plain) continue;  // no extension MP3Class plays
+        bool playing = true;
+        const auto play = [&, p = path] {  // on a thread of its own, so an object of its own
+            auto own = t2test::create(CLSID_MP3Class);
+            Object player(own.get());
+            player.put(u"MP3File", Variant(from_utf8(p)));
+            player.call(u"MP3Play");
+            playing = player.call(u"MP3Playing").to_bool();
+            player.call(u"MP3Stop");
+        };
+        EXPECT_TRUE(t2test::returns_soon(play, [&, p = path] { t2test::end_pipe(p); })) << what;
+        EXPECT_FALSE(playing) << what;
+    }
+    auto m = t2test::create(CLSID_MovieModule);
+    Object movie(m.get());
+    movie.put(u"Filename", Variant(from_utf8(non.dir() + "/dir.mp3/")));
+    movie.call(u"openMovie");
+    EXPECT_EQ(movie.get(u"Error").to_long(), mci::kInvalidFile);
+    EXPECT_EQ(movie.call(u"getLengthInMS").to_long(), 0);
+    // the file inside the folder is a medium of its own
+    auto d = t2test::create(CLSID_MP3Class);
+    Object mp3(d.get());
+    mp3.put(u"MP3File", Variant(from_utf8(non.inner())));
+    mp3.call(u"MP3Play");
+    EXPECT_TRUE(mp3.call(u"MP3Playing").to_bool());
+    mci::close_all();
     mci::use_simulation(true);
 }
 

@@ -218,6 +218,27 @@ TEST_F(Channel, FileNamesInTheCodePageReachTheFileSystemInUtf8) {
     std::remove(utf8.c_str());
 }
 
+// A folder, a play list or a file that is no file was given to the player as a
+// medium (the player walked the folder, followed the list, or waited on the pipe).
+TEST_F(Channel, OnlyOrdinaryFilesThatAreNoPlayListsOpen) {
+    t2test::NonMedia non;
+    auto names = non.names();
+    names.emplace_back("a device", "/dev/null");
+    for (const auto& [what, path] : names) {
+        std::string answer;
+        const bool soon = t2test::returns_soon([&] { answer = ask("open \"" + path + "\" type mpegvideo alias x"); },
+                                               [&] { t2test::end_pipe(path); });
+        EXPECT_TRUE(soon) << what;
+        EXPECT_EQ(answer, "error " + std::to_string(mci::kInvalidFile)) << what;
+        ask("close x");
+    }
+    EXPECT_EQ(ask("open \"" + non.dir() + "/missing.mp3\""), "error " + std::to_string(mci::kFileNotFound));
+    EXPECT_TRUE(opened(ask("open \"" + non.inner() + "\"")));  // the medium inside the folder is one
+    char text[128];
+    EXPECT_NE(mci::mciGetErrorStringA(mci::kInvalidFile, text, sizeof text), 0);
+    EXPECT_STREQ(text, "The file exists but its content is not something this device can play.");
+}
+
 // The table lock was held while a player opened or closed its file, so a slow
 // one kept every other thread's media calls waiting.
 TEST_F(Channel, ASlowOpenOrCloseKeepsOnlyItsOwnCallerWaiting) {

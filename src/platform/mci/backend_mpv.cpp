@@ -1,9 +1,10 @@
 // The libmpv backend: one player per open device, paused on open, positions
 // from time-pos less the stream's start, exact seeks that wait for the player
-// to settle.  Sound goes to the machine's sound server or device (PulseAudio,
-// PipeWire, ALSA: the first of those this machine has), and nowhere only when
-// none is there; pictures go to a window of the channel's own when there is a
-// display.
+// to settle.  A player plays the one ordinary file it was given as a medium:
+// it never follows a play list, a folder or a reference to other files.
+// Sound goes to the machine's sound server or device (PulseAudio, PipeWire,
+// ALSA: the first of those this machine has), and nowhere only when none is
+// there; pictures go to a window of the channel's own when there is a display.
 #ifdef TAVOLIN2_HAVE_MPV
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "platform/mci/audio_outputs.hpp"
 #include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
+#include "platform/mci/medium.hpp"
 #include "platform/mci/movie_window.hpp"
 #include "platform/mci/mpv_library.hpp"
 
@@ -45,7 +47,8 @@ void set_flag(mpv_handle* h, const char* name, bool on) {
     mpv().set_property(h, name, MPV_FORMAT_FLAG, &v);
 }
 
-// Waits for an event of the given id; false on timeout or when the file ended with an error.
+// Waits for an event of the given id; false on timeout, when the file ended
+// with an error, or when the player turned it into a list of other files.
 bool wait_for(mpv_handle* h, mpv_event_id id, double timeout, int* end_error = nullptr) {
     while (true) {
         mpv_event* e = mpv().wait_event(h, timeout);
@@ -57,6 +60,7 @@ bool wait_for(mpv_handle* h, mpv_event_id id, double timeout, int* end_error = n
                 if (end_error) *end_error = end->error;
                 return false;
             }
+            if (end && end->reason == MPV_END_FILE_REASON_REDIRECT) return false;
         }
         if (e->event_id == MPV_EVENT_SHUTDOWN) return false;
     }
@@ -224,23 +228,35 @@ class MpvBackend final : public Backend {
 public:
     const char* name() const override { return "libmpv"; }
     std::unique_ptr<Session> open(const std::string& path, const OpenOptions& options, uint32_t& error) override {
-        FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) {
-            error = kFileNotFound;
-            return nullptr;
-        }
-        std::fclose(f);
+        // a pipe would keep the player (and whoever waits for it) for ever; a folder or a play list is no medium
+        error = check_medium(path);
+        if (error != kOk) return nullptr;
         mpv_handle* h = create_player();
         if (!h) {
             error = kInternal;
             return nullptr;
         }
         static const char* kOptions[][2] = {
-            {"vo", "null"},          {"pulse-buffer", "50"}, {"audio-buffer", "0.05"},
-            {"config", "no"},        {"terminal", "no"},     {"input-default-bindings", "no"},
-            {"load-scripts", "no"},  {"osc", "no"},          {"ytdl", "no"},
-            {"audio-display", "no"}, {"idle", "yes"},        {"keep-open", "yes"},
-            {"pause", "yes"},        {"hr-seek", "yes"},     {"hr-seek-demuxer-offset", "1"}};
+            {"vo", "null"},
+            {"pulse-buffer", "50"},
+            {"audio-buffer", "0.05"},
+            {"config", "no"},
+            {"terminal", "no"},
+            {"input-default-bindings", "no"},
+            {"load-scripts", "no"},
+            {"osc", "no"},
+            {"ytdl", "no"},
+            {"audio-display", "no"},
+            {"idle", "yes"},
+            {"keep-open", "yes"},
+            {"pause", "yes"},
+            {"hr-seek", "yes"},
+            {"hr-seek-demuxer-offset", "1"},
+            // the file is one medium: no list it holds, no file it refers to, no folder is played
+            {"load-unsafe-playlists", "no"},
+            {"access-references", "no"},
+            {"ordered-chapters", "no"},
+            {"autoload-files", "no"}};
         for (auto& o : kOptions) mpv().set_option_string(h, o[0], o[1]);
         mpv().set_option_string(h, "ao", audio_outputs(read_sound_facts()).c_str());
         // With a display the movie gets a window of the channel's own, top-level or inside the
@@ -256,9 +272,12 @@ public:
             error = kInternal;
             return nullptr;
         }
-        const char* cmd[] = {"loadfile", path.c_str(), nullptr};
+        // `replace` keeps the player's list at this one entry; a list the file turned out to be
+        // (a redirect, or more entries than the one) is refused rather than played
+        const char* cmd[] = {"loadfile", path.c_str(), "replace", nullptr};
         int end_error = 0;
-        if (mpv().command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error)) {
+        if (mpv().command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error) ||
+            get_int(h, "playlist-count", 0) != 1) {
             mpv().terminate_destroy(h);
             error = kInvalidFile;
             return nullptr;

@@ -1,9 +1,7 @@
-// The simulated backend: media from a catalogue (or any readable file, as three
-// seconds of sound), played against a virtual clock that tests move on.
-// Opening and closing a file the tests hold waits until they let it go, as a
-// slow player would.
-#include <sys/stat.h>
-
+// The simulated backend: media from a catalogue (or any ordinary file that is
+// no play list, as three seconds of sound), played against a virtual clock that
+// tests move on.  Opening and closing a file the tests hold waits until they let
+// it go, as a slow player would.
 #include <algorithm>
 #include <condition_variable>
 #include <map>
@@ -12,6 +10,7 @@
 
 #include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
+#include "platform/mci/medium.hpp"
 
 namespace t2::mci {
 
@@ -99,11 +98,8 @@ public:
             auto it = world().media.find(path);
             if (it != world().media.end()) return std::make_unique<SimSession>(it->second, path);
         }
-        struct stat st {};
-        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            error = kFileNotFound;
-            return nullptr;
-        }
+        error = check_medium(path);
+        if (error != kOk) return nullptr;
         info.length_ms = kUnknownFileMs;
         return std::make_unique<SimSession>(info, path);
     }

@@ -65,7 +65,8 @@ T2_MCI_API bool real_backend_available();
 T2_MCI_API void use_simulation(bool on);
 
 // ---- the simulation, for tests and hosts without a player ----
-// Media the simulation knows by path; a file not registered but present on disk plays as 3 s of sound.
+// Media the simulation knows by path; an ordinary file not registered plays as 3 s of
+// sound (a folder, pipe, device or play list is refused as the real backend refuses it).
 T2_MCI_API void simulate_media(const std::string& path, const MediaInfo& info);
 // The virtual clock of simulated playback.
 T2_MCI_API void advance_clock(int64_t ms);
