@@ -369,4 +369,68 @@ TEST(Mpv, PipesFoldersAndPlayListsAreNoMedia) {
     mci::use_simulation(true);
 }
 
+// Milliseconds until `playing` turns false, polled every 20 ms; -1 after 10 s.
+template <class Playing>
+int64_t ms_until_stopped(Playing playing) {
+    const auto start = std::chrono::steady_clock::now();
+    while (playing()) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10)) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// After an MP3 had played to its end a play did nothing: the position stopped
+// short of the length (encoder padding), so "a play at the end starts over" never applied.
+TEST(Mpv, APlayAtTheEndStartsOverInEveryFormat) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    struct Format {
+        const char* file;
+        const char* arguments;
+    } formats[] = {
+        {"t2-end.mp3", "-i sine=frequency=440:duration=1 -ac 2"},
+        {"t2-end.ogg", "-i sine=frequency=440:duration=1 -ac 2 -c:a libvorbis"},
+        {"t2-end.wav", "-i sine=frequency=440:duration=1 -ac 2"},
+        {"t2-end.mp4",
+         "-i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=frequency=440:duration=1 "
+         "-c:v mpeg4 -c:a aac -shortest"},
+    };
+    mci::use_simulation(false);
+    for (const Format& f : formats) {
+        const std::string path = make_media(f.file, f.arguments);
+        if (path.empty()) GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+        auto d = t2test::create(CLSID_MP3Class);
+        Object mp3(d.get());
+        mp3.put(u"MP3File", Variant(from_utf8(path)));
+        mp3.call(u"MP3Play");
+        const int64_t took = ms_until_stopped([&] { return mp3.call(u"MP3Playing").to_bool(); });
+        ASSERT_GE(took, 0) << f.file << " never ended";
+        const double length = mp3.call(u"MP3DurationInMs").to_double();
+        const double end = mp3.call(u"MP3PositionInMS").to_double();
+        mp3.call(u"MP3Resume");
+        const bool again = mp3.call(u"MP3Playing").to_bool();
+        std::printf("%s: length %.0f ms, stopped at %.0f ms after %lld ms; played again: %s\n", f.file, length, end,
+                    static_cast<long long>(took), again ? "yes" : "no");
+        EXPECT_EQ(end, length) << f.file;
+        EXPECT_TRUE(again) << f.file;
+        mp3.call(u"MP3Stop");
+        // the same through MovieModule's playMovie
+        auto m = t2test::create(CLSID_MovieModule);
+        Object movie(m.get());
+        movie.put(u"Filename", Variant(from_utf8(path)));
+        movie.call(u"openMovie");
+        ASSERT_EQ(movie.get(u"Error").to_long(), 0) << f.file;
+        movie.call(u"playMovie");
+        ASSERT_GE(ms_until_stopped([&] { return movie.call(u"isMoviePlaying").to_bool(); }), 0) << f.file;
+        EXPECT_EQ(movie.call(u"getPositionInMS").to_long(), movie.call(u"getLengthInMS").to_long()) << f.file;
+        movie.call(u"playMovie");
+        EXPECT_EQ(movie.get(u"Error").to_long(), 0) << f.file;
+        EXPECT_TRUE(movie.call(u"isMoviePlaying").to_bool()) << f.file;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_LT(movie.call(u"getPositionInMS").to_long(), movie.call(u"getLengthInMS").to_long()) << f.file;
+        movie.call(u"closeMovie");
+    }
+    mci::use_simulation(true);
+}
+
 }  // namespace

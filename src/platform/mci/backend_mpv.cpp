@@ -1,7 +1,8 @@
 // The libmpv backend: one player per open device, paused on open, positions
 // from time-pos less the stream's start, exact seeks that wait for the player
 // to settle.  A player plays the one ordinary file it was given as a medium:
-// it never follows a play list, a folder or a reference to other files.
+// it never follows a play list, a folder or a reference to other files.  Play
+// ends when the player says the file ended, once its sound has drained.
 // Sound goes to the machine's sound server or device (PulseAudio, PipeWire,
 // ALSA: the first of those this machine has), and nowhere only when none is
 // there; pictures go to a window of the channel's own when there is a display.
@@ -134,6 +135,7 @@ public:
     }
     void seek_ms(int64_t ms) override {
         drain(h_);
+        ended_ = false;
         // the target goes as a number, not as text: the player reads text numbers in the process's locale
         mpv_node args[3];
         args[0].format = MPV_FORMAT_STRING;
@@ -149,15 +151,23 @@ public:
         if (mpv().command_node(h_, &cmd, nullptr) >= 0) wait_for(h_, MPV_EVENT_PLAYBACK_RESTART, kSeekTimeout);
         held_ = ms;  // while halted, report the target: the player may still show the old time
     }
+    // Once the file has ended the position is its length, whatever time the
+    // last decoded sample had: an MP3's length counts its encoder's padding
+    // (1,045 ms for a 1 s tone whose last sample plays at 1,000 ms), and a play at
+    // the end must find the device at the end to start over.
     int64_t position_ms() override {
+        if (ended_ || (!halted_ && at_end())) return info_.length_ms;
         if (halted_) return std::min(held_, info_.length_ms);
-        if (at_end()) return info_.length_ms;
         return raw_position();
     }
+    // The end is the player's end of file, which it reaches after its sound
+    // output has played out what it holds (not when the decoder runs dry, nor
+    // when the time reaches the length: either would cut off the last tenth of
+    // a second).
     bool at_end() override {
         int flag = 0;
-        if (mpv().get_property(h_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag) return true;
-        return !halted_ && raw_position() >= info_.length_ms;
+        if (!ended_ && mpv().get_property(h_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag) ended_ = true;
+        return ended_;
     }
     void set_volume(int32_t left, int32_t right) override {
         double l = left / 1000.0, r = right / 1000.0;
@@ -220,6 +230,7 @@ private:
     MediaInfo info_;
     double start_;
     bool halted_ = true;
+    bool ended_ = false;  // the player reached the end of the file; a seek starts it again
     int64_t held_ = 0;
     std::unique_ptr<MovieWindow> window_;
 };
@@ -256,7 +267,9 @@ public:
             {"load-unsafe-playlists", "no"},
             {"access-references", "no"},
             {"ordered-chapters", "no"},
-            {"autoload-files", "no"}};
+            {"autoload-files", "no"},
+            // the end of the file is when its sound output has played out, not when it was handed over
+            {"gapless-audio", "no"}};
         for (auto& o : kOptions) mpv().set_option_string(h, o[0], o[1]);
         mpv().set_option_string(h, "ao", audio_outputs(read_sound_facts()).c_str());
         // With a display the movie gets a window of the channel's own, top-level or inside the
