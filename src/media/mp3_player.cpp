@@ -332,10 +332,12 @@ Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
 
 // The list goes to a new file beside the target, renamed over it once every
 // line is written: a save that fails (a missing folder, a full disk, a folder
-// or device as the name) leaves the old file as it was.  The member goes on
-// silently past each failure, as it always has; the caller sees only whether
-// the file was replaced.  Entries are written as they are: one holding a CR
-// (or CR LF) reads back as two entries, a lone LF stays inside its entry.
+// or device as the name) leaves the old file as it was.  The file is replaced
+// only with the whole list: a list whose count or an entry cannot be read, an
+// entry holding a CR or LF (it would read back as two entries), or more
+// entries than the 16-bit index reaches (32,768: the index overflows, error 6)
+// leave the old file untouched.  The member goes on silently past each
+// failure, as it always has; the caller sees only whether the file was replaced.
 Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
     platform::ReplacingFile out;
     bool open = false;
@@ -345,22 +347,22 @@ Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
         open = true;
     });
     Long count = 0;
-    resume_next([&] { count = Object(TheListBox.to_object()).get(u"ListCount").to_long(); });
+    bool whole = resume_next([&] { count = Object(TheListBox.to_object()).get(u"ListCount").to_long(); });
     Integer i = 0;
-    for (Long k = 0; k < count; ++k) {
-        bool ok = resume_next([&] {
-            if (k > 0) i = checked::add<Integer>(i, 1);
+    for (Long k = 0; k < count && whole; ++k) {
+        whole = resume_next([&] {
+            if (k > 0) i = checked::add<Integer>(i, 1);  // error 6 past the 16-bit index
             String entry = Object(TheListBox.to_object()).get(u"List", {Variant(i)}).to_string();
+            if (entry.find_first_of(u"\r\n") != String::npos) raise(err::InvalidCall);
             if (open) {
                 const std::string line = to_code_page(entry) + kLineEnd;
                 out.write(line.data(), line.size());  // the first failure stays with the file
             }
         });
-        if (!ok && k > 0 && i == INT16_MAX) break;  // the 16-bit index cannot go on
     }
     resume_next([&] {
         if (!open) return;
-        if (out.failed() || !out.commit()) {
+        if (!whole || out.failed() || !out.commit()) {
             out.discard();
             raise(err::DeviceIO);
         }
