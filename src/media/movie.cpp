@@ -7,6 +7,7 @@
 
 #include "frame/com.hpp"
 #include "media/size_split.hpp"
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 #include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
@@ -163,9 +164,11 @@ String Movie::getStatus() {
     return text;
 }
 
+// A failed query (no movie open) reads as not playing: the shared buffer may
+// still start with "playing" from an earlier answer.
 bool Movie::isMoviePlaying() {
     ask(u"status movie mode");
-    return std::memcmp(m_ReplyBuffer.data(), "playing", 7) == 0;
+    return m_lError == mci::kOk && std::memcmp(m_ReplyBuffer.data(), "playing", 7) == 0;
 }
 
 Long Movie::getNominalFrameRate() { return leading_long(u"status movie nominal frame rate wait"); }

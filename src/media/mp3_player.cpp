@@ -12,6 +12,7 @@
 #include "tavolin2/tavolin2.h"
 #include "imaging/file_name.hpp"
 #include "platform/files.hpp"
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 
 namespace t2 {
@@ -24,9 +25,9 @@ constexpr const char* kLineEnd = "\r\n";
 
 using Buffer30 = std::array<char, kStateBuffer>;
 
-// Sends one command; the channel's error code is not looked at.
-void send(const String& command, char* buffer = nullptr, size_t length = 0) {
-    mci::mciSendStringA(to_code_page(command).c_str(), buffer, static_cast<uint32_t>(length), 0);
+// Sends one command; the channel's code, which most members do not look at.
+uint32_t send(const String& command, char* buffer = nullptr, size_t length = 0) {
+    return mci::mciSendStringA(to_code_page(command).c_str(), buffer, static_cast<uint32_t>(length), 0);
 }
 
 // The readings of a reply buffer: the text before its first NUL, strictly a number (else error 13)...
@@ -152,10 +153,15 @@ void Mp3Player::MP3Resume() {
     resume_next([&] { send(u"play " + m_sDeviceName); });
 }
 
+// A query that fails (no device: never opened, stopped, missing file) reads as
+// not playing.  The buffer is cleared before each query, so an answer of an
+// earlier call ("playing") can never stand in for a query that got none.
 bool Mp3Player::MP3Playing() {
     bool result = false;
-    resume_next([&] { send(u"status " + m_sDeviceName + u" mode", m_bPlaying.data(), m_bPlaying.size()); });
-    resume_next([&] { result = std::memcmp(m_bPlaying.data(), "playing", 7) == 0; });
+    uint32_t code = mci::kOk;
+    m_bPlaying.fill(0);
+    resume_next([&] { code = send(u"status " + m_sDeviceName + u" mode", m_bPlaying.data(), m_bPlaying.size()); });
+    resume_next([&] { result = code == mci::kOk && std::memcmp(m_bPlaying.data(), "playing", 7) == 0; });
     return result;
 }
 

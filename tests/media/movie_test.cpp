@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "media/size_split.hpp"
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 #include "platform/pump.hpp"
 #include "support/recorder.hpp"
@@ -219,6 +220,16 @@ TEST_F(MovieTest, PositionsAndRelativeMoves) {
     m.call(u"forwardByFrames", {Variant::by_ref(&f.raw())});
     sent = take();
     EXPECT_EQ(sent.front(), "set movie time format frames");
+}
+
+// A failed status query left "playing" in the shared buffer, so isMoviePlaying read True after closeMovie.
+TEST_F(MovieTest, IsMoviePlayingIsFalseWithoutAMovie) {
+    m.call(u"openMovie");
+    m.call(u"playMovie");
+    ASSERT_TRUE(m.call(u"isMoviePlaying").to_bool());
+    m.call(u"closeMovie");
+    EXPECT_FALSE(m.call(u"isMoviePlaying").to_bool());
+    EXPECT_EQ(error(), mci::kInvalidDeviceName);
 }
 
 TEST_F(MovieTest, RelativeMovesReadThePositionBeforeTheyOverflow) {
