@@ -262,11 +262,11 @@ Variant Movie::restartMovie() {
 Variant Movie::setPositionTo(Long& Second) {
     Second = checked::mul<Long>(Second, 1000);  // error 6 before anything is stored or sent
     const String target = number_text(Second);
-    // the play or seek code is not kept: Error holds the last status query's
+    // Error holds the play's or the seek's own code, so a refused target shows
     if (playing()) {
-        mci::mciSendStringA(to_code_page(u"play movie from " + target).c_str(), nullptr, 0, 0);
+        act(u"play movie from " + target);
     } else if (!playing()) {
-        mci::mciSendStringA(to_code_page(u"seek movie to " + target).c_str(), nullptr, 0, 0);
+        act(u"seek movie to " + target);
     }
     return {};
 }

@@ -222,6 +222,29 @@ TEST_F(MovieTest, PositionsAndRelativeMoves) {
     EXPECT_EQ(sent.front(), "set movie time format frames");
 }
 
+// setPositionTo kept the status query's code in Error, so a refused seek read as 0.
+TEST_F(MovieTest, SetPositionToKeepsItsOwnCodeInError) {
+    m.call(u"openMovie");
+    Variant frames(Long{10});
+    m.call(u"rewindByFrames", {Variant::by_ref(&frames.raw())});  // leaves the time format in frames
+    m.call(u"pauseMovie");
+    struct Case {
+        Long second;
+        Long error;  // 8000 frames lie past the clip's 3,776
+    } cases[] = {{8, mci::kOutOfRange}, {1, mci::kOk}};
+    for (const Case& c : cases) {
+        Variant s(c.second);
+        m.call(u"setPositionTo", {Variant::by_ref(&s.raw())});
+        EXPECT_EQ(take().back(), "seek movie to " + std::to_string(c.second * 1000));
+        EXPECT_EQ(error(), c.error) << c.second;
+    }
+    m.call(u"playMovie");
+    Variant s(Long{8});
+    m.call(u"setPositionTo", {Variant::by_ref(&s.raw())});
+    EXPECT_EQ(take().back(), "play movie from 8000");
+    EXPECT_EQ(error(), mci::kOutOfRange);
+}
+
 // A failed status query left "playing" in the shared buffer, so isMoviePlaying read True after closeMovie.
 TEST_F(MovieTest, IsMoviePlayingIsFalseWithoutAMovie) {
     m.call(u"openMovie");
