@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
@@ -275,14 +276,20 @@ TEST(Mpv, APausedFrameIsWhatTheWindowShows) {
 }
 
 // A number printed under a comma locale reads the same before and after the player starts.
-TEST(Mpv, TheCallersLocaleStaysAsItWas) {
-    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+// Sets LC_NUMERIC to a comma locale made for the test; the reason when it cannot.
+std::string use_comma_locale() {
     const std::string dir = testing::TempDir() + "/t2-locale";
     if (std::system(
             ("mkdir -p " + dir + " && localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 2>/dev/null").c_str()) != 0)
-        GTEST_SKIP() << "localedef cannot make a comma locale (scripts/deps.sh installs locales)";
+        return "localedef cannot make a comma locale (scripts/deps.sh installs locales)";
     setenv("LOCPATH", dir.c_str(), 1);
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "the comma locale does not load";
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return "the comma locale does not load";
+    return {};
+}
+
+TEST(Mpv, TheCallersLocaleStaysAsItWas) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    if (const std::string why = use_comma_locale(); !why.empty()) GTEST_SKIP() << why;
     std::string tone = make_tone();
     if (tone.empty()) GTEST_SKIP() << "ffmpeg is not installed";
     auto text = [] {
@@ -366,6 +373,34 @@ TEST(Mpv, PipesFoldersAndPlayListsAreNoMedia) {
     mp3.call(u"MP3Play");
     EXPECT_TRUE(mp3.call(u"MP3Playing").to_bool());
     mci::close_all();
+    mci::use_simulation(true);
+}
+
+// Players open with the table lock let go, so several threads start theirs at
+// once, each switching the numeric locale to "C" and back: every one must
+// start, and the caller's comma locale must stay.
+TEST(Mpv, PlayersOpenOnSeveralThreadsAtOnce) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    const std::string tone = make_tone();
+    if (tone.empty()) GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+    if (const std::string why = use_comma_locale(); !why.empty()) GTEST_SKIP() << why;
+    mci::use_simulation(false);
+    constexpr int kThreads = 4, kRounds = 3;
+    uint32_t codes[kThreads] = {};
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::thread> openers;
+        for (int i = 0; i < kThreads; ++i)
+            openers.emplace_back([&, i] {
+                const std::string cmd = "open \"" + tone + "\" alias t" + std::to_string(i);
+                codes[i] = mci::mciSendStringA(cmd.c_str(), nullptr, 0, 0);
+            });
+        for (auto& t : openers) t.join();
+        for (int i = 0; i < kThreads; ++i) EXPECT_EQ(codes[i], 0u) << "round " << round << ", thread " << i;
+        EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "de_DE.UTF-8") << "round " << round;
+        mci::close_all();
+    }
+    std::setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
     mci::use_simulation(true);
 }
 

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "platform/mci/audio_outputs.hpp"
@@ -76,9 +77,12 @@ std::string gain_text(double g) {
 }
 
 // LC_NUMERIC "C" for as long as it lives, then the caller's setting again.
+// One at a time in the process: players open on several threads at once (the
+// channel's table lock is let go while they do), and two switches interleaved
+// would put back the "C" the other one set.
 class NumericC {
 public:
-    NumericC() {
+    NumericC() : hold_(lock()) {
         const char* now = std::setlocale(LC_NUMERIC, nullptr);
         saved_ = now ? now : "C";
         if (saved_ != "C") std::setlocale(LC_NUMERIC, "C");
@@ -90,6 +94,11 @@ public:
     NumericC& operator=(const NumericC&) = delete;
 
 private:
+    static std::mutex& lock() {
+        static std::mutex* m = new std::mutex();  // never destroyed: players may close during exit
+        return *m;
+    }
+    std::lock_guard<std::mutex> hold_;
     std::string saved_;
 };
 
