@@ -7,6 +7,7 @@
 
 #include "frame/com.hpp"
 #include "media/size_split.hpp"
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 #include "frame/msgbox.hpp"
 #include "platform/pump.hpp"
@@ -163,9 +164,11 @@ String Movie::getStatus() {
     return text;
 }
 
+// A failed query (no movie open) reads as not playing: the shared buffer may
+// still start with "playing" from an earlier answer.
 bool Movie::isMoviePlaying() {
     ask(u"status movie mode");
-    return std::memcmp(m_ReplyBuffer.data(), "playing", 7) == 0;
+    return m_lError == mci::kOk && std::memcmp(m_ReplyBuffer.data(), "playing", 7) == 0;
 }
 
 Long Movie::getNominalFrameRate() { return leading_long(u"status movie nominal frame rate wait"); }
@@ -259,11 +262,11 @@ Variant Movie::restartMovie() {
 Variant Movie::setPositionTo(Long& Second) {
     Second = checked::mul<Long>(Second, 1000);  // error 6 before anything is stored or sent
     const String target = number_text(Second);
-    // the play or seek code is not kept: Error holds the last status query's
+    // Error holds the play's or the seek's own code, so a refused target shows
     if (playing()) {
-        mci::mciSendStringA(to_code_page(u"play movie from " + target).c_str(), nullptr, 0, 0);
+        act(u"play movie from " + target);
     } else if (!playing()) {
-        mci::mciSendStringA(to_code_page(u"seek movie to " + target).c_str(), nullptr, 0, 0);
+        act(u"seek movie to " + target);
     }
     return {};
 }

@@ -12,6 +12,7 @@
 #include "tavolin2/tavolin2.h"
 #include "imaging/file_name.hpp"
 #include "platform/files.hpp"
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 
 namespace t2 {
@@ -24,9 +25,9 @@ constexpr const char* kLineEnd = "\r\n";
 
 using Buffer30 = std::array<char, kStateBuffer>;
 
-// Sends one command; the channel's error code is not looked at.
-void send(const String& command, char* buffer = nullptr, size_t length = 0) {
-    mci::mciSendStringA(to_code_page(command).c_str(), buffer, static_cast<uint32_t>(length), 0);
+// Sends one command; the channel's code, which most members do not look at.
+uint32_t send(const String& command, char* buffer = nullptr, size_t length = 0) {
+    return mci::mciSendStringA(to_code_page(command).c_str(), buffer, static_cast<uint32_t>(length), 0);
 }
 
 // The readings of a reply buffer: the text before its first NUL, strictly a number (else error 13)...
@@ -152,10 +153,15 @@ void Mp3Player::MP3Resume() {
     resume_next([&] { send(u"play " + m_sDeviceName); });
 }
 
+// A query that fails (no device: never opened, stopped, missing file) reads as
+// not playing.  The buffer is cleared before each query, so an answer of an
+// earlier call ("playing") can never stand in for a query that got none.
 bool Mp3Player::MP3Playing() {
     bool result = false;
-    resume_next([&] { send(u"status " + m_sDeviceName + u" mode", m_bPlaying.data(), m_bPlaying.size()); });
-    resume_next([&] { result = std::memcmp(m_bPlaying.data(), "playing", 7) == 0; });
+    uint32_t code = mci::kOk;
+    m_bPlaying.fill(0);
+    resume_next([&] { code = send(u"status " + m_sDeviceName + u" mode", m_bPlaying.data(), m_bPlaying.size()); });
+    resume_next([&] { result = code == mci::kOk && std::memcmp(m_bPlaying.data(), "playing", 7) == 0; });
     return result;
 }
 
@@ -332,10 +338,12 @@ Variant Mp3Player::MP3OpenPlayList(String& TheFile, Variant& TheListBox) {
 
 // The list goes to a new file beside the target, renamed over it once every
 // line is written: a save that fails (a missing folder, a full disk, a folder
-// or device as the name) leaves the old file as it was.  The member goes on
-// silently past each failure, as it always has; the caller sees only whether
-// the file was replaced.  Entries are written as they are: one holding a CR
-// (or CR LF) reads back as two entries, a lone LF stays inside its entry.
+// or device as the name) leaves the old file as it was.  The file is replaced
+// only with the whole list: a list whose count or an entry cannot be read, an
+// entry holding a CR or LF (it would read back as two entries), or more
+// entries than the 16-bit index reaches (32,768: the index overflows, error 6)
+// leave the old file untouched.  The member goes on silently past each
+// failure, as it always has; the caller sees only whether the file was replaced.
 Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
     platform::ReplacingFile out;
     bool open = false;
@@ -345,22 +353,22 @@ Variant Mp3Player::MP3SavePlayList(String& TheFile, Variant& TheListBox) {
         open = true;
     });
     Long count = 0;
-    resume_next([&] { count = Object(TheListBox.to_object()).get(u"ListCount").to_long(); });
+    bool whole = resume_next([&] { count = Object(TheListBox.to_object()).get(u"ListCount").to_long(); });
     Integer i = 0;
-    for (Long k = 0; k < count; ++k) {
-        bool ok = resume_next([&] {
-            if (k > 0) i = checked::add<Integer>(i, 1);
+    for (Long k = 0; k < count && whole; ++k) {
+        whole = resume_next([&] {
+            if (k > 0) i = checked::add<Integer>(i, 1);  // error 6 past the 16-bit index
             String entry = Object(TheListBox.to_object()).get(u"List", {Variant(i)}).to_string();
+            if (entry.find_first_of(u"\r\n") != String::npos) raise(err::InvalidCall);
             if (open) {
                 const std::string line = to_code_page(entry) + kLineEnd;
                 out.write(line.data(), line.size());  // the first failure stays with the file
             }
         });
-        if (!ok && k > 0 && i == INT16_MAX) break;  // the 16-bit index cannot go on
     }
     resume_next([&] {
         if (!open) return;
-        if (out.failed() || !out.commit()) {
+        if (!whole || out.failed() || !out.commit()) {
             out.discard();
             raise(err::DeviceIO);
         }

@@ -3,16 +3,23 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <future>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace t2test {
 
@@ -25,6 +32,75 @@ inline std::string make_media(const std::string& name, const std::string& argume
     std::string path = dir + "/" + name;
     std::string cmd = "ffmpeg -loglevel error -y -f lavfi " + arguments + " " + path + " 2>/dev/null";
     return std::system(cmd.c_str()) == 0 ? path : std::string();
+}
+
+// Names that are no medium, in a folder of their own, each with media names:
+// a pipe, a socket, a folder holding a medium, and play lists by content.
+// `inner` is the file the folder and the lists name (a copy of `medium` when given).
+class NonMedia {
+public:
+    explicit NonMedia(const std::string& medium = "") {
+        dir_ = testing::TempDir() + "/t2-nonmedia-" + std::to_string(getpid());
+        mkdir(dir_.c_str(), 0700);
+        const std::string folder = dir_ + "/dir.mp3";
+        mkdir(folder.c_str(), 0700);
+        inner_ = folder + "/inner.mp3";
+        if (medium.empty())
+            std::ofstream(inner_, std::ios::binary) << "ID3";
+        else
+            std::system(("cp '" + medium + "' '" + inner_ + "'").c_str());
+        add("a folder", folder);
+        const std::string pipe = dir_ + "/pipe.mp3";
+        mkfifo(pipe.c_str(), 0600);
+        add("a named pipe", pipe);
+        const std::string sock = dir_ + "/sock.mp3";
+        socket_ = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        if (sock.size() < sizeof a.sun_path) {
+            std::memcpy(a.sun_path, sock.c_str(), sock.size() + 1);
+            if (bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) add("a socket", sock);
+        }
+        add_file("an extended M3U list", "list.mp3", "#EXTM3U\n#EXTINF:1,inner\n" + inner_ + "\n");
+        add_file("a PLS list after a byte-order mark", "pls.mp3",
+                 "\xEF\xBB\xBF[playlist]\r\nFile1=" + inner_ + "\r\nNumberOfEntries=1\r\n");
+        add_file("an edit list", "edl.mp3", "# mpv EDL v0\n" + inner_ + "\n");
+    }
+    ~NonMedia() {
+        if (socket_ >= 0) close(socket_);
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+    const std::vector<std::pair<std::string, std::string>>& names() const { return names_; }
+    const std::string& dir() const { return dir_; }
+    const std::string& inner() const { return inner_; }
+
+private:
+    void add(const std::string& what, const std::string& path) { names_.emplace_back(what, path); }
+    void add_file(const std::string& what, const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
+        add(what, dir_ + "/" + name);
+    }
+    std::string dir_, inner_;
+    int socket_ = -1;
+    std::vector<std::pair<std::string, std::string>> names_;
+};
+
+// Runs `call` on a thread of its own: true when it returned within two seconds
+// (a generous bound: the calls it watches return at once or never).  A call
+// still running is unblocked (`unblock`, again and again) and waited for.
+template <class Call, class Unblock>
+bool returns_soon(Call call, Unblock unblock) {
+    auto done = std::async(std::launch::async, call);
+    const bool soon = done.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    while (!soon && done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) unblock();
+    done.get();
+    return soon;
+}
+
+// Opens a pipe's writing end and closes it: a reader waiting on the pipe sees its end.
+inline void end_pipe(const std::string& pipe) {
+    const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) close(fd);
 }
 
 // Runs a command and gives its output.

@@ -7,9 +7,11 @@
 #include <cmath>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include <xcb/xcb.h>
 
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 #include "external/media_fixtures.hpp"
 #include "support/recorder.hpp"
@@ -329,14 +331,20 @@ TEST(Mpv, APausedFrameIsWhatTheWindowShows) {
 }
 
 // A number printed under a comma locale reads the same before and after the player starts.
-TEST(Mpv, TheCallersLocaleStaysAsItWas) {
-    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+// Sets LC_NUMERIC to a comma locale made for the test; the reason when it cannot.
+std::string use_comma_locale() {
     const std::string dir = testing::TempDir() + "/t2-locale";
     if (std::system(
             ("mkdir -p " + dir + " && localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 2>/dev/null").c_str()) != 0)
-        GTEST_SKIP() << "localedef cannot make a comma locale (scripts/deps.sh installs locales)";
+        return "localedef cannot make a comma locale (scripts/deps.sh installs locales)";
     setenv("LOCPATH", dir.c_str(), 1);
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "the comma locale does not load";
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return "the comma locale does not load";
+    return {};
+}
+
+TEST(Mpv, TheCallersLocaleStaysAsItWas) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    if (const std::string why = use_comma_locale(); !why.empty()) GTEST_SKIP() << why;
     std::string tone = make_tone();
     if (tone.empty()) GTEST_SKIP() << "ffmpeg is not installed";
     auto text = [] {
@@ -364,6 +372,154 @@ TEST(Mpv, TheCallersLocaleStaysAsItWas) {
     mp3.call(u"MP3Stop");
     std::setlocale(LC_NUMERIC, "C");
     unsetenv("LOCPATH");
+    mci::use_simulation(true);
+}
+
+}  // namespace
+
+namespace {
+
+// The player waited for ever on a pipe named as a medium (with the table lock
+// held), walked a folder to play the file inside it, and followed a play list
+// to its first entry.
+TEST(Mpv, PipesFoldersAndPlayListsAreNoMedia) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    std::string tone = make_tone();
+    if (tone.empty()) GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+    mci::use_simulation(false);
+    t2test::NonMedia non(tone);
+    auto names = non.names();
+    const std::string plain = non.dir() + "/plain.m3u";  // a list by its extension alone: the player's to refuse
+    std::ofstream(plain) << non.inner() << "\n";
+    names.emplace_back("a plain M3U list", plain);
+    for (const auto& [what, path] : names) {
+        uint32_t code = 0;
+        const bool soon = t2test::returns_soon(
+            [&, p = path] {
+                code = mci::mciSendStringA(("open \"" + p + "\" type mpegvideo alias x").c_str(), nullptr, 0, 0);
+            },
+            [&, p = path] { t2test::end_pipe(p); });
+        EXPECT_TRUE(soon) << what;
+        EXPECT_EQ(code, mci::kInvalidFile) << what;
+        mci::mciSendStringA("close x", nullptr, 0, 0);
+        if (path == plain) continue;  // no extension MP3Class plays
+        bool playing = true;
+        const auto play = [&, p = path] {  // on a thread of its own, so an object of its own
+            auto own = t2test::create(CLSID_MP3Class);
+            Object player(own.get());
+            player.put(u"MP3File", Variant(from_utf8(p)));
+            player.call(u"MP3Play");
+            playing = player.call(u"MP3Playing").to_bool();
+            player.call(u"MP3Stop");
+        };
+        EXPECT_TRUE(t2test::returns_soon(play, [&, p = path] { t2test::end_pipe(p); })) << what;
+        EXPECT_FALSE(playing) << what;
+    }
+    auto m = t2test::create(CLSID_MovieModule);
+    Object movie(m.get());
+    movie.put(u"Filename", Variant(from_utf8(non.dir() + "/dir.mp3/")));
+    movie.call(u"openMovie");
+    EXPECT_EQ(movie.get(u"Error").to_long(), mci::kInvalidFile);
+    EXPECT_EQ(movie.call(u"getLengthInMS").to_long(), 0);
+    // the file inside the folder is a medium of its own
+    auto d = t2test::create(CLSID_MP3Class);
+    Object mp3(d.get());
+    mp3.put(u"MP3File", Variant(from_utf8(non.inner())));
+    mp3.call(u"MP3Play");
+    EXPECT_TRUE(mp3.call(u"MP3Playing").to_bool());
+    mci::close_all();
+    mci::use_simulation(true);
+}
+
+// Players open with the table lock let go, so several threads start theirs at
+// once, each switching the numeric locale to "C" and back: every one must
+// start, and the caller's comma locale must stay.
+TEST(Mpv, PlayersOpenOnSeveralThreadsAtOnce) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    const std::string tone = make_tone();
+    if (tone.empty()) GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+    if (const std::string why = use_comma_locale(); !why.empty()) GTEST_SKIP() << why;
+    mci::use_simulation(false);
+    constexpr int kThreads = 4, kRounds = 3;
+    uint32_t codes[kThreads] = {};
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::thread> openers;
+        for (int i = 0; i < kThreads; ++i)
+            openers.emplace_back([&, i] {
+                const std::string cmd = "open \"" + tone + "\" alias t" + std::to_string(i);
+                codes[i] = mci::mciSendStringA(cmd.c_str(), nullptr, 0, 0);
+            });
+        for (auto& t : openers) t.join();
+        for (int i = 0; i < kThreads; ++i) EXPECT_EQ(codes[i], 0u) << "round " << round << ", thread " << i;
+        EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "de_DE.UTF-8") << "round " << round;
+        mci::close_all();
+    }
+    std::setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
+    mci::use_simulation(true);
+}
+
+// Milliseconds until `playing` turns false, polled every 20 ms; -1 after 10 s.
+template <class Playing>
+int64_t ms_until_stopped(Playing playing) {
+    const auto start = std::chrono::steady_clock::now();
+    while (playing()) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10)) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// After an MP3 had played to its end a play did nothing: the position stopped
+// short of the length (encoder padding), so "a play at the end starts over" never applied.
+TEST(Mpv, APlayAtTheEndStartsOverInEveryFormat) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    struct Format {
+        const char* file;
+        const char* arguments;
+    } formats[] = {
+        {"t2-end.mp3", "-i sine=frequency=440:duration=1 -ac 2"},
+        {"t2-end.ogg", "-i sine=frequency=440:duration=1 -ac 2 -c:a libvorbis"},
+        {"t2-end.wav", "-i sine=frequency=440:duration=1 -ac 2"},
+        {"t2-end.mp4",
+         "-i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=frequency=440:duration=1 "
+         "-c:v mpeg4 -c:a aac -shortest"},
+    };
+    mci::use_simulation(false);
+    for (const Format& f : formats) {
+        const std::string path = make_media(f.file, f.arguments);
+        if (path.empty()) GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+        auto d = t2test::create(CLSID_MP3Class);
+        Object mp3(d.get());
+        mp3.put(u"MP3File", Variant(from_utf8(path)));
+        mp3.call(u"MP3Play");
+        const int64_t took = ms_until_stopped([&] { return mp3.call(u"MP3Playing").to_bool(); });
+        ASSERT_GE(took, 0) << f.file << " never ended";
+        const double length = mp3.call(u"MP3DurationInMs").to_double();
+        const double end = mp3.call(u"MP3PositionInMS").to_double();
+        mp3.call(u"MP3Resume");
+        const bool again = mp3.call(u"MP3Playing").to_bool();
+        std::printf("%s: length %.0f ms, stopped at %.0f ms after %lld ms; played again: %s\n", f.file, length, end,
+                    static_cast<long long>(took), again ? "yes" : "no");
+        EXPECT_EQ(end, length) << f.file;
+        EXPECT_TRUE(again) << f.file;
+        mp3.call(u"MP3Stop");
+        // the same through MovieModule's playMovie
+        auto m = t2test::create(CLSID_MovieModule);
+        Object movie(m.get());
+        movie.put(u"Filename", Variant(from_utf8(path)));
+        movie.call(u"openMovie");
+        ASSERT_EQ(movie.get(u"Error").to_long(), 0) << f.file;
+        movie.call(u"playMovie");
+        ASSERT_GE(ms_until_stopped([&] { return movie.call(u"isMoviePlaying").to_bool(); }), 0) << f.file;
+        EXPECT_EQ(movie.call(u"getPositionInMS").to_long(), movie.call(u"getLengthInMS").to_long()) << f.file;
+        movie.call(u"playMovie");
+        EXPECT_EQ(movie.get(u"Error").to_long(), 0) << f.file;
+        EXPECT_TRUE(movie.call(u"isMoviePlaying").to_bool()) << f.file;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_LT(movie.call(u"getPositionInMS").to_long(), movie.call(u"getLengthInMS").to_long()) << f.file;
+        movie.call(u"closeMovie");
+    }
     mci::use_simulation(true);
 }
 

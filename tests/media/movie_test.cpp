@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "media/size_split.hpp"
+#include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 #include "platform/pump.hpp"
 #include "support/recorder.hpp"
@@ -219,6 +220,39 @@ TEST_F(MovieTest, PositionsAndRelativeMoves) {
     m.call(u"forwardByFrames", {Variant::by_ref(&f.raw())});
     sent = take();
     EXPECT_EQ(sent.front(), "set movie time format frames");
+}
+
+// setPositionTo kept the status query's code in Error, so a refused seek read as 0.
+TEST_F(MovieTest, SetPositionToKeepsItsOwnCodeInError) {
+    m.call(u"openMovie");
+    Variant frames(Long{10});
+    m.call(u"rewindByFrames", {Variant::by_ref(&frames.raw())});  // leaves the time format in frames
+    m.call(u"pauseMovie");
+    struct Case {
+        Long second;
+        Long error;  // 8000 frames lie past the clip's 3,776
+    } cases[] = {{8, mci::kOutOfRange}, {1, mci::kOk}};
+    for (const Case& c : cases) {
+        Variant s(c.second);
+        m.call(u"setPositionTo", {Variant::by_ref(&s.raw())});
+        EXPECT_EQ(take().back(), "seek movie to " + std::to_string(c.second * 1000));
+        EXPECT_EQ(error(), c.error) << c.second;
+    }
+    m.call(u"playMovie");
+    Variant s(Long{8});
+    m.call(u"setPositionTo", {Variant::by_ref(&s.raw())});
+    EXPECT_EQ(take().back(), "play movie from 8000");
+    EXPECT_EQ(error(), mci::kOutOfRange);
+}
+
+// A failed status query left "playing" in the shared buffer, so isMoviePlaying read True after closeMovie.
+TEST_F(MovieTest, IsMoviePlayingIsFalseWithoutAMovie) {
+    m.call(u"openMovie");
+    m.call(u"playMovie");
+    ASSERT_TRUE(m.call(u"isMoviePlaying").to_bool());
+    m.call(u"closeMovie");
+    EXPECT_FALSE(m.call(u"isMoviePlaying").to_bool());
+    EXPECT_EQ(error(), mci::kInvalidDeviceName);
 }
 
 TEST_F(MovieTest, RelativeMovesReadThePositionBeforeTheyOverflow) {

@@ -44,11 +44,31 @@ TEST_F(Mp3, PlayPauseResumeStopCommands) {
     o.call(u"MP3Stop");
     EXPECT_EQ(take(), (std::vector<std::string>{"status \"song.mp3\" mode", "Stop \"song.mp3\"", "play \"song.mp3\"",
                                                 "close \"song.mp3\""}));
-    // after Stop the device is gone: Resume does nothing visible, and the status query
-    // fails, so MP3Playing reads the answer its buffer kept from its last call
+    // after Stop the device is gone: Resume does nothing visible
     o.call(u"MP3Resume");
-    EXPECT_TRUE(o.call(u"MP3Playing").to_bool());
+    EXPECT_FALSE(o.call(u"MP3Playing").to_bool());
     EXPECT_EQ(take().back(), "status \"song.mp3\" mode");
+}
+
+// A failed status query left the buffer's last answer "playing" standing, so
+// MP3Playing read True for a stopped device or a missing file.
+TEST_F(Mp3, PlayingIsFalseWhenTheStatusQueryFails) {
+    const std::pair<const char*, void (*)(Object&)> cases[] = {
+        {"after MP3Stop", [](Object& p) { p.call(u"MP3Stop"); }},
+        {"a missing file next",
+         [](Object& p) {
+             p.put(u"MP3File", Variant(u"/no/such/file.mp3"));
+             p.call(u"MP3Play");
+         }},
+        {"the device closed under it", [](Object&) { mci::close_all(); }},
+    };
+    for (const auto& [what, then] : cases) {
+        o.put(u"MP3File", Variant(u"song.mp3"));
+        o.call(u"MP3Play");
+        ASSERT_TRUE(o.call(u"MP3Playing").to_bool()) << what;  // the buffer now starts with "playing"
+        then(o);
+        EXPECT_FALSE(o.call(u"MP3Playing").to_bool()) << what;
+    }
 }
 
 TEST_F(Mp3, PlayingBeforeAnythingElseAsksAnEmptyName) {

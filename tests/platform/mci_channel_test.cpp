@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "external/media_fixtures.hpp"
 #include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
 
@@ -215,6 +216,56 @@ TEST_F(Channel, FileNamesInTheCodePageReachTheFileSystemInUtf8) {
     EXPECT_EQ(ask("status cafe mode"), "stopped");
     EXPECT_EQ(ask("open \"" + utf8 + "\" alias raw"), "error 275");  // those bytes read as two letters of the code page
     std::remove(utf8.c_str());
+}
+
+// A folder, a play list or a file that is no file was given to the player as a
+// medium (the player walked the folder, followed the list, or waited on the pipe).
+TEST_F(Channel, OnlyOrdinaryFilesThatAreNoPlayListsOpen) {
+    t2test::NonMedia non;
+    auto names = non.names();
+    names.emplace_back("a device", "/dev/null");
+    for (const auto& [what, path] : names) {
+        std::string answer;
+        const bool soon = t2test::returns_soon([&] { answer = ask("open \"" + path + "\" type mpegvideo alias x"); },
+                                               [&] { t2test::end_pipe(path); });
+        EXPECT_TRUE(soon) << what;
+        EXPECT_EQ(answer, "error " + std::to_string(mci::kInvalidFile)) << what;
+        ask("close x");
+    }
+    EXPECT_EQ(ask("open \"" + non.dir() + "/missing.mp3\""), "error " + std::to_string(mci::kFileNotFound));
+    EXPECT_TRUE(opened(ask("open \"" + non.inner() + "\"")));  // the medium inside the folder is one
+    char text[128];
+    EXPECT_NE(mci::mciGetErrorStringA(mci::kInvalidFile, text, sizeof text), 0);
+    EXPECT_STREQ(text, "The file exists but its content is not something this device can play.");
+}
+
+// The table lock was held while a player opened or closed its file, so a slow
+// one kept every other thread's media calls waiting.
+TEST_F(Channel, ASlowOpenOrCloseKeepsOnlyItsOwnCallerWaiting) {
+    mci::MediaInfo m;
+    m.length_ms = 5000;
+    mci::simulate_media("slow.mp3", m);
+    mci::simulate_media("quick.mp3", m);
+    ASSERT_TRUE(opened(ask("open \"quick.mp3\" alias quick")));
+    for (const char* slow : {"open \"slow.mp3\" alias slow", "close slow"}) {
+        mci::hold_simulated_file("slow.mp3", true);
+        std::string slow_answer;
+        std::thread slow_caller([&] { slow_answer = ask(slow); });
+        while (mci::simulated_calls_held() == 0) std::this_thread::yield();  // inside the backend now
+        const bool soon = t2test::returns_soon(
+            [&] {
+                EXPECT_EQ(ask("play quick"), "") << slow;
+                EXPECT_EQ(ask("status quick mode"), "playing") << slow;
+                EXPECT_TRUE(opened(ask("open \"quick.mp3\" alias other"))) << slow;
+                EXPECT_EQ(ask("close other"), "") << slow;
+            },
+            [] { mci::hold_simulated_file("slow.mp3", false); });
+        EXPECT_TRUE(soon) << slow;
+        mci::hold_simulated_file("slow.mp3", false);
+        slow_caller.join();
+        EXPECT_TRUE(slow_answer.empty() || opened(slow_answer)) << slow << ": " << slow_answer;
+    }
+    EXPECT_EQ(ask("status slow mode"), "error 263");  // closed
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The libmpv backend: one player per open device, paused on open, positions
 // from time-pos less the stream's start, exact seeks that wait for the player
-// to settle.  Sound goes to the machine's sound server or device (PulseAudio,
-// PipeWire, ALSA: the first of those this machine has), and nowhere only when
-// none is there; pictures go to a window of the channel's own when there is a
-// display.
+// to settle.  A player plays the one ordinary file it was given as a medium:
+// it never follows a play list, a folder or a reference to other files.  Play
+// ends when the player says the file ended, once its sound has drained.
+// Sound goes to the machine's sound server or device (PulseAudio, PipeWire,
+// ALSA: the first of those this machine has), and nowhere only when none is
+// there; pictures go to a window of the channel's own when there is a display.
 #ifdef TAVOLIN2_HAVE_MPV
 
 #include <algorithm>
@@ -12,11 +14,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "platform/mci/audio_outputs.hpp"
 #include "platform/mci/errors.hpp"
 #include "platform/mci/mci.hpp"
+#include "platform/mci/medium.hpp"
 #include "platform/mci/movie_window.hpp"
 #include "platform/mci/mpv_library.hpp"
 
@@ -45,7 +49,8 @@ void set_flag(mpv_handle* h, const char* name, bool on) {
     mpv().set_property(h, name, MPV_FORMAT_FLAG, &v);
 }
 
-// Waits for an event of the given id; false on timeout or when the file ended with an error.
+// Waits for an event of the given id; false on timeout, when the file ended
+// with an error, or when the player turned it into a list of other files.
 bool wait_for(mpv_handle* h, mpv_event_id id, double timeout, int* end_error = nullptr) {
     while (true) {
         mpv_event* e = mpv().wait_event(h, timeout);
@@ -57,6 +62,7 @@ bool wait_for(mpv_handle* h, mpv_event_id id, double timeout, int* end_error = n
                 if (end_error) *end_error = end->error;
                 return false;
             }
+            if (end && end->reason == MPV_END_FILE_REASON_REDIRECT) return false;
         }
         if (e->event_id == MPV_EVENT_SHUTDOWN) return false;
     }
@@ -71,9 +77,12 @@ std::string gain_text(double g) {
 }
 
 // LC_NUMERIC "C" for as long as it lives, then the caller's setting again.
+// One at a time in the process: players open on several threads at once (the
+// channel's table lock is let go while they do), and two switches interleaved
+// would put back the "C" the other one set.
 class NumericC {
 public:
-    NumericC() {
+    NumericC() : hold_(lock()) {
         const char* now = std::setlocale(LC_NUMERIC, nullptr);
         saved_ = now ? now : "C";
         if (saved_ != "C") std::setlocale(LC_NUMERIC, "C");
@@ -85,6 +94,11 @@ public:
     NumericC& operator=(const NumericC&) = delete;
 
 private:
+    static std::mutex& lock() {
+        static std::mutex* m = new std::mutex();  // never destroyed: players may close during exit
+        return *m;
+    }
+    std::lock_guard<std::mutex> hold_;
     std::string saved_;
 };
 
@@ -130,6 +144,7 @@ public:
     }
     void seek_ms(int64_t ms) override {
         drain(h_);
+        ended_ = false;
         // the target goes as a number, not as text: the player reads text numbers in the process's locale
         mpv_node args[3];
         args[0].format = MPV_FORMAT_STRING;
@@ -145,15 +160,23 @@ public:
         if (mpv().command_node(h_, &cmd, nullptr) >= 0) wait_for(h_, MPV_EVENT_PLAYBACK_RESTART, kSeekTimeout);
         held_ = ms;  // while halted, report the target: the player may still show the old time
     }
+    // Once the file has ended the position is its length, whatever time the
+    // last decoded sample had: an MP3's length counts its encoder's padding
+    // (1,045 ms for a 1 s tone whose last sample plays at 1,000 ms), and a play at
+    // the end must find the device at the end to start over.
     int64_t position_ms() override {
+        if (ended_ || (!halted_ && at_end())) return info_.length_ms;
         if (halted_) return std::min(held_, info_.length_ms);
-        if (at_end()) return info_.length_ms;
         return raw_position();
     }
+    // The end is the player's end of file, which it reaches after its sound
+    // output has played out what it holds (not when the decoder runs dry, nor
+    // when the time reaches the length: either would cut off the last tenth of
+    // a second).
     bool at_end() override {
         int flag = 0;
-        if (mpv().get_property(h_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag) return true;
-        return !halted_ && raw_position() >= info_.length_ms;
+        if (!ended_ && mpv().get_property(h_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag) ended_ = true;
+        return ended_;
     }
     void set_volume(int32_t left, int32_t right) override {
         double l = left / 1000.0, r = right / 1000.0;
@@ -216,6 +239,7 @@ private:
     MediaInfo info_;
     double start_;
     bool halted_ = true;
+    bool ended_ = false;  // the player reached the end of the file; a seek starts it again
     int64_t held_ = 0;
     std::unique_ptr<MovieWindow> window_;
 };
@@ -224,23 +248,37 @@ class MpvBackend final : public Backend {
 public:
     const char* name() const override { return "libmpv"; }
     std::unique_ptr<Session> open(const std::string& path, const OpenOptions& options, uint32_t& error) override {
-        FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) {
-            error = kFileNotFound;
-            return nullptr;
-        }
-        std::fclose(f);
+        // a pipe would keep the player (and whoever waits for it) for ever; a folder or a play list is no medium
+        error = check_medium(path);
+        if (error != kOk) return nullptr;
         mpv_handle* h = create_player();
         if (!h) {
             error = kInternal;
             return nullptr;
         }
         static const char* kOptions[][2] = {
-            {"vo", "null"},          {"pulse-buffer", "50"}, {"audio-buffer", "0.05"},
-            {"config", "no"},        {"terminal", "no"},     {"input-default-bindings", "no"},
-            {"load-scripts", "no"},  {"osc", "no"},          {"ytdl", "no"},
-            {"audio-display", "no"}, {"idle", "yes"},        {"keep-open", "yes"},
-            {"pause", "yes"},        {"hr-seek", "yes"},     {"hr-seek-demuxer-offset", "1"}};
+            {"vo", "null"},
+            {"pulse-buffer", "50"},
+            {"audio-buffer", "0.05"},
+            {"config", "no"},
+            {"terminal", "no"},
+            {"input-default-bindings", "no"},
+            {"load-scripts", "no"},
+            {"osc", "no"},
+            {"ytdl", "no"},
+            {"audio-display", "no"},
+            {"idle", "yes"},
+            {"keep-open", "yes"},
+            {"pause", "yes"},
+            {"hr-seek", "yes"},
+            {"hr-seek-demuxer-offset", "1"},
+            // the file is one medium: no list it holds, no file it refers to, no folder is played
+            {"load-unsafe-playlists", "no"},
+            {"access-references", "no"},
+            {"ordered-chapters", "no"},
+            {"autoload-files", "no"},
+            // the end of the file is when its sound output has played out, not when it was handed over
+            {"gapless-audio", "no"}};
         for (auto& o : kOptions) mpv().set_option_string(h, o[0], o[1]);
         mpv().set_option_string(h, "ao", audio_outputs(read_sound_facts()).c_str());
         // With a display the movie gets a window of the channel's own, top-level or inside the
@@ -263,9 +301,12 @@ public:
             error = kInternal;
             return nullptr;
         }
-        const char* cmd[] = {"loadfile", path.c_str(), nullptr};
+        // `replace` keeps the player's list at this one entry; a list the file turned out to be
+        // (a redirect, or more entries than the one) is refused rather than played
+        const char* cmd[] = {"loadfile", path.c_str(), "replace", nullptr};
         int end_error = 0;
-        if (mpv().command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error)) {
+        if (mpv().command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error) ||
+            get_int(h, "playlist-count", 0) != 1) {
             mpv().terminate_destroy(h);
             error = kInvalidFile;
             return nullptr;

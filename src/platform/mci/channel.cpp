@@ -39,8 +39,11 @@ const VerbRow* find_verb(const std::string& key) {
 // `VERB all ...`: close empties the table; the others go to each device, the last failure counts.
 uint32_t run_all(Context& c, const VerbRow& verb) {
     if (!verb.takes_all) return kCannotUseAll;
-    if (verb.run == verb_close) {
-        c.ch.devices.clear();
+    if (verb.run == verb_close) {  // the players close outside the lock
+        auto gone = c.ch.take_all();
+        c.lock.unlock();
+        gone.clear();
+        c.lock.lock();
         return kOk;
     }
     uint32_t result = kOk;
@@ -118,8 +121,11 @@ void log_commands(std::vector<std::string>* log) {
 }
 void close_all() {
     Channel& ch = channel();
-    std::lock_guard<std::mutex> guard(ch.lock);
-    ch.devices.clear();
+    std::vector<std::unique_ptr<Device>> gone;
+    {
+        std::lock_guard<std::mutex> guard(ch.lock);
+        gone = ch.take_all();
+    }
 }
 
 }  // namespace t2::mci

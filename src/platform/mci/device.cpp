@@ -68,8 +68,15 @@ Device* Channel::find(uint32_t id) {
     return nullptr;
 }
 
-void Channel::remove(const Device& d) {
-    std::erase_if(devices, [&](const auto& p) { return p.get() == &d; });
+std::unique_ptr<Device> Channel::take(const Device& d) {
+    std::unique_ptr<Device> gone;
+    for (auto it = devices.begin(); it != devices.end(); ++it)
+        if (it->get() == &d) {
+            gone = std::move(*it);
+            devices.erase(it);
+            break;
+        }
+    return gone;
 }
 
 Channel& channel() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/mci/mci.hpp"
@@ -69,7 +70,10 @@ struct Channel {
     Backend& backend() { return simulation ? *simulated : *real; }
     Device* find(const Token& name);  // an alias in any case, a path exactly
     Device* find(uint32_t id);
-    void remove(const Device& d);
+    // Takes a device out of the table; its player closes when the caller lets it go.
+    std::unique_ptr<Device> take(const Device& d);
+    // Takes every device out of the table.
+    std::vector<std::unique_ptr<Device>> take_all() { return std::exchange(devices, {}); }
 };
 Channel& channel();
 

@@ -65,12 +65,18 @@ T2_MCI_API bool real_backend_available();
 T2_MCI_API void use_simulation(bool on);
 
 // ---- the simulation, for tests and hosts without a player ----
-// Media the simulation knows by path; a file not registered but present on disk plays as 3 s of sound.
+// Media the simulation knows by path; an ordinary file not registered plays as 3 s of
+// sound (a folder, pipe, device or play list is refused as the real backend refuses it).
 T2_MCI_API void simulate_media(const std::string& path, const MediaInfo& info);
 // The virtual clock of simulated playback.
 T2_MCI_API void advance_clock(int64_t ms);
 // A simulated disc drive: without one (the default) the door answers 276, as on a machine without a drive.
 T2_MCI_API void simulate_disc_drive(bool present);
+// Holds (true) or lets go (false) the simulated opening and closing of `path`:
+// while held, an open or close of it waits inside the backend, as a slow player would.
+T2_MCI_API void hold_simulated_file(const std::string& path, bool hold);
+// How many opens and closes wait on held files now.
+T2_MCI_API int simulated_calls_held();
 // Whether the simulated drive's door stands open.
 T2_MCI_API bool simulated_door_open();
 

@@ -99,8 +99,19 @@ struct SetRow {
 constexpr SetRow kSetItems[] = {
     {"time", set_time_format}, {"audio", set_audio}, {"video", set_video}, {"speed", set_speed}};
 
+// 0 when `name` is free, else why not: an alias is taken in any case by an alias, a path only exactly.
+uint32_t name_taken(const Channel& ch, const std::string& name, bool alias) {
+    for (const auto& other : ch.devices)
+        if (other->name == name || ((alias || other->aliased) && lower(other->name) == lower(name)))
+            return alias ? kDuplicateAlias : kDeviceOpen;
+    return kOk;
+}
+
 }  // namespace
 
+// The player opens, probes and rewinds the file with the table lock let go: a
+// slow file (or a slow player) keeps only its own caller waiting.  The device
+// joins the table afterwards, unless another thread took its name meanwhile.
 uint32_t verb_open(Context& c) {
     const Token& target = c.t[1];
     OpenWords w;
@@ -110,14 +121,27 @@ uint32_t verb_open(Context& c) {
     if (type.empty()) return kExtensionNotFound;
     if (!playable_type(type)) return kUnsupportedFunction;
     const std::string name = w.had_alias ? w.alias : target.text;
-    for (const auto& other : c.ch.devices)  // an alias is taken in any case by an alias, a path only exactly
-        if (other->name == name || ((w.had_alias || other->aliased) && lower(other->name) == lower(name)))
-            return w.had_alias ? kDuplicateAlias : kDeviceOpen;
+    if (const uint32_t r = name_taken(c.ch, name, w.had_alias)) return r;
     // the command is in the 8-bit code page; the file system names files in UTF-8
     const std::string file = to_utf8(from_code_page(target.text.data(), target.text.size()));
+    Backend& backend = c.ch.backend();
+    c.lock.unlock();
     uint32_t error = kOk;
-    auto session = c.ch.backend().open(file, w.options, error);
+    auto session = backend.open(file, w.options, error);
+    MediaInfo info;
+    if (session) {
+        session->pause();
+        session->seek_ms(0);
+        info = session->info();
+    }
+    c.lock.lock();
     if (!session) return error ? error : kInvalidFile;
+    if (const uint32_t r = name_taken(c.ch, name, w.had_alias)) {
+        c.lock.unlock();
+        session.reset();
+        c.lock.lock();
+        return r;
+    }
     auto d = std::make_unique<Device>();
     d->name = name;
     d->aliased = w.had_alias;
@@ -125,9 +149,6 @@ uint32_t verb_open(Context& c) {
     d->type = type;
     d->id = c.ch.next_id++;
     d->session = std::move(session);
-    d->session->pause();
-    d->session->seek_ms(0);
-    const MediaInfo info = d->session->info();
     d->dest[2] = info.width;
     d->dest[3] = info.height;
     c.reply = std::to_string(d->id);
@@ -135,9 +156,13 @@ uint32_t verb_open(Context& c) {
     return kOk;
 }
 
+// The device leaves the table under the lock and its player closes after it.
 uint32_t verb_close(Context& c, Device& d) {
     if (!c.only_flags(2)) return kUnrecognizedKeyword;
-    c.ch.remove(d);
+    std::unique_ptr<Device> gone = c.ch.take(d);
+    c.lock.unlock();
+    gone.reset();
+    c.lock.lock();
     return kOk;
 }
 
