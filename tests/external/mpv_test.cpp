@@ -248,6 +248,32 @@ TEST(Mpv, HideShowPlaceAndRestoreReachTheWindow) {
     mci::use_simulation(true);
 }
 
+// Regression: `where destination` kept what was asked for: 0 0 320 240 after
+// playFullScreen filled a 1280x1024 screen, -5 0 0 0 after sizeLocateMovie(-5,0,0,0).
+TEST(Mpv, WhereDestinationIsTheWindowAsItIs) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    t2test::VirtualDisplay x;
+    if (!x.up()) GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
+    std::string clip = make_clip();
+    if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    mci::use_simulation(false);
+    ASSERT_EQ(mci::mciSendStringA(("open \"" + clip + "\" type mpegvideo alias w").c_str(), nullptr, 0, 0), 0u);
+    auto where = [] {
+        char r[64] = "";
+        mci::mciSendStringA("where w destination", r, sizeof r, 0);
+        return std::string(r);
+    };
+    mci::mciSendStringA("put w window at 10 20 200 100", nullptr, 0, 0);
+    EXPECT_EQ(where(), "10 20 200 100");
+    mci::mciSendStringA("put w window at -5 0 0 0", nullptr, 0, 0);  // no size: the window stays as it was
+    EXPECT_EQ(where(), "10 20 200 100");
+    mci::mciSendStringA("play w fullscreen", nullptr, 0, 0);
+    const std::string root = x.info("-root");
+    EXPECT_EQ(where(), "0 0 " + field(root, "Width") + " " + field(root, "Height"));
+    mci::mciSendStringA("close w", nullptr, 0, 0);
+    mci::use_simulation(true);
+}
+
 // A picture file of ffmpeg's "ppm" kind (P6, 8 bits): width, height, RGB bytes.
 struct Picture {
     int width = 0, height = 0;

@@ -188,6 +188,36 @@ TEST_F(Channel, FramePositionsSurviveTheTripToMillisecondsAndBack) {
     }
 }
 
+// Regression: lengths in frames were one short at 29.97 and 23.976 fps (240 and 192
+// frames read as 239 and 191): the rate rounded to 29970 or 23976 was divided by.
+// With the player's exact rate every frame of the length counts.
+TEST_F(Channel, LengthsInFramesCountAtTheExactRate) {
+    struct Case {
+        int64_t num, den, frames;
+    };
+    const Case cases[] = {{30000, 1001, 240}, {24000, 1001, 192}, {60000, 1001, 240}, {25, 1, 200}};
+    for (const Case& c : cases) {
+        mci::close_all();
+        mci::MediaInfo m;
+        m.length_ms = c.frames * c.den * 1000 / c.num;  // the duration a player reports, in whole ms
+        m.fps_milli = static_cast<int32_t>((c.num * 1000 + c.den / 2) / c.den);
+        m.rate_num = c.num;
+        m.rate_den = c.den;
+        m.video = true;
+        mci::simulate_media("r.mp4", m);
+        ASSERT_TRUE(opened(ask("open \"r.mp4\" alias r")));
+        ask("set r time format frames");
+        EXPECT_EQ(ask("status r length"), std::to_string(c.frames)) << c.num << "/" << c.den;
+        // and each frame's first millisecond is that frame
+        int wrong = 0;
+        for (int64_t f = 0; f < c.frames; ++f) {
+            ask("seek r to " + std::to_string(f));
+            wrong += ask("status r position") != std::to_string(f);
+        }
+        EXPECT_EQ(wrong, 0) << c.num << "/" << c.den;
+    }
+}
+
 TEST_F(Channel, FileNamesMatchExactlyAliasesInAnyCase) {
     mci::MediaInfo lower, upper;
     lower.length_ms = 1000;

@@ -34,6 +34,20 @@ const MpvLibrary& mpv() { return *mpv_library(); }
 // How long the player may take to load a file or to settle after a seek.
 constexpr double kLoadTimeout = 10.0, kSeekTimeout = 5.0;
 
+// A frame rate as a fraction: whole rates and the 1000/1001 family (29.97, 23.976,
+// 59.94) exactly, as their streams keep them; other rates in thousandths.
+void exact_rate(double fps, int64_t& num, int64_t& den) {
+    num = den = 0;
+    if (!(fps > 0) || fps > 1000) return;
+    if (const double n = std::round(fps); std::fabs(fps - n) < 1e-4) {
+        num = static_cast<int64_t>(n);
+        den = 1;
+    } else if (const double m = std::round(fps * 1.001); std::fabs(fps * 1.001 - m) < 2e-3) {
+        num = static_cast<int64_t>(m) * 1000;  // 30000/1001, 24000/1001, 60000/1001
+        den = 1001;
+    }
+}
+
 double get_double(mpv_handle* h, const char* name, double fallback) {
     double v = fallback;
     if (mpv().get_property(h, name, MPV_FORMAT_DOUBLE, &v) < 0) return fallback;
@@ -229,11 +243,16 @@ public:
         else
             set_flag(h_, "fullscreen", on);
     }
+    bool window_rect(int32_t (&r)[4]) override { return window_ && window_->rect(r); }
 
 private:
+    // A movie's time is its shown frame's: the first whole millisecond inside that frame,
+    // so that the position in frames is the frame on screen (rounded to the nearest
+    // millisecond, the start of a frame at 29.97 fps could fall into the frame before).
     int64_t raw_position() {
         double t = get_double(h_, "time-pos", start_) - start_;
-        return std::clamp<int64_t>(static_cast<int64_t>(std::llround(t * 1000)), 0, info_.length_ms);
+        const double ms = info_.video ? std::ceil(t * 1000 - 1e-3) : std::round(t * 1000);
+        return std::clamp<int64_t>(static_cast<int64_t>(ms), 0, info_.length_ms);
     }
     mpv_handle* h_;
     MediaInfo info_;
@@ -320,6 +339,7 @@ public:
         info.video = info.width > 0;
         double fps = get_double(h, "container-fps", 0);
         info.fps_milli = info.video ? static_cast<int32_t>(std::llround(fps * 1000)) : 0;
+        if (info.video) exact_rate(fps, info.rate_num, info.rate_den);
         double start = get_double(h, "time-pos", 0);
         if (info.length_ms <= 0) {
             mpv().terminate_destroy(h);

@@ -11,11 +11,24 @@ int32_t Device::fps_milli() const {
     return fps > 0 ? fps : kDefaultFpsMilli;
 }
 
-int64_t Device::frame_of(int64_t ms) const { return ms * fps_milli() / 1000000; }
+// Frames a second as a fraction: the player's exact rate where it has one, else the
+// rate in thousandths.
+void Device::rate(int64_t& num, int64_t& den) const {
+    const MediaInfo info = session ? session->info() : MediaInfo{};
+    num = info.rate_num > 0 && info.rate_den > 0 ? info.rate_num : fps_milli();
+    den = info.rate_num > 0 && info.rate_den > 0 ? info.rate_den : 1000;
+}
+
+int64_t Device::frame_of(int64_t ms) const {
+    int64_t num = 0, den = 0;
+    rate(num, den);
+    return ms * num / (den * 1000);
+}
 
 int64_t Device::frame_start(int64_t frame) const {
-    const int64_t fps = fps_milli();
-    return (frame * 1000000 + fps - 1) / fps;  // rounded up: the millisecond lies inside the frame
+    int64_t num = 0, den = 0;
+    rate(num, den);
+    return (frame * den * 1000 + num - 1) / num;  // rounded up: the millisecond lies inside the frame
 }
 
 int64_t Device::to_units(int64_t ms) const { return format == Format::Ms ? ms : frame_of(ms); }

@@ -40,6 +40,7 @@ struct Device {
     int64_t play_to = -1;  // stop here, in ms; -1 for the end
 
     int32_t fps_milli() const;
+    void rate(int64_t& num, int64_t& den) const;
     int64_t to_units(int64_t ms) const;   // ms to the device's time format
     int64_t from_units(int64_t v) const;  // the device's time format to ms
     // The frame shown at `ms`, and the first whole millisecond of a frame: a

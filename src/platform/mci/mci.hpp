@@ -24,6 +24,10 @@ T2_MCI_API int mciGetErrorStringA(uint32_t code, char* text, uint32_t length);
 struct MediaInfo {
     int64_t length_ms = 0;
     int32_t fps_milli = 0;  // frames a second x 1000; 0 without video
+    // The exact rate as a fraction of frames a second (30000/1001 for 29.97) where the
+    // player knows it, 0/0 otherwise: positions in frames count with it, since a rate
+    // rounded to 29970 makes the 240th frame of 8.008 s the 239th.
+    int64_t rate_num = 0, rate_den = 0;
     int32_t width = 0, height = 0;
     bool video = false;
 };
@@ -44,6 +48,8 @@ public:
     virtual void window_state(const std::string&) {}
     virtual void place_window(int32_t, int32_t, int32_t, int32_t) {}
     virtual void set_fullscreen(bool) {}
+    // Where the movie's window is now (left, top, width, height), when it has one.
+    virtual bool window_rect(int32_t (&)[4]) { return false; }
 };
 // How a device is opened: a parent window (an X11 window id) to hold the movie, or 0.
 struct OpenOptions {

@@ -19,6 +19,8 @@ public:
     virtual void minimize() = 0;
     virtual void place(int32_t left, int32_t top, int32_t width, int32_t height) = 0;
     virtual void fill_screen() = 0;
+    // Its place in its parent (left, top, width, height); false when it is gone.
+    virtual bool rect(int32_t (&r)[4]) = 0;
 };
 
 // A new window on the display in DISPLAY (inside `parent` when not 0), not yet shown,

@@ -91,6 +91,19 @@ public:
         show();
     }
 
+    bool rect(int32_t (&r)[4]) override {
+        xcb_generic_error_t* e = nullptr;
+        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, window_), &e);
+        std::free(e);
+        if (!g) return false;
+        r[0] = g->x;
+        r[1] = g->y;
+        r[2] = g->width;
+        r[3] = g->height;
+        std::free(g);
+        return true;
+    }
+
 private:
     void raise() {
         const uint32_t above = XCB_STACK_MODE_ABOVE;

@@ -159,8 +159,12 @@ uint32_t verb_where(Context& c, Device& d) {
         return kOk;
     }
     if (t.size() >= 3 && t[2].key == "destination") {
-        c.reply = std::to_string(d.dest[0]) + " " + std::to_string(d.dest[1]) + " " + std::to_string(d.dest[2]) + " " +
-                  std::to_string(d.dest[3]);
+        // the window as it is (filled to the screen, or placed where a size of 0 left it
+        // unchanged); without a window, what was asked for
+        int32_t r[4] = {d.dest[0], d.dest[1], d.dest[2], d.dest[3]};
+        d.session->window_rect(r);
+        c.reply =
+            std::to_string(r[0]) + " " + std::to_string(r[1]) + " " + std::to_string(r[2]) + " " + std::to_string(r[3]);
         return kOk;
     }
     return kMissingParameter;
