@@ -500,6 +500,8 @@ int cmd_movie(int argc, char** argv) {
     SysFreeString(length);
     m->playMovie(&r);
     auto start = std::chrono::steady_clock::now();
+    const bool status_line = isatty(2) != 0;  // redrawn in place on a terminal; a log gets the last one
+    std::string last_status;
     while (true) {
         VARIANT_BOOL playing = VARIANT_FALSE;
         m->isMoviePlaying(&playing);
@@ -507,7 +509,8 @@ int cmd_movie(int argc, char** argv) {
         m->getFormatPosition(&pos);
         BSTR status = nullptr;
         m->getStatus(&status);
-        std::fprintf(stderr, "\r%s  %s   ", utf8(pos).c_str(), utf8(status).c_str());
+        last_status = utf8(pos) + "  " + utf8(status);
+        if (status_line) std::fprintf(stderr, "\r%s   ", last_status.c_str());
         SysFreeString(pos);
         SysFreeString(status);
         if (!playing) break;
@@ -515,7 +518,7 @@ int cmd_movie(int argc, char** argv) {
         if (seconds >= 0 && elapsed >= seconds) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
-    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, status_line ? "\n" : "%s\n", last_status.c_str());
     m->closeMovie(&r);
     m->Release();
     return 0;

@@ -349,6 +349,14 @@ TEST(Cli, MediaVerbsTakeNamesAndFilesAsTheyAre) {
     Result opus = run("play " + dir + "/tone.opus --seconds 0.2");
     EXPECT_EQ(opus.rc, 0) << opus.err;
     EXPECT_EQ(opus.err.find('\r'), std::string::npos) << "a status line was drawn into a pipe";
+    const std::string clip = dir + "/clip.mp4";
+    if (std::system(
+            ("ffmpeg -loglevel error -y -f lavfi -i testsrc=size=64x48:rate=25:duration=1 '" + clip + "'").c_str()) ==
+        0) {
+        Result movie = run("movie " + clip + " --seconds 0.3");
+        EXPECT_EQ(movie.rc, 0) << movie.err;
+        EXPECT_EQ(movie.err.find('\r'), std::string::npos) << "a status line was drawn into a pipe";
+    }
     Result picture = run("playlist load " + dir + "/photo.png");
     EXPECT_EQ(picture.rc, 1);
     EXPECT_NE(picture.err.find("not a play list"), std::string::npos) << picture.err;
