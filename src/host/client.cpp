@@ -12,7 +12,14 @@
 
 namespace host {
 
-std::string utf8(BSTR b) { return t2::Bstr::attach(SysAllocStringLen(b, SysStringLen(b))).utf8(); }
+// Up to the first NUL, as a C caller reads the text: the movie's reply buffers keep
+// the tail of a longer answer behind theirs.
+std::string utf8(BSTR b) {
+    char* p = T2StringToUTF8(b);
+    std::string s = p ? p : "";
+    std::free(p);
+    return s;
+}
 
 namespace {
 std::string status_text(HRESULT hr, long& number) {
