@@ -211,6 +211,8 @@ TEST(Cli, VendorMembersAndDemo) {
     std::string text((std::istreambuf_iterator<char>(report)), {});
     EXPECT_NE(text.find("TAVOLIN2.cPalette\tcreated\t12 members"), std::string::npos);
     EXPECT_NE(text.find("901\tQEL"), std::string::npos);
+    EXPECT_EQ(text.find('\0'), std::string::npos) << "a reply buffer's NULs reached the report";
+    EXPECT_EQ(d.out.find('\0'), std::string::npos);
     for (const char* out : {"/test-picture.png", "/test-picture.bmp", "/test-picture-160x120.png", "/noise.png",
                             "/test-picture-websafe.gif", "/test-picture-best.gif", "/test-picture-transparent.gif",
                             "/code128.png", "/code39.png"})
