@@ -17,12 +17,12 @@ bool exists(const std::string& path) {
 }
 
 bool set(const char* name) {
-    const char* v = std::getenv(name);
+    const char* v = secure_getenv(name);
     return v && *v;
 }
 
 std::string runtime_folder() {
-    if (const char* d = std::getenv("XDG_RUNTIME_DIR"); d && *d) return d;
+    if (const char* d = secure_getenv("XDG_RUNTIME_DIR"); d && *d) return d;
     return "/run/user/" + std::to_string(::getuid());
 }
 
@@ -42,11 +42,11 @@ bool alsa_has_card() {
 SoundFacts read_sound_facts() {
     SoundFacts f;
     const std::string run = runtime_folder();
-    const char* pulse_runtime = std::getenv("PULSE_RUNTIME_PATH");
+    const char* pulse_runtime = secure_getenv("PULSE_RUNTIME_PATH");
     f.pulse_server = set("PULSE_SERVER") || exists(run + "/pulse/native") ||
                      (pulse_runtime && exists(std::string(pulse_runtime) + "/native"));
     f.pipewire_server = set("PIPEWIRE_REMOTE") || exists(run + "/pipewire-0");
-    const char* home = std::getenv("HOME");
+    const char* home = secure_getenv("HOME");
     f.alsa_device = alsa_has_card() || set("ALSA_CONFIG_PATH") || exists("/etc/asound.conf") ||
                     (home && exists(std::string(home) + "/.asoundrc"));
     return f;
