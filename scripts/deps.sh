@@ -12,6 +12,9 @@ packages=(
   libpng-dev libjpeg-dev libgif-dev libwebp-dev libtiff-dev
   python3-pil python3-pytest zbar-tools
   libmpv-dev libxcb1-dev libx11-dev ffmpeg xvfb x11-utils x11-apps
+  # the sound server library libmpv-dev needs, of the kind the i386 GStreamer plugins of the
+  # Wine tests also use: with the other kind one install removes the other's packages
+  libjack-jackd2-dev
   pulseaudio pulseaudio-utils sox tmux locales
 )
 

@@ -301,19 +301,45 @@ double psnr(const Picture& a, const Picture& b) {
     return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99;
 }
 
+// How like frames n-1, n and n+1 of `clip` (PSNR, dB) the window `id` looks now.
+struct Likeness {
+    double before = 0, at = 0, after = 0;
+};
+Likeness grab_against_frames(const t2test::VirtualDisplay& x, const std::string& id, const std::string& clip, int n) {
+    const std::string dir = testing::TempDir();
+    const std::string grab = dir + "/t2-grab.xwd", shown = dir + "/t2-shown.ppm", ref = dir + "/t2-ref.ppm";
+    if (std::system(("xwd -silent -id " + id + " -display " + x.name() + " > " + grab).c_str()) != 0 ||
+        std::system(("ffmpeg -loglevel error -y -i " + grab + " -pix_fmt rgb24 -f image2 -c:v ppm " + shown).c_str()) !=
+            0)
+        return {};
+    const Picture a = read_ppm(shown);
+    auto like = [&](int k) {
+        const std::string cmd = "ffmpeg -loglevel error -y -i " + clip + " -vf 'select=eq(n\\," + std::to_string(k) +
+                                ")' -vsync 0 -frames:v 1 -pix_fmt rgb24 -f image2 -c:v ppm " + ref;
+        if (k < 0 || std::system(cmd.c_str()) != 0) return 0.0;
+        const Picture b = read_ppm(ref);
+        return b.width == a.width && b.height == a.height ? psnr(a, b) : 0.0;
+    };
+    return {like(n - 1), like(n), like(n + 1)};
+}
+
+// Frames with their own colours in smooth ramps, so frames tell apart and no sharp edge turns
+// on how a converter smooths colour.
+std::string make_ramps(const std::string& name, const std::string& rate, int frames) {
+    return make_media(name,
+                      "-i \"nullsrc=size=352x240:rate=" + rate +
+                          ",geq=lum='mod(X/2+N*37\\,200)+20':cb='mod(Y/2+N*53\\,200)+28':cr='mod(N*91\\,200)+28'\" "
+                          "-frames:v " +
+                          std::to_string(frames) + " -pix_fmt yuv420p -c:v mpeg1video -q:v 2");
+}
+
 TEST(Mpv, APausedFrameIsWhatTheWindowShows) {
     if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
     if (std::system("command -v xwd >/dev/null") != 0)
         GTEST_SKIP() << "xwd is not installed (scripts/deps.sh installs x11-apps)";
     t2test::VirtualDisplay x;
     if (!x.up()) GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
-    // every frame its own colours in smooth ramps, so frames tell apart and no sharp edge
-    // turns on how a converter smooths colour
-    std::string clip =
-        make_media("t2-frames.mpg",
-                   "-i \"nullsrc=size=352x240:rate=25:duration=3,"
-                   "geq=lum='mod(X/2+N*37\\,200)+20':cb='mod(Y/2+N*53\\,200)+28':cr='mod(N*91\\,200)+28'\" "
-                   "-pix_fmt yuv420p -c:v mpeg1video -q:v 2");
+    const std::string clip = make_ramps("t2-frames.mpg", "25", 75);
     if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
     mci::use_simulation(false);
     auto d = t2test::create(CLSID_MovieModule);
@@ -327,32 +353,67 @@ TEST(Mpv, APausedFrameIsWhatTheWindowShows) {
     std::this_thread::sleep_for(std::chrono::milliseconds(700));  // drawn
     const std::string id = movie_window(x, "t2-frames.mpg");
     ASSERT_FALSE(id.empty());
-    const std::string dir = testing::TempDir();
-    const std::string grab = dir + "/t2-grab.xwd", shown = dir + "/t2-shown.ppm", ref = dir + "/t2-ref.ppm";
-    ASSERT_EQ(std::system(("xwd -silent -id " + id + " -display " + x.name() + " > " + grab).c_str()), 0);
-    ASSERT_EQ(
-        std::system(("ffmpeg -loglevel error -y -i " + grab + " -pix_fmt rgb24 -f image2 -c:v ppm " + shown).c_str()),
-        0);
-    auto frame = [&](int n, const std::string& out) {
-        const std::string cmd = "ffmpeg -loglevel error -y -i " + clip + " -vf 'select=eq(n\\," + std::to_string(n) +
-                                ")' -frames:v 1 -pix_fmt rgb24 -f image2 -c:v ppm " + out;
-        return std::system(cmd.c_str()) == 0;
-    };
-    ASSERT_TRUE(frame(37, ref));
-    const Picture a = read_ppm(shown), b = read_ppm(ref);
-
-    ASSERT_EQ(a.width, b.width);
-    ASSERT_EQ(a.height, b.height);
-    const double db = psnr(a, b);
-    std::printf("grab of frame 37 against ffmpeg's: PSNR %.1f dB\n", db);
-    RecordProperty("psnr_db", std::to_string(db));
-    EXPECT_GT(db, 30);
-    const std::string other = dir + "/t2-other.ppm";  // and it is that frame, not its neighbour
-    ASSERT_TRUE(frame(36, other));
-    const double neighbour = psnr(a, read_ppm(other));
-    std::printf("against frame 36: PSNR %.1f dB\n", neighbour);
-    EXPECT_LT(neighbour, db - 10);
+    const Likeness seen = grab_against_frames(x, id, clip, 37);
+    std::printf("grab of frame 37 against ffmpeg's: PSNR %.1f dB, against frame 36: %.1f dB\n", seen.at, seen.before);
+    RecordProperty("psnr_db", std::to_string(seen.at));
+    EXPECT_GT(seen.at, 30);
+    EXPECT_LT(seen.before, seen.at - 10);  // and it is that frame, not its neighbour
     movie.call(u"closeMovie");
+    mci::use_simulation(true);
+}
+
+// At each common rate the length in frames is the file's frame count, and a movie paused while
+// it plays reports the frame its window shows; one step forward shows the next.
+TEST(Mpv, FramesAtEveryRateAreTheFramesShown) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    if (std::system("command -v xwd >/dev/null") != 0)
+        GTEST_SKIP() << "xwd is not installed (scripts/deps.sh installs x11-apps)";
+    t2test::VirtualDisplay x;
+    if (!x.up()) GTEST_SKIP() << "Xvfb and xwininfo are not installed (scripts/deps.sh installs xvfb and x11-utils)";
+    struct Rate {
+        const char* rate;
+        int frames;
+        Long fps;  // the whole frames a second, the fraction dropped
+    };
+    const Rate rates[] = {{"30000/1001", 120, 29}, {"24000/1001", 96, 23}, {"60", 180, 60}, {"25", 100, 25}};
+    mci::use_simulation(false);
+    int paused = 0, shown = 0;
+    for (const Rate& r : rates) {
+        SCOPED_TRACE(r.rate);
+        const std::string name = std::string("t2-rate-") + std::to_string(r.frames) + ".mpg";
+        const std::string clip = make_ramps(name, r.rate, r.frames);
+        if (clip.empty()) GTEST_SKIP() << "ffmpeg is not installed";
+        auto d = t2test::create(CLSID_MovieModule);
+        Object movie(d.get());
+        movie.put(u"Filename", Variant(from_utf8(clip)));
+        movie.call(u"openMovie");
+        ASSERT_EQ(movie.get(u"Error").to_long(), 0);
+        EXPECT_EQ(movie.call(u"getLengthInFrames").to_long(), r.frames);
+        EXPECT_EQ(movie.call(u"getFramePerSecRate").to_long(), r.fps);
+        const std::string id = movie_window(x, name);
+        ASSERT_FALSE(id.empty());
+        for (int wait_ms : {450, 700}) {
+            movie.call(u"playMovie");
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+            movie.call(u"pauseMovie");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));  // drawn
+            const Long at = movie.call(u"getPositionInFrames").to_long();
+            Likeness seen = grab_against_frames(x, id, clip, static_cast<int>(at));
+            ++paused;
+            if (seen.at > seen.before && seen.at > seen.after) ++shown;
+            EXPECT_GT(seen.at, seen.before) << "paused at frame " << at;
+            EXPECT_GT(seen.at, seen.after) << "paused at frame " << at;
+            Variant one(Long{1});
+            movie.call(u"stepFrames", {Variant::by_ref(&one.raw())});
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_EQ(movie.call(u"getPositionInFrames").to_long(), at + 1);
+            seen = grab_against_frames(x, id, clip, static_cast<int>(at + 1));
+            EXPECT_GT(seen.at, seen.before) << "stepped to frame " << at + 1;
+        }
+        movie.call(u"closeMovie");
+    }
+    std::printf("paused frames shown as reported: %d of %d\n", shown, paused);
+    RecordProperty("paused_frames_shown", std::to_string(shown) + "/" + std::to_string(paused));
     mci::use_simulation(true);
 }
 
