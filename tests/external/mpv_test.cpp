@@ -1,7 +1,9 @@
 // Real playback through libmpv, headless, of a tone that ffmpeg makes for the test.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cmath>
@@ -515,6 +517,55 @@ TEST(Mpv, PipesFoldersAndPlayListsAreNoMedia) {
     mp3.call(u"MP3Play");
     EXPECT_TRUE(mp3.call(u"MP3Playing").to_bool());
     mci::close_all();
+    mci::use_simulation(true);
+}
+
+// The player reads the file that was checked, not the name: a name that turns
+// into a pipe between the check and the player's open (another user's doing, in
+// a shared folder) can neither hold the open nor be played.
+TEST(Mpv, ANameSwappedForAPipeAfterTheCheckNeverHoldsTheOpen) {
+    if (!mci::real_backend_available()) GTEST_SKIP() << "this build has no libmpv";
+    std::string tone = make_tone();
+    if (tone.empty()) GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+    mci::use_simulation(false);
+    const std::string dir = testing::TempDir() + "/t2-swap";
+    std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str());
+    const std::string name = dir + "/swapped.mp3", media = dir + "/media.mp3";
+    ASSERT_EQ(std::system(("cp " + tone + " " + media).c_str()), 0);
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {  // the name is the tone and a pipe by turns, each put in place at once
+        const std::string fresh = dir + "/fresh.mp3";
+        for (bool as_pipe = false; !stop; as_pipe = !as_pipe) {
+            if (as_pipe ? mkfifo(fresh.c_str(), 0600) == 0 : link(media.c_str(), fresh.c_str()) == 0)
+                std::rename(fresh.c_str(), name.c_str());
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    int opened = 0, refused = 0, waited = 0;
+    for (int i = 0; i < 40; ++i) {
+        uint32_t code = 0;
+        const bool soon = t2test::returns_soon(
+            [&] {
+                code = mci::mciSendStringA(("open \"" + name + "\" type mpegvideo alias s").c_str(), nullptr, 0, 0);
+            },
+            [&] { t2test::end_pipe(name); });
+        EXPECT_TRUE(soon) << "open " << i << " waited on a pipe";
+        waited += !soon;
+        if (code == 0) {
+            ++opened;
+            char length[32] = "";
+            mci::mciSendStringA("status s length", length, sizeof length, 0);
+            EXPECT_NEAR(std::atol(length), 3000, 100) << "open " << i << " played something else";
+        } else {
+            ++refused;
+            EXPECT_TRUE(code == mci::kInvalidFile || code == mci::kFileNotFound) << code;
+        }
+        mci::mciSendStringA("close s", nullptr, 0, 0);
+    }
+    stop = true;
+    swapper.join();
+    std::printf("opens while the name changed: %d played the tone, %d refused, %d waited\n", opened, refused, waited);
+    std::system(("rm -rf " + dir).c_str());
     mci::use_simulation(true);
 }
 

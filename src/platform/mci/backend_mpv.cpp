@@ -8,6 +8,8 @@
 // there; pictures go to a window of the channel's own when there is a display.
 #ifdef TAVOLIN2_HAVE_MPV
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <clocale>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/mci/audio_outputs.hpp"
 #include "platform/mci/errors.hpp"
@@ -133,10 +136,21 @@ void drain(mpv_handle* h) {
     }
 }
 
+// A file descriptor this code owns, closed when it goes.
+struct FileHandle {
+    int fd = -1;
+    explicit FileHandle(int f = -1) : fd(f) {}
+    FileHandle(FileHandle&& o) noexcept : fd(std::exchange(o.fd, -1)) {}
+    FileHandle& operator=(FileHandle&&) = delete;
+    ~FileHandle() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
 class MpvSession final : public Session {
 public:
-    MpvSession(mpv_handle* h, MediaInfo info, double start, std::unique_ptr<MovieWindow> window)
-        : h_(h), info_(info), start_(start), window_(std::move(window)) {
+    MpvSession(mpv_handle* h, MediaInfo info, double start, std::unique_ptr<MovieWindow> window, FileHandle file)
+        : h_(h), info_(info), start_(start), window_(std::move(window)), file_(std::move(file)) {
         if (window_ && info_.video) {
             window_->place(0, 0, info_.width, info_.height);
             window_->show();
@@ -261,6 +275,7 @@ private:
     bool ended_ = false;  // the player reached the end of the file; a seek starts it again
     int64_t held_ = 0;
     std::unique_ptr<MovieWindow> window_;
+    FileHandle file_;  // what the player reads; closed after the player has gone (members go after the body)
 };
 
 class MpvBackend final : public Backend {
@@ -268,8 +283,10 @@ public:
     const char* name() const override { return "libmpv"; }
     std::unique_ptr<Session> open(const std::string& path, const OpenOptions& options, uint32_t& error) override {
         // a pipe would keep the player (and whoever waits for it) for ever; a folder or a play list is no medium
-        error = check_medium(path);
+        int fd = -1;
+        error = check_medium(path, &fd);
         if (error != kOk) return nullptr;
+        FileHandle file(fd);  // the player reads this descriptor, never the name again
         mpv_handle* h = create_player();
         if (!h) {
             error = kInternal;
@@ -322,7 +339,8 @@ public:
         }
         // `replace` keeps the player's list at this one entry; a list the file turned out to be
         // (a redirect, or more entries than the one) is refused rather than played
-        const char* cmd[] = {"loadfile", path.c_str(), "replace", nullptr};
+        const std::string url = "fd://" + std::to_string(file.fd);
+        const char* cmd[] = {"loadfile", url.c_str(), "replace", nullptr};
         int end_error = 0;
         if (mpv().command(h, cmd) < 0 || !wait_for(h, MPV_EVENT_FILE_LOADED, kLoadTimeout, &end_error) ||
             get_int(h, "playlist-count", 0) != 1) {
@@ -346,7 +364,7 @@ public:
             error = kInvalidFile;
             return nullptr;
         }
-        return std::make_unique<MpvSession>(h, info, start, std::move(window));
+        return std::make_unique<MpvSession>(h, info, start, std::move(window), std::move(file));
     }
     uint32_t move_door(bool open) override { return move_drive_door(open); }
 };

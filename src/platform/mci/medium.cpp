@@ -37,7 +37,7 @@ bool looks_like_play_list(const char* bytes, size_t size) {
     return false;
 }
 
-uint32_t check_medium(const std::string& path) {
+uint32_t check_medium(const std::string& path, int* opened) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) return kFileNotFound;
     if (!S_ISREG(st.st_mode)) return kInvalidFile;  // nothing but an ordinary file is ever opened
@@ -54,6 +54,10 @@ uint32_t check_medium(const std::string& path) {
             result = kFileNotFound;
         else if (looks_like_play_list(head, static_cast<size_t>(n)))
             result = kInvalidFile;
+    }
+    if (result == kOk && opened && lseek(fd, 0, SEEK_SET) == 0) {
+        *opened = fd;
+        return kOk;
     }
     close(fd);
     return result;
