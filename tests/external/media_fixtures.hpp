@@ -120,16 +120,24 @@ class VirtualDisplay {
 public:
     VirtualDisplay() {
         if (std::system("command -v Xvfb >/dev/null && command -v xwininfo >/dev/null") != 0) return;
-        name_ = ":" + std::to_string(90 + getpid() % 400);
-        const std::string pid_file = testing::TempDir() + "/t2-xvfb" + std::to_string(getpid());
-        std::system(
-            ("Xvfb " + name_ + " -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 & echo $! > " + pid_file).c_str());
-        std::ifstream(pid_file) >> pid_;
-        std::remove(pid_file.c_str());
-        for (int i = 0; i < 50 && !up_; ++i) {
-            up_ = std::system(("xwininfo -root -display " + name_ + " >/dev/null 2>&1").c_str()) == 0;
+        // the server picks a free display number and writes it to fd 3: two tests never meet
+        // on one number, nor a test on the server of the test before, still going away
+        const std::string tag = testing::TempDir() + "/t2-xvfb" + std::to_string(getpid());
+        std::system(("Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>" + tag +
+                     ".n >/dev/null 2>&1 & echo $! > " + tag + ".pid")
+                        .c_str());
+        std::ifstream(tag + ".pid") >> pid_;
+        for (int i = 0; i < 150 && !up_; ++i) {
+            int number = -1;
+            std::ifstream(tag + ".n") >> number;
+            if (number >= 0) {
+                name_ = ":" + std::to_string(number);
+                up_ = std::system(("xwininfo -root -display " + name_ + " >/dev/null 2>&1").c_str()) == 0;
+            }
             if (!up_) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
+        std::remove((tag + ".pid").c_str());
+        std::remove((tag + ".n").c_str());
         const char* old = std::getenv("DISPLAY");
         saved_ = old ? old : "";
         had_ = old != nullptr;

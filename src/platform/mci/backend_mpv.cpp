@@ -354,6 +354,9 @@ public:
         info.height = static_cast<int32_t>(get_int(h, "video-params/h", 0));
         if (info.width == 0) info.width = static_cast<int32_t>(get_int(h, "width", 0));
         if (info.height == 0) info.height = static_cast<int32_t>(get_int(h, "height", 0));
+        // before the first picture is decoded only the container knows the size
+        if (info.width == 0) info.width = static_cast<int32_t>(get_int(h, "current-tracks/video/demux-w", 0));
+        if (info.height == 0) info.height = static_cast<int32_t>(get_int(h, "current-tracks/video/demux-h", 0));
         info.video = info.width > 0;
         double fps = get_double(h, "container-fps", 0);
         info.fps_milli = info.video ? static_cast<int32_t>(std::llround(fps * 1000)) : 0;
