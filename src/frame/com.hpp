@@ -238,13 +238,17 @@ private:
     Impl impl_;
 };
 
-HRESULT make_point_enumerator(IConnectionPoint* only, IEnumConnectionPoints** e);
+// Enumerators over a snapshot, each element with a reference of its own.
+HRESULT make_point_enumerator(const std::vector<IConnectionPoint*>& points, IEnumConnectionPoints** e);
+HRESULT make_connection_enumerator(const std::vector<CONNECTDATA>& connections, IEnumConnections** e);
 
 template <class I, class Impl>
 HRESULT STDMETHODCALLTYPE ComCore<I, Impl>::EnumConnectionPoints(IEnumConnectionPoints** e) {
     // the points it hands out answer only here, as FindConnectionPoint's do
     if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
-    return make_point_enumerator(events_, e);
+    std::vector<IConnectionPoint*> points;
+    if (events_) points.push_back(events_);
+    return make_point_enumerator(points, e);
 }
 
 // The entry tables: one class template per interface that overrides its slots.

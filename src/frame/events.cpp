@@ -81,12 +81,17 @@ struct ConnectionCopy {
 
 }  // namespace
 
-HRESULT make_point_enumerator(IConnectionPoint* only, IEnumConnectionPoints** e) {
+HRESULT make_point_enumerator(const std::vector<IConnectionPoint*>& points, IEnumConnectionPoints** e) {
     if (!e) return E_POINTER;
-    std::vector<IConnectionPoint*> items;
-    if (only) items.push_back(only);
-    *e = new (std::nothrow) Enumerator<IEnumConnectionPoints, IConnectionPoint*, PointCopy>(
-        IID_IEnumConnectionPoints, std::move(items), PointCopy{});
+    *e = new (std::nothrow)
+        Enumerator<IEnumConnectionPoints, IConnectionPoint*, PointCopy>(IID_IEnumConnectionPoints, points, PointCopy{});
+    return *e ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT make_connection_enumerator(const std::vector<CONNECTDATA>& connections, IEnumConnections** e) {
+    if (!e) return E_POINTER;
+    *e = new (std::nothrow)
+        Enumerator<IEnumConnections, CONNECTDATA, ConnectionCopy>(IID_IEnumConnections, connections, ConnectionCopy{});
     return *e ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -152,9 +157,7 @@ HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
     if (!e) return E_POINTER;
     std::vector<CONNECTDATA> items;
     for (auto& s : sinks_) items.push_back({s.sink, s.cookie});
-    *e = new (std::nothrow) Enumerator<IEnumConnections, CONNECTDATA, ConnectionCopy>(
-        IID_IEnumConnections, std::move(items), ConnectionCopy{});
-    return *e ? S_OK : E_OUTOFMEMORY;
+    return make_connection_enumerator(items, e);
 }
 
 void ConnectionPoint::raise(DISPID id, const std::vector<Variant>& args) {

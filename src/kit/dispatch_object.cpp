@@ -105,6 +105,7 @@ void DispatchObject::add(const std::string& name, int allowed, Handler handler) 
 }
 
 HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
     if (!names || !ids) return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     if (count == 0) return S_OK;
@@ -121,6 +122,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
 
 HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result, EXCEPINFO* excep,
                                UINT*) {
+    if (std::this_thread::get_id() != owner_) return RPC_E_WRONG_THREAD;
     const Member* m = nullptr;
     for (const Member& k : members_)
         if (k.id == id) m = &k;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kit/value.hpp"
@@ -70,6 +71,9 @@ private:
     std::vector<Member> members_;
     std::vector<IID> extra_;
     std::atomic<ULONG> refs_{1};
+    // Only the thread that made the object calls it (another thread gets a proxy):
+    // a call from elsewhere is refused with RPC_E_WRONG_THREAD, never run on the wrong thread.
+    std::thread::id owner_ = std::this_thread::get_id();
     DISPID next_id_ = 1;
 };
 

@@ -197,3 +197,132 @@ TEST(Apartments, AtHomeTheObjectItselfComesBack) {
 }
 
 }  // namespace
+
+namespace {
+
+IUnknown* identity(IUnknown* p) {
+    IUnknown* u = nullptr;
+    p->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&u));
+    if (u) u->Release();  // compared only, while p holds the object
+    return u;
+}
+
+// A proxy keeps the object rules: one identity per apartment, shared by the
+// connection-point container; the interfaces the object has; the enumerations.
+TEST(Apartments, AProxyKeepsTheObjectRules) {
+    auto gif = create(CLSID_GIF);
+    IUnknown* first = nullptr;
+    IUnknown* second = nullptr;
+    ASSERT_EQ(T2MarshalInterThreadInterfaceInStream(IID__GIF, gif.get(), &first), S_OK);
+    ASSERT_EQ(T2MarshalInterThreadInterfaceInStream(IID_IDispatch, gif.get(), &second), S_OK);
+    Sink sink(DIID___GIF);
+    on_worker_while_pumping([&] {
+        _GIF* a = nullptr;
+        IDispatch* b = nullptr;
+        ASSERT_EQ(T2GetInterfaceAndReleaseStream(first, IID__GIF, reinterpret_cast<void**>(&a)), S_OK);
+        ASSERT_EQ(T2GetInterfaceAndReleaseStream(second, IID_IDispatch, reinterpret_cast<void**>(&b)), S_OK);
+        EXPECT_EQ(identity(a), identity(b));  // one object, one IUnknown
+        IConnectionPointContainer* cpc = nullptr;
+        ASSERT_EQ(a->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), S_OK);
+        EXPECT_EQ(identity(cpc), identity(a));
+        _GIF* back = nullptr;
+        EXPECT_EQ(cpc->QueryInterface(IID__GIF, reinterpret_cast<void**>(&back)), S_OK);
+        if (back) back->Release();
+        ISupportErrorInfo* sei = nullptr;
+        ASSERT_EQ(a->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&sei)), S_OK);
+        EXPECT_EQ(sei->InterfaceSupportsErrorInfo(IID__GIF), S_OK);
+        sei->Release();
+        // the points: enumerated, found, and each knows its container
+        IEnumConnectionPoints* points = nullptr;
+        ASSERT_EQ(cpc->EnumConnectionPoints(&points), S_OK);
+        IConnectionPoint* listed = nullptr;
+        ULONG n = 0;
+        ASSERT_EQ(points->Next(1, &listed, &n), S_OK);
+        EXPECT_EQ(points->Next(1, &listed, &n), S_FALSE);
+        points->Release();
+        IID iid{};
+        EXPECT_EQ(listed->GetConnectionInterface(&iid), S_OK);
+        EXPECT_TRUE(iid == DIID___GIF);
+        IConnectionPoint* found = nullptr;
+        ASSERT_EQ(cpc->FindConnectionPoint(DIID___GIF, &found), S_OK);
+        EXPECT_EQ(identity(found), identity(listed));
+        IConnectionPointContainer* owner = nullptr;
+        ASSERT_EQ(found->GetConnectionPointContainer(&owner), S_OK);
+        EXPECT_EQ(identity(owner), identity(a));
+        owner->Release();
+        // the connections list this thread's own sink, as itself
+        DWORD cookie = 0;
+        ASSERT_EQ(found->Advise(&sink, &cookie), S_OK);
+        IEnumConnections* conns = nullptr;
+        ASSERT_EQ(found->EnumConnections(&conns), S_OK);
+        CONNECTDATA cd{};
+        ASSERT_EQ(conns->Next(1, &cd, &n), S_OK);
+        EXPECT_EQ(cd.dwCookie, cookie);
+        EXPECT_EQ(identity(cd.pUnk), identity(&sink));
+        cd.pUnk->Release();
+        conns->Release();
+        EXPECT_EQ(found->Unadvise(cookie), S_OK);
+        found->Release();
+        listed->Release();
+        cpc->Release();
+        a->Release();
+        b->Release();
+    });
+}
+
+// A proxy handed on by a thread that has ended still reaches the owner.
+TEST(Apartments, AProxyOutlivesTheThreadThatHandedItOn) {
+    auto pal = create(CLSID_cPalette);
+    IUnknown* stream = nullptr;
+    ASSERT_EQ(T2MarshalInterThreadInterfaceInStream(IID__cPalette, pal.get(), &stream), S_OK);
+    HRESULT hr = E_FAIL;
+    LONG count = -1;
+    on_worker_while_pumping([&] {
+        IUnknown* onward = nullptr;
+        std::thread([&] {
+            _cPalette* p = nullptr;
+            ASSERT_EQ(T2GetInterfaceAndReleaseStream(stream, IID__cPalette, reinterpret_cast<void**>(&p)), S_OK);
+            ASSERT_EQ(T2MarshalInterThreadInterfaceInStream(IID__cPalette, p, &onward), S_OK);
+            p->Release();
+        }).join();  // that thread is gone
+        std::thread([&] {
+            _cPalette* p = nullptr;
+            ASSERT_EQ(T2GetInterfaceAndReleaseStream(onward, IID__cPalette, reinterpret_cast<void**>(&p)), S_OK);
+            hr = p->get_Count(&count);
+            p->Release();
+        }).join();
+    });
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_GE(count, 0);
+}
+
+// The owner's own object handed back to it through a worker's proxy is itself again.
+TEST(Apartments, AnObjectThatComesHomeIsItself) {
+    auto pal = create(CLSID_cPalette);
+    auto dib = create(CLSID_cDIBSection);
+    _cDIBSection* d = nullptr;
+    dib->QueryInterface(IID__cDIBSection, reinterpret_cast<void**>(&d));
+    VARIANT_BOOL made = VARIANT_FALSE;
+    d->Create(16, 16, &made);
+    d->RandomiseBits(VARIANT_FALSE);
+    IUnknown* ps = nullptr;
+    IUnknown* ds = nullptr;
+    ASSERT_EQ(T2MarshalInterThreadInterfaceInStream(IID__cPalette, pal.get(), &ps), S_OK);
+    ASSERT_EQ(T2MarshalInterThreadInterfaceInStream(IID__cDIBSection, d, &ds), S_OK);
+    HRESULT hr = E_FAIL;
+    on_worker_while_pumping([&] {
+        _cPalette* p = nullptr;
+        _cDIBSection* owners = nullptr;
+        ASSERT_EQ(T2GetInterfaceAndReleaseStream(ps, IID__cPalette, reinterpret_cast<void**>(&p)), S_OK);
+        ASSERT_EQ(T2GetInterfaceAndReleaseStream(ds, IID__cDIBSection, reinterpret_cast<void**>(&owners)), S_OK);
+        _cDIBSection* arg = owners;
+        hr = p->CreateOptimal(&arg, 236, 6);  // reaches the palette as the section itself, not a proxy of a proxy
+        EXPECT_EQ(arg, owners);
+        owners->Release();
+        p->Release();
+    });
+    EXPECT_EQ(hr, S_OK);
+    d->Release();
+}
+
+}  // namespace
