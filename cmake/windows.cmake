@@ -97,7 +97,7 @@ if(TAVOLIN2_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/windows/client.c)
   add_dependencies(t2client tavolin2_typelib)
   target_include_directories(t2client PRIVATE ${gen})
   target_link_options(t2client PRIVATE -static)
-  target_link_libraries(t2client PRIVATE ole32 oleaut32 uuid)
+  target_link_libraries(t2client PRIVATE ole32 oleaut32 uuid version)
   # The script tests' picture loader (the script host here has no LoadPicture).
   add_library(t2pictures SHARED tests/windows/pictures.c tests/windows/pictures.def)
   set_target_properties(t2pictures PROPERTIES PREFIX "")
