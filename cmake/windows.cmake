@@ -51,8 +51,16 @@ find_path(TAVOLIN2_STDOLE_DIR stdole2.tlb PATHS /usr/lib/x86_64-linux-gnu/wine/x
 if(NOT TAVOLIN2_WIDL OR NOT TAVOLIN2_IDL_DIR OR NOT TAVOLIN2_STDOLE_DIR)
   message(FATAL_ERROR "the type library needs widl (mingw-w64-tools), oaidl.idl (libwine-dev) and stdole2.tlb (wine64)")
 endif()
+# The type library's system kind follows the DLL's architecture: a 32-bit
+# process finds only a SYS_WIN32 library (TypeLib\{...}\1.0\409\win32), and
+# its dispatch interfaces' slots are 4-byte pointers.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TAVOLIN2_WIDL_ARCH -m32 --win32)
+else()
+  set(TAVOLIN2_WIDL_ARCH -m64 --win64)
+endif()
 add_custom_command(OUTPUT ${gen}/tavolin2.tlb ${gen}/tavolin2_idl.h
-  COMMAND ${TAVOLIN2_WIDL} -m64 --win64 -t -h -I${TAVOLIN2_IDL_DIR} -L${TAVOLIN2_STDOLE_DIR}
+  COMMAND ${TAVOLIN2_WIDL} ${TAVOLIN2_WIDL_ARCH} -t -h -I${TAVOLIN2_IDL_DIR} -L${TAVOLIN2_STDOLE_DIR}
           -o ${gen}/tavolin2.tlb -H ${gen}/tavolin2_idl.h ${gen}/tavolin2.idl
   DEPENDS ${gen}/tavolin2.idl
   COMMENT "tavolin2.tlb (widl)" VERBATIM)
@@ -72,6 +80,12 @@ target_compile_definitions(tavolin2 PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 # -Wrestrict: GCC 12's false report inside libstdc++'s string insert when it
 # inlines u"..." + String at -O3 (GCC bug 105329); the code is the Linux build's.
 target_compile_options(tavolin2 PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-strict-aliasing -Wno-restrict>)
+# i686 code would keep intermediate results in the x87 registers' 80 bits and
+# round differently from x86-64 (Resample's pixels, the octree's sums): SSE2
+# arithmetic makes every floating step the same on both architectures and Linux.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_options(tavolin2 PRIVATE -msse2 -mfpmath=sse)
+endif()
 target_include_directories(tavolin2 PRIVATE $<$<COMPILE_LANGUAGE:RC>:${gen}>)
 # One file with the C++ runtime inside: the DLL needs nothing beside the system's own.
 target_link_options(tavolin2 PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at $<$<CONFIG:Release>:-s>)
@@ -83,7 +97,7 @@ if(TAVOLIN2_TESTS AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/windows/client.c)
   add_dependencies(t2client tavolin2_typelib)
   target_include_directories(t2client PRIVATE ${gen})
   target_link_options(t2client PRIVATE -static)
-  target_link_libraries(t2client PRIVATE ole32 oleaut32 uuid)
+  target_link_libraries(t2client PRIVATE ole32 oleaut32 uuid version)
   # The script tests' picture loader (the script host here has no LoadPicture).
   add_library(t2pictures SHARED tests/windows/pictures.c tests/windows/pictures.def)
   set_target_properties(t2pictures PROPERTIES PREFIX "")

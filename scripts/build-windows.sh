@@ -1,11 +1,31 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows in-process server into build-windows/tavolin2.dll
 # with MinGW-w64 (scripts/deps.sh --windows installs the tool chain).
-#   scripts/build-windows.sh        64-bit, build-windows/
-#   scripts/build-windows.sh --32   32-bit, build-windows-32/ (built, not run:
-#                                   Debian's 32-bit Wine does not install here)
+#   scripts/build-windows.sh              64-bit, build-windows/
+#   scripts/build-windows.sh --32         32-bit, build-windows-32/
+#   scripts/build-windows.sh --installer  both, and the installer made with
+#                                         NSIS (Debian's nsis package):
+#                                         build-windows/tavolin2-setup-VERSION.exe
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = --installer ]; then
+  if ! command -v makensis >/dev/null 2>&1; then
+    echo "build-windows: no makensis (Debian's nsis); run scripts/deps.sh --windows" >&2
+    exit 2
+  fi
+  "$0"
+  "$0" --32
+  version=$(sed -n 's/^project(tavolin2 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  out=build-windows/tavolin2-setup-$version.exe
+  gen64=build-windows/generated  # widl writes the type library into the build folder itself
+  makensis -V2 -DVERSION="$version" -DOUTFILE="$PWD/$out" \
+    -DDLL64="$PWD/build-windows/tavolin2.dll" -DTLB64="$PWD/build-windows/tavolin2.tlb" \
+    -DDLL32="$PWD/build-windows-32/tavolin2.dll" -DTLB32="$PWD/build-windows-32/tavolin2.tlb" \
+    -DIDL="$PWD/$gen64/tavolin2.idl" -DHEADER="$PWD/$gen64/tavolin2_idl.h" -DREADME="$PWD/src/win/README.txt" \
+    src/win/installer.nsi
+  ls -l "$out"
+  exit 0
+fi
 arch=x86_64 dir=build-windows
 if [ "${1:-}" = --32 ]; then arch=i686 dir=build-windows-32; fi
 prefix=$arch-w64-mingw32

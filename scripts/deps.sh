@@ -18,12 +18,18 @@ packages=(
   pulseaudio pulseaudio-utils sox tmux locales
 )
 
+i386=()
 if [ "${1:-}" = "--windows" ]; then
-  # the MinGW-w64 cross compilers (64-bit, and 32-bit to build only), widl, the platform's
-  # IDL files and Wine (64-bit only)
-  # (and GStreamer's wave parser for its mpegvideo device)
-  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64 xdotool
+  # the MinGW-w64 cross compilers (64-bit and 32-bit), widl, the platform's IDL
+  # files, Wine of both architectures (the 32-bit one from the i386 packages),
+  # NSIS for the installer, and GStreamer's wave parser for Wine's mpegvideo
+  # device, of each architecture
+  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64 xdotool nsis
             gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
+  if [ "$(dpkg --print-architecture)" = amd64 ]; then
+    i386=(wine32:i386 gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386)
+    packages+=("${i386[@]}")
+  fi
 fi
 
 missing=()
@@ -45,5 +51,17 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 # Another install running at the same time holds the package lock: wait for it.
 lock=(-o DPkg::Lock::Timeout=900)
+if [ ${#i386[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get "${lock[@]}" update -q
-$sudo apt-get "${lock[@]}" install -y -q --no-install-recommends "${missing[@]}"
+# the i386 GStreamer plugins only where the archive has them (Wine runs without them,
+# with no mpegvideo device)
+wanted=()
+for p in "${missing[@]}"; do
+  case "$p" in
+    gstreamer*:i386) apt-cache show "$p" >/dev/null 2>&1 || { echo "deps: no $p in the archive; skipped"; continue; } ;;
+  esac
+  wanted+=("$p")
+done
+$sudo apt-get "${lock[@]}" install -y -q --no-install-recommends "${wanted[@]}"

@@ -119,9 +119,28 @@ public:
     I* self() const { return static_cast<I*>(self_dispatch()); }
 };
 
-// IUnknown, IDispatch, ISupportErrorInfo and IConnectionPointContainer of an object.
+#ifdef _WIN32
+// IProvideClassInfo2 (with IProvideClassInfo, its first slot, inside): script
+// hosts and other clients that bind events ask an object for its class's type
+// information and its event interface.  The slots of the platform's declaration.
+struct ProvideClassInfo2 : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetClassTypeInfo(ITypeInfo** info) = 0;  // GetClassInfo
+    virtual HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) = 0;
+};
+inline constexpr IID kIID_IProvideClassInfo{
+    0xB196B283, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
+inline constexpr IID kIID_IProvideClassInfo2{
+    0xA6BC3AC0, 0xDBAA, 0x11CE, {0x9D, 0xE3, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
+inline constexpr DWORD kGuidKindDefaultSourceDispIID = 1;  // GUIDKIND_DEFAULT_SOURCE_DISP_IID
+#define T2_CLASS_INFO_BASE , public ProvideClassInfo2
+#else
+#define T2_CLASS_INFO_BASE
+#endif
+
+// IUnknown, IDispatch, ISupportErrorInfo and IConnectionPointContainer of an
+// object (and, on Windows, IProvideClassInfo and IProvideClassInfo2).
 template <class I, class Impl>
-class ComCore : public I, public ISupportErrorInfo, public IConnectionPointContainer {
+class ComCore : public I, public ISupportErrorInfo, public IConnectionPointContainer T2_CLASS_INFO_BASE {
 public:
     explicit ComCore(const ClassInfo* info)
         : info_(info),
@@ -153,6 +172,10 @@ public:
             *ppv = static_cast<ISupportErrorInfo*>(this);
         else if (riid == IID_IConnectionPointContainer && events_)
             *ppv = static_cast<IConnectionPointContainer*>(this);
+#ifdef _WIN32
+        else if (riid == kIID_IProvideClassInfo || riid == kIID_IProvideClassInfo2)
+            *ppv = static_cast<ProvideClassInfo2*>(this);
+#endif
         else
             return E_NOINTERFACE;
         AddRef();
@@ -189,6 +212,24 @@ public:
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
         return riid == *info_->iid ? S_OK : S_FALSE;
     }
+
+#ifdef _WIN32
+    // The coclass's entry of the type library; the event interface of a class
+    // that raises events (a class without events has none to name).
+    HRESULT STDMETHODCALLTYPE GetClassTypeInfo(ITypeInfo** p) override {
+        if (!p) return E_POINTER;
+        *p = nullptr;
+        return type_info_of(*info_->clsid, p);
+    }
+    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override {
+        if (!guid) return E_POINTER;
+        *guid = IID_NULL;
+        if (kind != kGuidKindDefaultSourceDispIID) return E_INVALIDARG;
+        if (!info_->events) return E_FAIL;
+        *guid = *info_->events;
+        return S_OK;
+    }
+#endif
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** e) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override {

@@ -6,10 +6,20 @@
  * the Linux build's: IN -> OUT.gif (fixed table), OUT-best.gif, OUT.bmp, OUT.pal,
  * and the barcodes OUT-code128.bmp and OUT-code39.bmp, which the test decodes.
  *
- * With --apartments it also calls an object from a second apartment through the
- * platform's proxy (CoMarshalInterThreadInterfaceInStream).
+ * It resamples the picture to three sizes (OUT-rWxH.bmp), and with a second,
+ * 8-bit picture, loaded by the platform as an 8-bit section, writes IN8 ->
+ * OUT8.gif (fixed table, from the picture and from a context holding it).
  *
- * usage: t2client [IN.bmp OUTSTEM | --apartments]   exit status: the number of failures */
+ * It always checks what the platform's own clients rely on: the registered type
+ * library of this architecture, IProvideClassInfo2 on every class, and the
+ * version record's OLESelfRegister entry.
+ *
+ * With --apartments it also calls an object from a second apartment through the
+ * platform's proxy (CoMarshalInterThreadInterfaceInStream), and creates one from
+ * a multithreaded apartment, with nothing added to the registration.
+ *
+ * usage: t2client [IN.bmp OUTSTEM [IN8.bmp] | --apartments]
+ * exit status: the number of failures */
 #define COBJMACROS
 #include <windows.h>
 #include <initguid.h>
@@ -20,6 +30,11 @@
 #include <string.h>
 
 #include "tavolin2_idl.h"
+
+/* slots of IProvideClassInfo and IProvideClassInfo2, as the platform declares them */
+#ifndef GUIDKIND_DEFAULT_SOURCE_DISP_IID
+#define GUIDKIND_DEFAULT_SOURCE_DISP_IID 1
+#endif
 
 static int failures;
 
@@ -354,6 +369,26 @@ static int write_files(const char* in, const char* stem) {
         ok = VARIANT_FALSE;
         expect(SUCCEEDED(_cDIBSection_SavePicture(dib, b, &ok)) && ok, "cDIBSection.SavePicture");
         SysFreeString(b);
+        {
+            /* down in both directions, down in one, up in both: every weight of the filter */
+            static const LONG sizes[][2] = {{56, 40}, {60, 40}, {122, 74}};
+            size_t k;
+            for (k = 0; k < sizeof sizes / sizeof sizes[0]; ++k) {
+                _cDIBSection* small = NULL;
+                char what[64];
+                snprintf(what, sizeof what, "cDIBSection.Resample to %ld x %ld, saved", (long)sizes[k][0],
+                         (long)sizes[k][1]);
+                snprintf(path, sizeof path, "%s-r%ldx%ld.bmp", stem, (long)sizes[k][0], (long)sizes[k][1]);
+                MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
+                b = SysAllocString(name);
+                ok = VARIANT_FALSE;
+                expect(SUCCEEDED(_cDIBSection_Resample(dib, sizes[k][1], sizes[k][0], &small)) && small &&
+                           SUCCEEDED(_cDIBSection_SavePicture(small, b, &ok)) && ok,
+                       what);
+                SysFreeString(b);
+                if (small) _cDIBSection_Release(small);
+            }
+        }
         expect(SUCCEEDED(_cPalette_CreateOptimal(pal, &dib, 236, 6)), "cPalette.CreateOptimal");
         snprintf(path, sizeof path, "%s.pal", stem);
         MultiByteToWideChar(CP_UTF8, 0, path, -1, name, MAX_PATH);
@@ -510,6 +545,225 @@ static void across_apartments(void) {
     expect(_cPalette_Release(a.raw) == 0, "cPalette released to zero after the proxy");
 }
 
+/* A GIF of an 8-bit picture the platform made (LoadImage with
+ * LR_CREATEDIBSECTION keeps the file's 8 bits and colour table): IN8 ->
+ * OUT8.gif with the fixed table from the picture, and OUT8-dc.gif from a
+ * context holding the picture's bitmap (hDc given).  The colours are matched
+ * to the fixed table, not the picture's own indices written under it. */
+static void write_8bit(const char* in, const char* stem) {
+    wchar_t wpath[MAX_PATH], full[MAX_PATH];
+    char path[MAX_PATH];
+    HBITMAP bm;
+    DIBSECTION ds;
+    PICTDESC desc;
+    IDispatch* pic = NULL;
+    _GIF* gif;
+    MultiByteToWideChar(CP_UTF8, 0, in, -1, wpath, MAX_PATH);
+    GetFullPathNameW(wpath, MAX_PATH, full, NULL);
+    bm = (HBITMAP)LoadImageW(NULL, full, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    expect(bm && GetObjectW(bm, sizeof ds, &ds) == sizeof ds && ds.dsBmih.biBitCount == 8,
+           "LoadImage(LR_CREATEDIBSECTION) makes an 8-bit section of the 8-bit file");
+    if (!bm) return;
+    memset(&desc, 0, sizeof desc);
+    desc.cbSizeofstruct = sizeof desc;
+    desc.picType = PICTYPE_BITMAP;
+    desc.bmp.hbitmap = bm;
+    expect(SUCCEEDED(OleCreatePictureIndirect(&desc, &IID_IDispatch, TRUE, (void**)&pic)) && pic,
+           "a picture object of the 8-bit section");
+    if (!pic) return DeleteObject(bm), (void)0;
+    gif = create(L"TAVOLIN2.GIF", &IID__GIF);
+    if (gif) {
+        static const struct {
+            int with_dc;
+            const char* suffix;
+            const char* what;
+        } saves[] = {{0, "8.gif", "SaveGIF of the 8-bit picture, fixed table"},
+                     {1, "8-dc.gif", "SaveGIF of the 8-bit picture from a context holding it, fixed table"}};
+        size_t k;
+        for (k = 0; k < sizeof saves / sizeof saves[0]; ++k) {
+            VARIANT_BOOL ok = VARIANT_FALSE, trans = VARIANT_FALSE;
+            HDC dc = saves[k].with_dc ? CreateCompatibleDC(NULL) : NULL;
+            HGDIOBJ old = dc ? SelectObject(dc, bm) : NULL;
+            LONG hdc = (LONG)(INT_PTR)dc;
+            BSTR b;
+            snprintf(path, sizeof path, "%s%s", stem, saves[k].suffix);
+            MultiByteToWideChar(CP_UTF8, 0, path, -1, wpath, MAX_PATH);
+            b = SysAllocString(wpath);
+            expect(SUCCEEDED(_GIF_SaveGIF(gif, pic, b, &hdc, &trans, 0, &ok)) && ok, saves[k].what);
+            SysFreeString(b);
+            if (dc) {
+                SelectObject(dc, old);
+                DeleteDC(dc);
+            }
+        }
+        expect(_GIF_Release(gif) == 0, "GIF released to zero");
+    }
+    IDispatch_Release(pic); /* owns the bitmap */
+}
+
+/* The registered type library of this architecture, as early binding and the
+ * platform's marshaller load it: found for locale 0x0409 and 0, of this
+ * architecture's system kind, its dispatch interfaces seven pointers long. */
+static void registered_type_library(void) {
+    static const LCID locales[] = {0x0409, 0};
+    size_t k;
+    for (k = 0; k < sizeof locales / sizeof locales[0]; ++k) {
+        ITypeLib* lib = NULL;
+        ITypeInfo* info = NULL;
+        TLIBATTR* la = NULL;
+        TYPEATTR* ta = NULL;
+        char what[96];
+        HRESULT hr = LoadRegTypeLib(&LIBID_TAVOLIN2, 1, 0, locales[k], &lib);
+        snprintf(what, sizeof what, "LoadRegTypeLib(LIBID, 1, 0, 0x%lx)", (unsigned long)locales[k]);
+        if (FAILED(hr)) printf("     %s: 0x%08lX\n", what, (unsigned long)hr);
+        expect(SUCCEEDED(hr) && lib, what);
+        if (!lib) continue;
+        if (SUCCEEDED(ITypeLib_GetLibAttr(lib, &la))) {
+            printf("     syskind %d, pointers of %u bytes\n", (int)la->syskind, (unsigned)sizeof(void*));
+            expect(la->syskind == (sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32),
+                   "the type library's system kind is this architecture's");
+            ITypeLib_ReleaseTLibAttr(lib, la);
+        }
+        if (SUCCEEDED(ITypeLib_GetTypeInfoOfGuid(lib, &DIID___cPalette, &info)) &&
+            SUCCEEDED(ITypeInfo_GetTypeAttr(info, &ta))) {
+            printf("     __cPalette: %u bytes of entry table\n", (unsigned)ta->cbSizeVft);
+            expect(ta->typekind == TKIND_DISPATCH && ta->cbSizeVft == 7 * sizeof(void*),
+                   "a dispatch interface's entry table is IDispatch's seven pointers");
+            ITypeInfo_ReleaseTypeAttr(info, ta);
+        } else {
+            expect(0, "__cPalette in the registered type library");
+        }
+        if (info) ITypeInfo_Release(info);
+        ITypeLib_Release(lib);
+    }
+}
+
+/* The event interface a coclass names as its default source, or IID_NULL. */
+static GUID default_source(ITypeInfo* coclass) {
+    TYPEATTR* ta = NULL;
+    GUID found = IID_NULL;
+    UINT i;
+    if (FAILED(ITypeInfo_GetTypeAttr(coclass, &ta))) return found;
+    for (i = 0; i < ta->cImplTypes; ++i) {
+        INT flags = 0;
+        HREFTYPE ref;
+        ITypeInfo* t = NULL;
+        TYPEATTR* a = NULL;
+        if (FAILED(ITypeInfo_GetImplTypeFlags(coclass, i, &flags)) ||
+            (flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE))
+            continue;
+        if (SUCCEEDED(ITypeInfo_GetRefTypeOfImplType(coclass, i, &ref)) &&
+            SUCCEEDED(ITypeInfo_GetRefTypeInfo(coclass, ref, &t)) && SUCCEEDED(ITypeInfo_GetTypeAttr(t, &a))) {
+            found = a->guid;
+            ITypeInfo_ReleaseTypeAttr(t, a);
+        }
+        if (t) ITypeInfo_Release(t);
+    }
+    ITypeInfo_ReleaseTypeAttr(coclass, ta);
+    return found;
+}
+
+/* IProvideClassInfo and IProvideClassInfo2 on every class: the class's own
+ * coclass entry, and as the default source interface the one the coclass names
+ * (none for a class without events, which the call says with a failure). */
+static void class_info(void) {
+    static const wchar_t* progids[] = {
+        L"TAVOLIN2.clsTavolin2", L"TAVOLIN2.clsQELPictureViewer", L"TAVOLIN2.clsQELCompany",
+        L"TAVOLIN2.MP3Class",    L"TAVOLIN2.MovieModule",         L"TAVOLIN2.clsBCAT175",
+        L"TAVOLIN2.GIF",         L"TAVOLIN2.cDIBSection",         L"TAVOLIN2.cPalette"};
+    size_t k;
+    int right = 0, with_events = 0;
+    for (k = 0; k < sizeof progids / sizeof progids[0]; ++k) {
+        CLSID clsid;
+        IUnknown* o = create(progids[k], &IID_IUnknown);
+        IProvideClassInfo* pci = NULL;
+        IProvideClassInfo2* pci2 = NULL;
+        ITypeInfo* info = NULL;
+        TYPEATTR* ta = NULL;
+        GUID source = IID_NULL, named;
+        HRESULT hr;
+        int ok = 0;
+        if (!o || FAILED(CLSIDFromProgID(progids[k], &clsid))) {
+            printf("     %ls: not created\n", progids[k]);
+            continue;
+        }
+        if (SUCCEEDED(IUnknown_QueryInterface(o, &IID_IProvideClassInfo, (void**)&pci)) && pci &&
+            SUCCEEDED(IProvideClassInfo_GetClassInfo(pci, &info)) && info &&
+            SUCCEEDED(ITypeInfo_GetTypeAttr(info, &ta))) {
+            ok = ta->typekind == TKIND_COCLASS && IsEqualGUID(&ta->guid, &clsid);
+            ITypeInfo_ReleaseTypeAttr(info, ta);
+        }
+        if (ok && SUCCEEDED(IUnknown_QueryInterface(o, &IID_IProvideClassInfo2, (void**)&pci2)) && pci2) {
+            named = default_source(info);
+            hr = IProvideClassInfo2_GetGUID(pci2, GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source);
+            ok = IsEqualGUID(&named, &IID_NULL) ? FAILED(hr) && IsEqualGUID(&source, &IID_NULL)
+                                                : SUCCEEDED(hr) && IsEqualGUID(&source, &named);
+            if (ok && SUCCEEDED(hr)) ++with_events;
+            ok = ok && IProvideClassInfo2_GetGUID(pci2, 99, &source) == E_INVALIDARG;
+        } else {
+            ok = 0;
+        }
+        if (!ok) printf("     %ls: IProvideClassInfo2 answers wrong\n", progids[k]);
+        right += ok;
+        if (info) ITypeInfo_Release(info);
+        if (pci2) IProvideClassInfo2_Release(pci2);
+        if (pci) IProvideClassInfo_Release(pci);
+        IUnknown_Release(o);
+    }
+    printf("     IProvideClassInfo2: %d of %u classes right, %d with an event interface\n", right,
+           (unsigned)(sizeof progids / sizeof progids[0]), with_events);
+    expect(right == (int)(sizeof progids / sizeof progids[0]) && with_events == 2,
+           "IProvideClassInfo2: every class's coclass, and the event interface of GIF and cPalette");
+}
+
+/* The version record says the DLL registers itself (OLESelfRegister), which
+ * installers look for. */
+static void self_register_entry(void) {
+    wchar_t path[MAX_PATH];
+    HMODULE lib = GetModuleHandleW(L"tavolin2.dll");
+    DWORD ignored = 0, size;
+    void* data;
+    void* value = NULL;
+    UINT length = 0;
+    int found = 0;
+    if (lib && GetModuleFileNameW(lib, path, MAX_PATH) && (size = GetFileVersionInfoSizeW(path, &ignored)) > 0 &&
+        (data = HeapAlloc(GetProcessHeap(), 0, size)) != NULL) {
+        found = GetFileVersionInfoW(path, 0, size, data) &&
+                VerQueryValueW(data, L"\\StringFileInfo\\040904B0\\OLESelfRegister", &value, &length);
+        HeapFree(GetProcessHeap(), 0, data);
+    }
+    expect(found, "the version record has OLESelfRegister");
+}
+
+/* A client in a multithreaded apartment: the platform creates the object in an
+ * apartment of its own and hands out a proxy, through the registered type
+ * library (which the marshaller looks up by the neutral locale). */
+static DWORD WINAPI mta_client(void* arg) {
+    HRESULT* result = arg;
+    CLSID clsid;
+    _cPalette* pal = NULL;
+    LONG count = 0;
+    CoInitializeEx(NULL, COINIT_MULTITHREADED);
+    *result = CLSIDFromProgID(L"TAVOLIN2.cPalette", &clsid);
+    if (SUCCEEDED(*result))
+        *result = CoCreateInstance(&clsid, NULL, CLSCTX_INPROC_SERVER, &IID__cPalette, (void**)&pal);
+    if (SUCCEEDED(*result)) *result = _cPalette_CreateWebSafe(pal);
+    if (SUCCEEDED(*result)) *result = _cPalette_get_Count(pal, &count);
+    if (SUCCEEDED(*result) && count != 256) *result = E_UNEXPECTED;
+    if (pal) _cPalette_Release(pal);
+    CoUninitialize();
+    return 0;
+}
+
+static void multithreaded_client(void) {
+    HRESULT hr = E_FAIL;
+    HANDLE thread = CreateThread(NULL, 0, mta_client, &hr, 0, NULL);
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    if (FAILED(hr)) printf("     the multithreaded client: 0x%08lX\n", (unsigned long)hr);
+    expect(SUCCEEDED(hr), "a multithreaded apartment creates cPalette and calls it through the proxy");
+}
+
 int main(int argc, char** argv) {
     _cPalette* pal;
     _clsQELCompany* company;
@@ -586,11 +840,18 @@ int main(int argc, char** argv) {
     }
 
     play_list();
-    if (argc == 2 && strcmp(argv[1], "--apartments") == 0) across_apartments();
+    registered_type_library();
+    class_info();
+    self_register_entry();
+    if (argc == 2 && strcmp(argv[1], "--apartments") == 0) {
+        across_apartments();
+        multithreaded_client();
+    }
 
-    if (argc == 3) {
+    if (argc == 3 || argc == 4) {
         write_files(argv[1], argv[2]);
         draw_barcodes(argv[2]);
+        if (argc == 4) write_8bit(argv[3], argv[2]);
     }
 
     lib = GetModuleHandleW(L"tavolin2.dll");

@@ -1,10 +1,15 @@
 // Registration in the platform's registry: for each class its CLSID key with
 // InprocServer32 (this DLL, ThreadingModel Apartment), ProgID, VERSION and
 // TypeLib, and the programmatic name's key; the type library (version 1.0,
-// locale 0x0409) and its interfaces are registered by the automation runtime
-// from the DLL's TYPELIB resource.  Unregistration removes exactly these.
+// locale 0x0409, and the neutral locale 0 beside it for the platform's
+// marshallers) and its interfaces are registered by the automation runtime
+// from the DLL's TYPELIB resource, under win32 or win64 as the DLL is built,
+// so the 32-bit and the 64-bit DLL can be registered side by side.
+// Unregistration removes exactly these; unregistering what is not registered
+// succeeds.
 // DllInstall with "user" (regsvr32 /n /i:user) does either below the user's
-// own classes key, without administrator rights.
+// own classes key, without administrator rights (the automation runtime is
+// told to write the type library's keys there as well).
 #include "frame/com.hpp"
 #include "platform/registry.hpp"
 

@@ -4,11 +4,14 @@
 // 32-bit platform, whose pixel address is a 32-bit value.
 //
 // Colour matching is the library's own: a transfer or a scan-line read from a
-// picture of more than 256 colours into an 8-bit one takes the exact nearest
-// colour of the colour table (colormatch.hpp), as the Linux build does, so the
-// GIF files of both builds are the same bytes.  The platform's own matching
-// differs from it (it trades exactness for speed, and differs between
-// platform versions).
+// picture into an 8-bit one with another colour table takes the exact nearest
+// colour of that table (colormatch.hpp), as the Linux build does, so the GIF
+// files of both builds are the same bytes.  That holds for pictures of more
+// than 256 colours and for those of 8 bits and fewer with a colour table of
+// their own (a picture the platform loaded from an 8-bit file): the platform
+// would hand out those pictures' own indices, or match by a rule of its own
+// that trades exactness for speed and differs between platform versions.
+// Only a picture whose colour table is the destination's keeps its indices.
 #include "platform/gdi/gdi.hpp"
 
 #include <algorithm>
@@ -53,10 +56,53 @@ std::shared_ptr<ColorMatcher> matcher_for(const ::RGBQUAD* colors, int count) {
     return m;
 }
 
-// Pictures of more than 256 colours: their rows read as 24 bits are exact on every platform.
-bool many_colours(HBITMAP b) {
+// The colour table of an 8-bit picture: through the context it is
+// selected into, else one of our own, else the description the platform gives
+// of it.  Empty when it has none.
+std::vector<::RGBQUAD> own_colours(HDC hdc, HBITMAP b) {
+    std::vector<::RGBQUAD> colors(256);
+    UINT n = 0;
+    if (hdc && ::GetCurrentObject(hdc, OBJ_BITMAP) == b) {
+        n = ::GetDIBColorTable(hdc, 0, 256, colors.data());
+    } else if (HDC own = ::CreateCompatibleDC(hdc)) {
+        if (HGDIOBJ old = ::SelectObject(own, b)) {
+            n = ::GetDIBColorTable(own, 0, 256, colors.data());
+            ::SelectObject(own, old);
+        }
+        ::DeleteDC(own);
+    }
+    if (n == 0) {  // selected into a context of somebody else's
+        struct {
+            ::BITMAPINFOHEADER h;
+            ::RGBQUAD c[256];
+        } info{};
+        info.h = {sizeof(::BITMAPINFOHEADER), 0, 0, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
+        ::BITMAP bm{};
+        if (::GetObjectA(b, sizeof bm, &bm) == sizeof bm) {
+            info.h.biWidth = bm.bmWidth;
+            info.h.biHeight = bm.bmHeight;
+            if (::GetDIBits(hdc, b, 0, 0, nullptr, reinterpret_cast<::BITMAPINFO*>(&info), DIB_RGB_COLORS)) {
+                n = 256;
+                std::memcpy(colors.data(), info.c, sizeof(::RGBQUAD) * n);
+            }
+        }
+    }
+    colors.resize(n);
+    return colors;
+}
+
+// Whether a picture's pixels go into an 8-bit picture with colour table
+// `colors` (`count` entries) by the library's matching: always from more than
+// 256 colours (their rows read as 24 bits are exact on every platform), and
+// from 8 bits or fewer unless the picture's colour table is that one.
+bool matched_by_colour(HDC hdc, HBITMAP b, const ::RGBQUAD* colors, int count) {
     ::BITMAP bm{};
-    return ::GetObjectA(b, sizeof bm, &bm) == sizeof bm && bm.bmBitsPixel > 8;
+    if (::GetObjectA(b, sizeof bm, &bm) != sizeof bm) return false;
+    if (bm.bmBitsPixel != 8) return true;  // many colours, or 1 or 4 bits: a table of fewer entries
+    const std::vector<::RGBQUAD> own = own_colours(hdc, b);
+    if (own.empty()) return true;
+    const size_t n = std::min(own.size(), static_cast<size_t>(count));
+    return own.size() != static_cast<size_t>(count) || std::memcmp(own.data(), colors, sizeof(::RGBQUAD) * n) != 0;
 }
 
 int64_t stride_of(int32_t width, int bits) { return ((static_cast<int64_t>(width) * bits + 31) / 32) * 4; }
@@ -79,9 +125,13 @@ bool copy_matched(HDC to, int32_t x, int32_t y, int32_t cx, int32_t cy, HDC from
     HBITMAP sb = static_cast<HBITMAP>(::GetCurrentObject(from, OBJ_BITMAP));
     DIBSECTION ds{};
     ::BITMAP sbm{};
-    if (!db || !sb || ::GetObjectA(db, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits || ds.dsBmih.biBitCount != 8 ||
-        ds.dsBmih.biCompression != BI_RGB || !many_colours(sb) || ::GetObjectA(sb, sizeof sbm, &sbm) != sizeof sbm)
+    if (!db || !sb || db == sb || ::GetObjectA(db, sizeof ds, &ds) != sizeof ds || !ds.dsBm.bmBits ||
+        ds.dsBmih.biBitCount != 8 || ds.dsBmih.biCompression != BI_RGB ||
+        ::GetObjectA(sb, sizeof sbm, &sbm) != sizeof sbm)
         return false;
+    ::RGBQUAD colors[256];
+    const int count = static_cast<int>(::GetDIBColorTable(to, 0, 256, colors));
+    if (count <= 0 || !matched_by_colour(from, sb, colors, count)) return false;
     const int32_t dw = ds.dsBm.bmWidth, dh = ds.dsBm.bmHeight;
     // clip to the destination, then to the source
     clip_span(x, sx, cx, dw);
@@ -89,9 +139,6 @@ bool copy_matched(HDC to, int32_t x, int32_t y, int32_t cx, int32_t cy, HDC from
     clip_span(sx, x, cx, sbm.bmWidth);
     clip_span(sy, y, cy, sbm.bmHeight);
     if (cx <= 0 || cy <= 0) return true;
-    ::RGBQUAD colors[256];
-    const int count = static_cast<int>(::GetDIBColorTable(to, 0, 256, colors));
-    if (count <= 0) return false;
     std::vector<uint8_t> rows;
     // the source's scan lines count from its bottom
     const uint32_t first = static_cast<uint32_t>(sbm.bmHeight - (sy + cy));
@@ -154,16 +201,18 @@ HGDI CreateCompatibleBitmap(HGDI hdc, int32_t width, int32_t height) {
 
 int GetDIBits(HGDI hdc, HGDI bitmap, uint32_t start, uint32_t lines, void* bits, BITMAPINFO* bmi, uint32_t usage) {
     HBITMAP b = handle<HBITMAP>(bitmap);
-    // 8-bit rows of a picture of many colours: the caller's colour table, matched by the library's rule
+    // 8-bit rows in the caller's colour table of a picture of many colours, or of
+    // one with a colour table of its own: matched by the library's rule
+    const uint32_t used = bmi ? bmi->bmiHeader.biClrUsed : 0;
+    const int count = used && used < 256 ? static_cast<int>(used) : 256;
     if (bits && bmi && usage == DIB_RGB_COLORS && bmi->bmiHeader.biBitCount == 8 &&
-        bmi->bmiHeader.biCompression == BI_RGB && bmi->bmiHeader.biWidth > 0 && many_colours(b)) {
+        bmi->bmiHeader.biCompression == BI_RGB && bmi->bmiHeader.biWidth > 0 &&
+        matched_by_colour(dc(hdc), b, reinterpret_cast<const ::RGBQUAD*>(bmi->bmiColors), count)) {
         const int32_t w = bmi->bmiHeader.biWidth;
         std::vector<uint8_t> rows;
         const int got = rows_24(dc(hdc), b, w, start, lines, rows);
         if (got <= 0) return got;
-        const uint32_t used = bmi->bmiHeader.biClrUsed;
-        auto matcher = matcher_for(reinterpret_cast<const ::RGBQUAD*>(bmi->bmiColors),
-                                   used && used < 256 ? static_cast<int>(used) : 256);
+        auto matcher = matcher_for(reinterpret_cast<const ::RGBQUAD*>(bmi->bmiColors), count);
         const int64_t in_stride = stride_of(w, 24), out_stride = stride_of(w, 8);
         for (int k = 0; k < got; ++k) {
             uint8_t* out = static_cast<uint8_t*>(bits) + k * out_stride;
