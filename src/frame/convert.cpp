@@ -84,7 +84,9 @@ std::optional<ParsedNumber> parse_number(std::u16string_view s) {
         ++i;
         while (i < e && is_blank(s[i])) ++i;
     }
+    bool currency = false;  // the currency sign, before the number or after it
     if (i < e && s[i] == u'$') {
+        currency = true;
         ++i;
         while (i < e && is_blank(s[i])) ++i;
     }
@@ -135,6 +137,7 @@ std::optional<ParsedNumber> parse_number(std::u16string_view s) {
         negative = s[i] == u'-';
         ++i;
     }
+    if (i < e && s[i] == u'$' && !currency) ++i;
     if (i != e) return std::nullopt;
     if (ascii == ".") return std::nullopt;
     out.value = to_double(ascii);

@@ -103,7 +103,7 @@ HRESULT set_default(const ParamSpec& p, VARIANT& out) {
 
 // Converts an argument to a parameter's declared type.
 HRESULT convert_arg(const VARIANT& src, const ParamSpec& p, VARIANT& out) {
-    HRESULT hr = coerce(src, vartype_of(p.type), out);
+    HRESULT hr = coerce(src, vartype_of(p.type), out, 0);  // the platform's argument conversion: no flags
     if (FAILED(hr)) return hr;
     if (p.type == Type::Picture && out.pdispVal) {
         // a Picture parameter takes only the platform's picture objects
@@ -341,7 +341,7 @@ HRESULT dispatch_invoke(const InterfaceSpec& table, IDispatch* self, DISPID id, 
         if (is_missing(v)) {
             if (p.def == Default::Required) {
                 if (arg_err) *arg_err = v ? where[i] : 0;
-                return DISP_E_PARAMNOTOPTIONAL;
+                return DISP_E_BADPARAMCOUNT;  // as the platform's ITypeInfo::Invoke answers it
             }
             HRESULT hr = set_default(p, prep.conv[i]);
             if (FAILED(hr)) return hr;

@@ -3,6 +3,7 @@
 #include "errors.hpp"
 
 #include <atomic>
+#include <mutex>
 #include <new>
 
 #include "com.hpp"
@@ -19,6 +20,21 @@ String error_description(int32_t n) {
     case number: return u"" text;
         T2_RUNTIME_ERRORS(T2_ERROR_TEXT)
 #undef T2_ERROR_TEXT
+        default: break;
+    }
+    // a platform status a caller's object answered: the platform's text for it
+    switch (static_cast<uint32_t>(n)) {
+        case 0x80004001u: return u"Not implemented";
+        case 0x80004002u: return u"No such interface supported";
+        case 0x80004003u: return u"Invalid pointer";
+        case 0x80004004u: return u"Operation aborted";
+        case 0x80004005u: return u"Unspecified error";
+        case 0x8000FFFFu: return u"Catastrophic failure";
+        case 0x80070005u: return u"Access is denied.";
+        case 0x8007000Eu: return u"Not enough memory resources are available to complete this operation.";
+        case 0x80070057u: return u"The parameter is incorrect.";
+        case 0x80010108u: return u"The object invoked has disconnected from its clients.";
+        case 0x8001010Eu: return u"The application called an interface that was marshalled for a different thread.";
         default: return u"Application-defined or object-defined error";
     }
 }
@@ -61,11 +77,18 @@ namespace {
 constexpr IID kOwnErrorInfo = {0x5A3C0E11, 0x7B2D, 0x4E8F, {0x9C, 0x61, 0x2B, 0x44, 0xD0, 0x17, 0xA3, 0x5E}};
 
 // An error-info object counts as a live object of the library (DllCanUnloadNow)
-// while a client holds it; the reference of a thread's slot is the library's own.
+// while anyone but a thread's slot holds it: the slots' references are the
+// library's own, every other one (a client that made it with CreateErrorInfo,
+// or took it with GetErrorInfo) keeps the library loaded.
 class ErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
 public:
     ErrorInfo() { object_created(); }
-    ~ErrorInfo() { object_destroyed(); }
+    ~ErrorInfo() {
+        if (counted_) object_destroyed();
+    }
+    // A thread's slot takes or gives up one of the references.
+    void enter_slot() { recount(0, +1); }
+    void leave_slot() { recount(0, -1); }
     ErrorInfo(const ErrorInfo&) = delete;
     ErrorInfo& operator=(const ErrorInfo&) = delete;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -85,8 +108,12 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add(); }
-    ULONG STDMETHODCALLTYPE Release() override { return refs_.release(this); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return recount(+1, 0); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG r = recount(-1, 0);
+        if (r == 0) delete this;
+        return r;
+    }
     HRESULT STDMETHODCALLTYPE GetGUID(GUID* g) override {
         if (!g) return E_POINTER;
         *g = guid_;
@@ -113,6 +140,20 @@ public:
     }
 
 private:
+    ULONG recount(int refs, int slots) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        refs_ += refs;
+        slots_ += slots;
+        const bool live = refs_ > slots_;
+        if (live != counted_) {
+            if (live)
+                object_created();
+            else
+                object_destroyed();
+            counted_ = live;
+        }
+        return refs_;
+    }
     static HRESULT out(BSTR* p, const String& s) {
         if (!p) return E_POINTER;
         *p = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
@@ -126,34 +167,36 @@ private:
             return E_OUTOFMEMORY;
         }
     }
-    RefCount refs_;
+    std::mutex mutex_;
+    ULONG refs_ = 1, slots_ = 0;
+    bool counted_ = true;
     GUID guid_{};
     String source_, description_, help_;
     DWORD context_ = 0;
 };
 
-bool is_own(IErrorInfo* info) {
+ErrorInfo* own_of(IErrorInfo* info) {
     void* p = nullptr;
-    return info && info->QueryInterface(kOwnErrorInfo, &p) == S_OK;
+    return info && info->QueryInterface(kOwnErrorInfo, &p) == S_OK ? static_cast<ErrorInfo*>(p) : nullptr;
 }
 
 // One slot per thread, holding one reference.
 struct ThreadSlot {
     IErrorInfo* info = nullptr;
-    bool own = false;  // the library's object: its slot reference is not counted as live
+    ErrorInfo* own = nullptr;  // the library's object: its slot reference is not counted as live
     IErrorInfo* take() {
         IErrorInfo* out = info;
-        if (own) object_created();
+        if (own) own->leave_slot();  // the reference passes to the caller
         info = nullptr;
-        own = false;
+        own = nullptr;
         return out;
     }
     void put(IErrorInfo* in) {
         IErrorInfo* old = take();
         if (in) in->AddRef();
         info = in;
-        own = is_own(in);
-        if (own) object_destroyed();
+        own = own_of(in);
+        if (own) own->enter_slot();
         if (old) old->Release();
     }
     ~ThreadSlot() {

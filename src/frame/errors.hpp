@@ -38,7 +38,9 @@ public:
     void set_source_if_empty(const String& s) {
         if (source_.empty()) source_ = s;
     }
-    HRESULT status() const noexcept { return T2_ERROR_STATUS(number_); }
+    // A runtime error number n is 0x800A0000+n; a number that is a platform
+    // status (a caller's object answered E_FAIL, E_ACCESSDENIED ...) stays that status.
+    HRESULT status() const noexcept { return number_ < 0 ? static_cast<HRESULT>(number_) : T2_ERROR_STATUS(number_); }
     const char* what() const noexcept override;
 
 private:

@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cstring>
 #include <new>
+#include <optional>
 
 namespace t2 {
 
@@ -108,13 +109,20 @@ Variant default_value(IDispatch* d) {
     return out;
 }
 
+// A text as the number readers see it: up to its first NUL, as the platform's
+// readers take a NUL-terminated text ("12\0abc" reads as 12).
+std::u16string_view number_text_of(BSTR b) {
+    std::u16string_view s = bstr_view(b);
+    return s.substr(0, s.find(u'\0'));
+}
+
 template <class T>
 T to_int(const VARIANT& src, uint64_t radix_limit) {
     VARIANT v = deref(src);
     switch (v.vt) {
         case VT_EMPTY: return 0;
         case VT_BSTR: {
-            auto p = parse_number(bstr_view(v.bstrVal));
+            auto p = parse_number(number_text_of(v.bstrVal));
             if (!p) mismatch();
             if (p->radix) {
                 if (p->bits > radix_limit) raise(err::Overflow);
@@ -147,7 +155,7 @@ double to_dbl(const VARIANT& src) {
     switch (v.vt) {
         case VT_EMPTY: return 0;
         case VT_BSTR: {
-            auto p = parse_number(bstr_view(v.bstrVal));
+            auto p = parse_number(number_text_of(v.bstrVal));
             if (!p) mismatch();
             if (!std::isfinite(p->value)) raise(err::Overflow);
             return p->value;
@@ -164,7 +172,7 @@ bool to_boolean(const VARIANT& src) {
     switch (v.vt) {
         case VT_EMPTY: return false;
         case VT_BSTR: {
-            auto s = bstr_view(v.bstrVal);
+            auto s = number_text_of(v.bstrVal);
             if (equal_nocase(s, u"true") || equal_nocase(s, u"#TRUE#")) return true;
             if (equal_nocase(s, u"false") || equal_nocase(s, u"#FALSE#")) return false;
             auto p = parse_number(s);
@@ -194,8 +202,40 @@ String to_text(const VARIANT& src) {
 
 }  // namespace
 
-Variant convert(const VARIANT& src, VARTYPE vt) {
+// Same-size integers of the other signedness are copied bit for bit, as the
+// platform's VariantChangeType copies them (a Long -1 is the OLE_COLOR
+// &HFFFFFFFF, &H8000000F a system colour); the wanted value, or nothing.
+std::optional<Variant> same_size_copy(const VARIANT& s, VARTYPE vt) {
+    Variant r;
+    switch (vt) {
+        case VT_UI4:
+            if (s.vt != VT_I4 && s.vt != VT_INT) return std::nullopt;
+            break;
+        case VT_I4:
+            if (s.vt != VT_UI4 && s.vt != VT_UINT) return std::nullopt;
+            break;
+        case VT_UI2:
+        case VT_I2:
+            if (s.vt != (vt == VT_I2 ? VT_UI2 : VT_I2)) return std::nullopt;
+            r.raw().iVal = s.iVal;
+            r.raw().vt = vt;
+            return r;
+        case VT_UI1:
+        case VT_I1:
+            if (s.vt != (vt == VT_UI1 ? VT_I1 : VT_UI1)) return std::nullopt;
+            r.raw().bVal = s.bVal;
+            r.raw().vt = vt;
+            return r;
+        default: return std::nullopt;
+    }
+    r.raw().lVal = s.lVal;
+    r.raw().vt = vt;
+    return r;
+}
+
+Variant convert(const VARIANT& src, VARTYPE vt, USHORT flags) {
     VARIANT s = deref(src);
+    if (auto copied = same_size_copy(s, vt)) return *copied;
     if (s.vt == VT_ERROR && (src.vt & VT_BYREF) && s.scode == E_POINTER) raise(err::TypeMismatch);
     if (s.vt == VT_NULL && vt != VT_VARIANT) mismatch();
     if (s.vt == VT_ERROR && vt != VT_VARIANT) mismatch();
@@ -205,7 +245,7 @@ Variant convert(const VARIANT& src, VARTYPE vt) {
     if (vt == VT_I2 || vt == VT_I4 || vt == VT_UI1 || vt == VT_UI4 || vt == VT_R8 || vt == VT_R4 || vt == VT_BOOL ||
         vt == VT_BSTR) {
         Variant r;
-        HRESULT hr = VariantChangeTypeEx(&r.raw(), &src, 0x0409, vt == VT_BSTR ? 0x2 /* VARIANT_ALPHABOOL */ : 0, vt);
+        HRESULT hr = VariantChangeTypeEx(&r.raw(), &src, 0x0409, vt == VT_BSTR ? flags : 0, vt);
         if (hr == DISP_E_OVERFLOW) raise(err::Overflow);
         if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
         if (FAILED(hr)) mismatch();
@@ -229,7 +269,11 @@ Variant convert(const VARIANT& src, VARTYPE vt) {
             return Variant(static_cast<float>(d));
         }
         case VT_BOOL: return Variant::boolean(to_boolean(src));
-        case VT_BSTR: return Variant(to_text(src));
+        case VT_BSTR:
+            // a Boolean is a number (-1, 0) unless the caller asks for words
+            if (s.vt == VT_BOOL && !(flags & (kAlphaBool | kLocalBool)))
+                return Variant(String(s.boolVal ? u"-1" : u"0"));
+            return Variant(to_text(src));
         case VT_DISPATCH:
             if (s.vt == VT_DISPATCH) return Variant(s.pdispVal);
             if (s.vt == VT_UNKNOWN && s.punkVal) {
@@ -255,9 +299,9 @@ Variant convert(const VARIANT& src, VARTYPE vt) {
     }
 }
 
-HRESULT coerce(const VARIANT& src, VARTYPE vt, VARIANT& dst) noexcept {
+HRESULT coerce(const VARIANT& src, VARTYPE vt, VARIANT& dst, USHORT flags) noexcept {
     try {
-        Variant r = convert(src, vt);
+        Variant r = convert(src, vt, flags);
         VariantClear(&dst);
         dst = r.release();
         return S_OK;
@@ -467,11 +511,11 @@ T2_API HRESULT VariantCopy(VARIANT* dst, const VARIANT* src) {
     return S_OK;
 }
 
-T2_API HRESULT VariantChangeType(VARIANT* dst, const VARIANT* src, USHORT, VARTYPE vt) {
+T2_API HRESULT VariantChangeType(VARIANT* dst, const VARIANT* src, USHORT flags, VARTYPE vt) {
     if (!dst || !src) return E_INVALIDARG;
     VARIANT out;
     VariantInit(&out);
-    HRESULT hr = t2::coerce(*src, vt, out);
+    HRESULT hr = t2::coerce(*src, vt, out, flags);
     if (FAILED(hr)) return hr;
     VariantClear(dst);
     *dst = out;

@@ -67,9 +67,14 @@ private:
 // Converts a tagged value to the given type (VT_I2, VT_I4, VT_UI1, VT_R4,
 // VT_R8, VT_BOOL, VT_BSTR, VT_DISPATCH, VT_VARIANT, VT_UNKNOWN); a by-ref
 // source is read through.  Throws Error 13 (mismatch) or 6 (overflow).
-Variant convert(const VARIANT& src, VARTYPE vt);
+// VariantChangeType's flags that turn a Boolean into the words True and False.
+inline constexpr USHORT kAlphaBool = 0x2, kLocalBool = 0x10;
+// The runtime's conversion; a Boolean becomes "True"/"False" as the language's
+// own conversion does, "-1"/"0" without those flags, as the platform's
+// VariantChangeType and the late-bound argument conversion give it.
+Variant convert(const VARIANT& src, VARTYPE vt, USHORT flags = kAlphaBool);
 // The same as a status: S_OK, DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW, DISP_E_BADVARTYPE.
-HRESULT coerce(const VARIANT& src, VARTYPE vt, VARIANT& dst) noexcept;
+HRESULT coerce(const VARIANT& src, VARTYPE vt, VARIANT& dst, USHORT flags = kAlphaBool) noexcept;
 
 // The value a by-ref form points at, as a plain (non-owning) VARIANT view.
 VARIANT deref(const VARIANT& v);

@@ -262,7 +262,7 @@ TEST_F(ObjectTest, ConversionFailuresStopBeforeTheMemberRuns) {
         info->Release();
     }
     VariantClear(&x);
-    EXPECT_EQ(call(pal, u"Add", {i4(1), i4(2)}), DISP_E_PARAMNOTOPTIONAL);
+    EXPECT_EQ(call(pal, u"Add", {i4(1), i4(2)}), DISP_E_BADPARAMCOUNT);  // as the platform's ITypeInfo::Invoke
     EXPECT_EQ(call(pal, u"Add", {i4(1), i4(2), i4(3), i4(4)}), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(log.palette_adds, 0);
     EXPECT_TRUE(log.lines.empty());
@@ -522,8 +522,11 @@ TEST(Conversions, OleColorIsUnsigned) {
     top.dblVal = 4294967295.0;
     VARIANT past = top;
     past.dblVal = 4294967296.0;
-    const Case cases[] = {
-        {ui4, S_OK, 0x8000000Fu}, {top, S_OK, 0xFFFFFFFFu}, {past, DISP_E_OVERFLOW, 0}, {i4(-1), DISP_E_OVERFLOW, 0}};
+    const Case cases[] = {{ui4, S_OK, 0x8000000Fu},
+                          {top, S_OK, 0xFFFFFFFFu},
+                          {past, DISP_E_OVERFLOW, 0},
+                          {i4(-1), S_OK, 0xFFFFFFFFu},  // a Long's bits, as the platform copies them
+                          {i4(static_cast<LONG>(0x8000000Fu)), S_OK, 0x8000000Fu}};
     for (const Case& c : cases) {
         VARIANT out;
         VariantInit(&out);
@@ -560,6 +563,89 @@ TEST_F(ObjectTest, UnloadOnlyWithoutObjectsOrLocks) {
     f->LockServer(FALSE);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
     f->Release();
+}
+
+}  // namespace
+
+namespace {
+
+// An object of the caller's whose every call fails with one status.
+class FailingObject final : public IDispatch {
+public:
+    explicit FailingObject(HRESULT hr) : hr_(hr) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (riid != IID_IUnknown && riid != IID_IDispatch) return *ppv = nullptr, E_NOINTERFACE;
+        *ppv = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }  // owned by the test
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT n, LCID, DISPID* ids) override {
+        for (UINT i = 0; i < n; ++i) ids[i] = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return hr_;
+    }
+
+private:
+    HRESULT hr_;
+};
+
+// A status a caller's object answers comes back as that status, with the platform's text
+// for it; a runtime error's status stays that error.
+TEST(CallersStatuses, ComeBackWithTheirOwnNumber) {
+    struct Case {
+        HRESULT answered;
+        const char16_t* text;
+    } cases[] = {
+        {E_FAIL, u"Unspecified error"},
+        {E_ACCESSDENIED, u"Access is denied."},
+        {RPC_E_WRONG_THREAD, u"The application called an interface that was marshalled for a different thread."},
+        {T2_ERROR_STATUS(5), u"Invalid procedure call or argument"},
+    };
+    _clsBCAT175* bc = nullptr;
+    ASSERT_EQ(T2CoCreateInstance(CLSID_clsBCAT175, IID__clsBCAT175, reinterpret_cast<void**>(&bc)), S_OK);
+    for (const Case& c : cases) {
+        FailingObject box(c.answered);
+        IDispatch* p = &box;
+        Bstr text(u"A"), caption(u"c");
+        BSTR t = text.get(), cap = caption.get();
+        VARIANT r;
+        VariantInit(&r);
+        EXPECT_EQ(bc->Barcode39Draw(&t, &cap, &p, &r), c.answered);
+        IErrorInfo* info = nullptr;
+        ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+        BSTR d = nullptr;
+        info->GetDescription(&d);
+        EXPECT_EQ(from_bstr(d), c.text);
+        SysFreeString(d);
+        info->Release();
+    }
+    bc->Release();
+}
+
+// A library-made error-info object that a client keeps while it sits in the thread's
+// slot keeps the library loaded.
+TEST(Lifetime, AnErrorInfoTheClientKeepsCountsEvenInTheSlot) {
+    ASSERT_EQ(DllCanUnloadNow(), S_OK);
+    ICreateErrorInfo* made = nullptr;
+    ASSERT_EQ(CreateErrorInfo(&made), S_OK);
+    IErrorInfo* e = nullptr;
+    ASSERT_EQ(made->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&e)), S_OK);
+    made->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    SetErrorInfo(0, e);  // the slot holds it, and so does the client
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    e->Release();  // now only the slot
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    IErrorInfo* back = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &back), S_OK);  // the client's again
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    back->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
 }  // namespace

@@ -33,7 +33,12 @@ TEST(VariantConversion, Matrix) {
         {Variant(), VT_BSTR, S_OK, u"", "Empty is the empty text"},
         {Variant::null(), VT_I4, DISP_E_TYPEMISMATCH, nullptr, "Null does not convert"},
         {Variant::boolean(true), VT_I4, S_OK, u"-1", "True is -1"},
-        {Variant::boolean(true), VT_BSTR, S_OK, u"True", "True as text"},
+        {Variant::boolean(true), VT_BSTR, S_OK, u"-1", "True as text: a number, without VARIANT_ALPHABOOL"},
+        {Variant(String(u"12\0abc", 6)), VT_I2, S_OK, u"12", "a number text ends at its NUL"},
+        {Variant(u"5$"), VT_I4, S_OK, u"5", "a currency sign after the number"},
+        {Variant(u"$5"), VT_I4, S_OK, u"5", "a currency sign before it"},
+        {Variant(u"$5$"), VT_I4, DISP_E_TYPEMISMATCH, nullptr, "but only one"},
+        {Variant(Long{40000}), VT_I2, DISP_E_OVERFLOW, nullptr, "a real overflow stays one"},
         {Variant(u"tRuE"), VT_BOOL, S_OK, u"True", "true in any case"},
         {Variant(u"#FALSE#"), VT_BOOL, S_OK, u"False", "#FALSE#"},
         {Variant(u"0"), VT_BOOL, S_OK, u"False", "numeric text to Boolean"},
@@ -104,3 +109,51 @@ TEST(VariantLifetime, CopyAndClearOwnTheirStrings) {
 }
 
 }  // namespace
+
+// Same-size integers of the other signedness are copied bit for bit, both ways, as the
+// platform's VariantChangeType does (a Long -1 is the colour &HFFFFFFFF).
+TEST(VariantConversion, SameSizeSignedAndUnsignedCopyTheBits) {
+    struct Case {
+        VARTYPE from;
+        LONG bits;
+        VARTYPE to;
+        LONG expect;  // the destination's bits, read through lVal (iVal, bVal for the small ones)
+    } cases[] = {
+        {VT_I4, -1, VT_UI4, -1},
+        {VT_I4, static_cast<LONG>(0x8000000F), VT_UI4, static_cast<LONG>(0x8000000F)},
+        {VT_UI4, static_cast<LONG>(0x8000000F), VT_I4, static_cast<LONG>(0x8000000F)},
+        {VT_I2, -2, VT_UI2, 0xFFFE},
+        {VT_UI2, 0xFFFE, VT_I2, -2},
+        {VT_I1, -1, VT_UI1, 0xFF},
+        {VT_UI1, 0x80, VT_I1, -128},
+    };
+    for (const Case& c : cases) {
+        VARIANT in, out;
+        VariantInit(&in);
+        VariantInit(&out);
+        in.vt = c.from;
+        if (c.from == VT_I2 || c.from == VT_UI2)
+            in.iVal = static_cast<SHORT>(c.bits);
+        else if (c.from == VT_I1 || c.from == VT_UI1)
+            in.bVal = static_cast<BYTE>(c.bits);
+        else
+            in.lVal = c.bits;
+        ASSERT_EQ(VariantChangeType(&out, &in, 0, c.to), S_OK) << c.from << " to " << c.to;
+        EXPECT_EQ(out.vt, c.to);
+        LONG got = out.lVal;
+        if (c.to == VT_UI2) got = static_cast<USHORT>(out.iVal);
+        if (c.to == VT_I2) got = out.iVal;
+        if (c.to == VT_UI1) got = out.bVal;
+        if (c.to == VT_I1) got = static_cast<signed char>(out.bVal);
+        EXPECT_EQ(got, c.expect) << c.from << " to " << c.to;
+    }
+    // the flags that ask for words
+    VARIANT b, text;
+    VariantInit(&b);
+    VariantInit(&text);
+    b.vt = VT_BOOL;
+    b.boolVal = VARIANT_TRUE;
+    ASSERT_EQ(VariantChangeType(&text, &b, 0x2 /* VARIANT_ALPHABOOL */, VT_BSTR), S_OK);
+    EXPECT_EQ(from_bstr(text.bstrVal), u"True");
+    VariantClear(&text);
+}
