@@ -177,8 +177,10 @@ public:
             funcs_.push_back(f);
         }
         attr_.cFuncs = static_cast<WORD>(funcs_.size());
-        attr_.cbSizeVft = view_ == View::Events ? static_cast<WORD>(7 * sizeof(void*))
-                                                : static_cast<WORD>((7 + funcs_.size()) * sizeof(void*));
+        // a dispatch view's entry table is IDispatch's seven slots, as the platform lays it out
+        attr_.cbSizeVft = view_ == View::Events || view_ == View::Dispatch
+                              ? static_cast<WORD>(7 * sizeof(void*))
+                              : static_cast<WORD>((7 + funcs_.size()) * sizeof(void*));
     }
 
     void build_enum() {
@@ -458,7 +460,7 @@ public:
                 co.add_impl(ref_of(*c->events == DIID___GIF ? gif_events : gif_events + 1),
                             IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
             TypeInfo& disp = *types_[n + i];
-            disp.set_kind(TKIND_DISPATCH, kDual);
+            disp.set_kind(TKIND_DISPATCH, kDual & ~TYPEFLAG_FOLEAUTOMATION);  // the flag is the entry view's
             disp.set_members(c->table);
             disp.add_impl(ref_of(base), 0);
             disp.set_entries_ref(ref_of(listed_ + i));

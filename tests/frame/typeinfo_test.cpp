@@ -130,6 +130,8 @@ TEST(TypeInfo, EveryRowOfEveryTableInBothViews) {
         EXPECT_EQ(a->typekind, TKIND_DISPATCH);
         EXPECT_EQ(a->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE), TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE);
         EXPECT_EQ(a->cFuncs, T2GetMemberCount(*clsid));
+        EXPECT_EQ(a->cbSizeVft, 7 * sizeof(void*));  // IDispatch's table, as the platform gives it
+        EXPECT_EQ(a->wTypeFlags & TYPEFLAG_FOLEAUTOMATION, 0);
         EXPECT_EQ(a->wMajorVerNum, 1);
         disp->ReleaseTypeAttr(a);
         for (UINT i = 0; i < T2GetMemberCount(*clsid); ++i) expect_row(disp, i, *clsid, false);
