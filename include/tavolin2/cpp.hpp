@@ -9,6 +9,8 @@
 //
 // Every failure throws t2::ComError with the runtime error number, the
 // description and the source of the error info or the call's EXCEPINFO.
+//
+// Language: C++17 or later; it compiles alone with -pedantic.
 #ifndef TAVOLIN2_CPP_HPP
 #define TAVOLIN2_CPP_HPP
 
