@@ -4,6 +4,8 @@
  *  - interfaces.h: the nine default interfaces (C++ structs or C vtables), ids, the enumeration
  *  - errors.h:     the runtime error numbers and their texts
  *  - typeinfo.h:   the type library and type information
+ *  - prototypes.h: (include it yourself) one C function a member, naming each
+ *                  parameter: _GIF_SaveGIF(gif, pic, sFileName, ...) calls that slot
  *  - below:        helpers and the host hooks of the platform layer
  *
  * Create an object: DllGetClassObject(CLSID_x, IID_IClassFactory, &f), then
