@@ -3,42 +3,13 @@
 //
 //   example OUT_DIR [PICTURE]
 #include <cstdio>
-#include <functional>
 #include <string>
+#include <vector>
 
 #include <tavolin2/cpp.hpp>
 #include <tavolin2/kit.h>
 
 namespace {
-
-// Calls `on_event(dispid, params)` for every event of `events` the object fires,
-// while the Connection lives.
-class Connection {
-public:
-    using Handler = std::function<void(DISPID, DISPPARAMS*)>;
-    Connection(const t2::Dispatch& source, const IID& events, Handler on_event) : handler_(std::move(on_event)) {
-        IDispatch* sink = nullptr;
-        t2::check(T2CreateSink(events, &Connection::invoke, nullptr, &handler_, &sink));
-        sink_ = t2::ComPtr<IDispatch>::attach(sink);
-        auto cpc = t2::ComPtr<IDispatch>(source.object()).as<IConnectionPointContainer>(IID_IConnectionPointContainer);
-        if (!cpc) throw t2::ComError(E_NOINTERFACE, "the object fires no events", "");
-        t2::check(cpc->FindConnectionPoint(events, point_.put()));
-        t2::check(point_->Advise(sink_.get(), &cookie_));
-    }
-    ~Connection() { point_->Unadvise(cookie_); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-private:
-    static HRESULT invoke(void* context, DISPID id, DISPPARAMS* params, VARIANT*) {
-        (*static_cast<Handler*>(context))(id, params);
-        return S_OK;
-    }
-    Handler handler_;
-    t2::ComPtr<IDispatch> sink_;
-    t2::ComPtr<IConnectionPoint> point_;
-    DWORD cookie_ = 0;
-};
 
 t2::Dispatch load_or_draw(const char* input) {
     IDispatch* picture = nullptr;
@@ -58,9 +29,10 @@ void picture_to_gif(const std::string& dir, const char* input) {
     t2::Dispatch picture = load_or_draw(input);
     t2::Dispatch gif("TAVOLIN2.GIF");
     gif.put("BestQuality", true);
-    Connection progress(gif, DIID___GIF, [](DISPID id, DISPPARAMS* params) {
-        if (id != 1 || params->cArgs != 1) return;
-        long percent = t2::Variant(params->rgvarg[0].iVal).to_long();
+    // Progress(Percents) while the connection lives
+    t2::Connection progress(gif, DIID___GIF, [](DISPID id, const std::vector<t2::Variant>& args) {
+        if (id != 1 || args.size() != 1) return;
+        long percent = args[0].to_long();
         std::fprintf(stderr, "\rGIF %3ld%%%s", percent, percent >= 100 ? "\n" : "");
     });
     const std::string out = dir + "/picture.gif";

@@ -1,5 +1,8 @@
 /* tavolin2 binary interface: the COM-shaped types every client sees.
  *
+ * Language: C11 (anonymous unions and structs, char16_t), or C++17 and later;
+ * it compiles alone with -pedantic at both levels.
+ *
  * Contract, in short:
  *  - Reference counting: every interface pointer handed out (by a factory, by
  *    QueryInterface, through an out-parameter) carries one reference that the
@@ -172,6 +175,45 @@ enum VARENUM {
 
 struct IUnknown;
 struct IDispatch;
+/* Arrays are not made or read by this library; the pointer keeps the name. */
+struct SAFEARRAY;
+typedef struct SAFEARRAY SAFEARRAY;
+
+/* The members without a name of their own (as the platform declares them)
+ * are anonymous structs, which C++ has only as an extension. */
+#if defined(__cplusplus) && defined(__GNUC__)
+#define T2_NAMELESS __extension__
+#else
+#define T2_NAMELESS
+#endif
+#if defined(__cplusplus) && defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wnested-anon-types"
+#pragma clang diagnostic ignored "-Wgnu-anonymous-struct"
+#endif
+
+/* A 96-bit scaled integer: value = (Hi32:Mid32:Lo32) / 10^scale, negative
+ * when sign is 0x80.  As a VARIANT it fills all 16 bytes (decVal), its
+ * wReserved being the VARIANT's vt. */
+typedef struct DECIMAL {
+    USHORT wReserved;
+    union {
+        T2_NAMELESS struct {
+            BYTE scale;
+            BYTE sign;
+        };
+        USHORT signscale;
+    };
+    ULONG Hi32;
+    union {
+        T2_NAMELESS struct {
+            ULONG Lo32;
+            ULONG Mid32;
+        };
+        uint64_t Lo64;
+    };
+} DECIMAL;
+#define DECIMAL_NEG ((BYTE)0x80)
 
 typedef struct VARIANT VARIANT;
 /* A record by reference, inside a VARIANT. */
@@ -179,38 +221,66 @@ struct T2BRECORD {
     void* pvRecord;
     void* pRecInfo;
 };
+/* The platform's layout: vt, three reserved words, then the value in the
+ * second 8 bytes; a DECIMAL overlays all 16. */
 struct VARIANT {
-    VARTYPE vt;
-    WORD wReserved1, wReserved2, wReserved3;
     union {
-        int64_t llVal;
-        LONG lVal;
-        BYTE bVal;
-        SHORT iVal;
-        float fltVal;
-        double dblVal;
-        VARIANT_BOOL boolVal;
-        SCODE scode;
-        CY cyVal;
-        DATE date;
-        BSTR bstrVal;
-        struct IUnknown* punkVal;
-        struct IDispatch* pdispVal;
-        BYTE* pbVal;
-        SHORT* piVal;
-        LONG* plVal;
-        float* pfltVal;
-        double* pdblVal;
-        VARIANT_BOOL* pboolVal;
-        SCODE* pscode;
-        BSTR* pbstrVal;
-        struct IUnknown** ppunkVal;
-        struct IDispatch** ppdispVal;
-        VARIANT* pvarVal;
-        void* byref;
-        struct T2BRECORD brecVal;
+        T2_NAMELESS struct {
+            VARTYPE vt;
+            WORD wReserved1, wReserved2, wReserved3;
+            union {
+                int64_t llVal;
+                uint64_t ullVal;
+                LONG lVal;
+                ULONG ulVal;
+                INT intVal;
+                UINT uintVal;
+                char cVal;
+                BYTE bVal;
+                SHORT iVal;
+                USHORT uiVal;
+                float fltVal;
+                double dblVal;
+                VARIANT_BOOL boolVal;
+                SCODE scode;
+                CY cyVal;
+                DATE date;
+                BSTR bstrVal;
+                struct IUnknown* punkVal;
+                struct IDispatch* pdispVal;
+                SAFEARRAY* parray;
+                char* pcVal;
+                BYTE* pbVal;
+                SHORT* piVal;
+                USHORT* puiVal;
+                LONG* plVal;
+                ULONG* pulVal;
+                int64_t* pllVal;
+                uint64_t* pullVal;
+                INT* pintVal;
+                UINT* puintVal;
+                float* pfltVal;
+                double* pdblVal;
+                VARIANT_BOOL* pboolVal;
+                SCODE* pscode;
+                CY* pcyVal;
+                DATE* pdate;
+                BSTR* pbstrVal;
+                struct IUnknown** ppunkVal;
+                struct IDispatch** ppdispVal;
+                SAFEARRAY** pparray;
+                VARIANT* pvarVal;
+                DECIMAL* pdecVal;
+                void* byref;
+                struct T2BRECORD brecVal;
+            };
+        };
+        DECIMAL decVal;
     };
 };
+#if defined(__cplusplus) && defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 typedef VARIANT VARIANTARG;
 
 typedef struct DISPPARAMS {
@@ -401,6 +471,45 @@ typedef struct IErrorInfoVtbl {
 } IErrorInfoVtbl;
 struct IErrorInfo {
     const IErrorInfoVtbl* lpVtbl;
+};
+typedef struct ICreateErrorInfoVtbl {
+    T2_IUNKNOWN_SLOTS(ICreateErrorInfo)
+    HRESULT(STDMETHODCALLTYPE* SetGUID)(ICreateErrorInfo* This, REFGUID rguid);
+    HRESULT(STDMETHODCALLTYPE* SetSource)(ICreateErrorInfo* This, LPOLESTR szSource);
+    HRESULT(STDMETHODCALLTYPE* SetDescription)(ICreateErrorInfo* This, LPOLESTR szDescription);
+    HRESULT(STDMETHODCALLTYPE* SetHelpFile)(ICreateErrorInfo* This, LPOLESTR szHelpFile);
+    HRESULT(STDMETHODCALLTYPE* SetHelpContext)(ICreateErrorInfo* This, DWORD dwHelpContext);
+} ICreateErrorInfoVtbl;
+struct ICreateErrorInfo {
+    const ICreateErrorInfoVtbl* lpVtbl;
+};
+typedef struct ISupportErrorInfoVtbl {
+    T2_IUNKNOWN_SLOTS(ISupportErrorInfo)
+    HRESULT(STDMETHODCALLTYPE* InterfaceSupportsErrorInfo)(ISupportErrorInfo* This, REFIID riid);
+} ISupportErrorInfoVtbl;
+struct ISupportErrorInfo {
+    const ISupportErrorInfoVtbl* lpVtbl;
+};
+typedef struct IEnumConnectionsVtbl {
+    T2_IUNKNOWN_SLOTS(IEnumConnections)
+    HRESULT(STDMETHODCALLTYPE* Next)(IEnumConnections* This, ULONG cConnections, CONNECTDATA* rgcd, ULONG* pcFetched);
+    HRESULT(STDMETHODCALLTYPE* Skip)(IEnumConnections* This, ULONG cConnections);
+    HRESULT(STDMETHODCALLTYPE* Reset)(IEnumConnections* This);
+    HRESULT(STDMETHODCALLTYPE* Clone)(IEnumConnections* This, IEnumConnections** ppEnum);
+} IEnumConnectionsVtbl;
+struct IEnumConnections {
+    const IEnumConnectionsVtbl* lpVtbl;
+};
+typedef struct IEnumConnectionPointsVtbl {
+    T2_IUNKNOWN_SLOTS(IEnumConnectionPoints)
+    HRESULT(STDMETHODCALLTYPE* Next)
+    (IEnumConnectionPoints* This, ULONG cConnections, IConnectionPoint** ppCP, ULONG* pcFetched);
+    HRESULT(STDMETHODCALLTYPE* Skip)(IEnumConnectionPoints* This, ULONG cConnections);
+    HRESULT(STDMETHODCALLTYPE* Reset)(IEnumConnectionPoints* This);
+    HRESULT(STDMETHODCALLTYPE* Clone)(IEnumConnectionPoints* This, IEnumConnectionPoints** ppEnum);
+} IEnumConnectionPointsVtbl;
+struct IEnumConnectionPoints {
+    const IEnumConnectionPointsVtbl* lpVtbl;
 };
 #endif
 

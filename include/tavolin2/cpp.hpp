@@ -7,12 +7,20 @@
 //   t2::Variant name;  // by reference: the callee writes it
 //   company.call("GetQELCompanyInformation", t2::named("lResConst", 901));
 //
+//   t2::Connection events(gif, DIID___GIF, [](DISPID id, const std::vector<t2::Variant>& args) { ... });
+//
 // Every failure throws t2::ComError with the runtime error number, the
 // description and the source of the error info or the call's EXCEPINFO.
+//
+// Language: C++17 or later; it compiles alone with -pedantic.
 #ifndef TAVOLIN2_CPP_HPP
 #define TAVOLIN2_CPP_HPP
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <exception>
+#include <functional>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
@@ -386,6 +394,150 @@ public:
 
 private:
     ComPtr<IDispatch> d_;
+};
+
+// The handler of a Connection: an event's member id (Progress of DIID___GIF is
+// 1) and its arguments in call order, each a copy of its own.
+using EventHandler = std::function<void(DISPID member, const std::vector<Variant>& args)>;
+
+namespace detail {
+// The sink a Connection advises: an IDispatch answering for the event
+// interface, whose Invoke hands each event to the handler.  The connection
+// point holds it while advised; the handler lives in it, so an event that
+// comes late finds a handler still there.
+class EventSink final : public IDispatch {
+public:
+    EventSink(const IID& events, EventHandler handler) : events_(events), handler_(std::move(handler)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (same(riid, IID_IUnknown) || same(riid, IID_IDispatch) || same(riid, events_)) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info) *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT*) override {
+        if (result) VariantInit(result);
+        // an exception must not unwind through the caller's frames: it becomes the call's status
+        try {
+            std::vector<Variant> args;
+            if (params && params->rgvarg) {
+                args.resize(params->cArgs);
+                for (UINT i = 0; i < params->cArgs; ++i)  // rgvarg holds them last first
+                    VariantCopy(args[i].ptr(), &params->rgvarg[params->cArgs - 1 - i]);
+            }
+            if (handler_) handler_(member, args);
+            return S_OK;
+        } catch (const ComError& e) {
+            return fail(exception, e.hresult(), e.description(), e.source());
+        } catch (const std::exception& e) {
+            return fail(exception, E_FAIL, e.what(), "");
+        } catch (...) {
+            return fail(exception, E_FAIL, "the event handler failed", "");
+        }
+    }
+
+private:
+    static bool same(const IID& a, const IID& b) {
+        return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+               std::equal(a.Data4, a.Data4 + 8, b.Data4);
+    }
+    static HRESULT fail(EXCEPINFO* exception, HRESULT hr, const std::string& description, const std::string& source) {
+        if (!exception) return hr;
+        *exception = EXCEPINFO{};
+        exception->bstrDescription = Bstr(description).detach();
+        exception->bstrSource = Bstr(source).detach();
+        exception->scode = hr;
+        return DISP_E_EXCEPTION;
+    }
+    ~EventSink() = default;
+
+    std::atomic<ULONG> refs_{1};
+    IID events_;
+    EventHandler handler_;
+};
+}  // namespace detail
+
+// An event connection: made, it advises a sink on the source's connection point
+// for the event interface `events` (DIID___GIF, DIID___cPalette); gone, it
+// unadvises.  The handler runs for each event, on the source's thread, while
+// the member that raises it runs; an exception it throws stays in the sink
+// (the raising member goes on).  Make, move and end it on the source's thread.
+//
+//   t2::Connection progress(gif, DIID___GIF, [&](DISPID id, const std::vector<t2::Variant>& args) {
+//       if (id == 1) percent = args[0].to_long();
+//   });
+class Connection {
+public:
+    Connection() = default;
+    Connection(IUnknown* source, REFIID events, EventHandler handler) {
+        if (!source) throw ComError(T2_ERROR_STATUS(91), "Object variable not set", "");
+        ComPtr<IConnectionPointContainer> container;
+        HRESULT hr = source->QueryInterface(IID_IConnectionPointContainer, container.put_void());
+        if (FAILED(hr) || !container) fail(FAILED(hr) ? hr : E_NOINTERFACE, "the object raises no events");
+        ComPtr<IConnectionPoint> point;
+        hr = container->FindConnectionPoint(events, point.put());
+        if (FAILED(hr) || !point) fail(FAILED(hr) ? hr : E_POINTER, "the object raises no such events");
+        auto sink = ComPtr<IDispatch>::attach(new detail::EventSink(events, std::move(handler)));
+        DWORD cookie = 0;
+        hr = point->Advise(sink.get(), &cookie);
+        if (FAILED(hr)) fail(hr, "Advise");
+        point_ = std::move(point);
+        cookie_ = cookie;
+    }
+    Connection(const Dispatch& source, REFIID events, EventHandler handler)
+        : Connection(source.object(), events, std::move(handler)) {}
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    Connection(Connection&& o) noexcept : point_(std::move(o.point_)), cookie_(std::exchange(o.cookie_, 0)) {}
+    Connection& operator=(Connection&& o) noexcept {
+        if (this != &o) {
+            disconnect();
+            point_ = std::move(o.point_);
+            cookie_ = std::exchange(o.cookie_, 0);
+        }
+        return *this;
+    }
+    ~Connection() { disconnect(); }
+
+    // Unadvises now (once; the destructor then has nothing to do).
+    void disconnect() noexcept {
+        if (!point_) return;
+        point_->Unadvise(cookie_);
+        point_.reset();
+        cookie_ = 0;
+    }
+    explicit operator bool() const { return static_cast<bool>(point_); }
+    DWORD cookie() const { return cookie_; }
+
+private:
+    [[noreturn]] static void fail(HRESULT hr, const std::string& what) {
+        throw ComError(hr, what + ": " + detail::status_text(hr), "");
+    }
+
+    ComPtr<IConnectionPoint> point_;
+    DWORD cookie_ = 0;
 };
 
 }  // namespace cpp

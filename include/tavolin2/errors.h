@@ -1,6 +1,9 @@
 /* The runtime error numbers the library raises, with their standard texts.
  * A failed member returns T2_ERROR_STATUS(number); T2DescribeStatus gives the
- * number back.  One row per error: name, number, text. */
+ * number back.  One row per error: name, number, text.
+ *
+ * Language: C11, or C++17 and later; it compiles alone with -pedantic at both.
+ */
 #ifndef TAVOLIN2_ERRORS_H
 #define TAVOLIN2_ERRORS_H
 

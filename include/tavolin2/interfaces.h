@@ -1,7 +1,10 @@
 /* The nine default interfaces, their identifiers and the enumeration, generated
  * from the member tables in members.h.  C++ clients get structs whose virtual
  * functions are the entry table (slots 0-6 IUnknown/IDispatch, members from 7);
- * C clients get the same table as an explicit lpVtbl struct. */
+ * C clients get the same table as an explicit lpVtbl struct.
+ *
+ * Language: C11, or C++17 and later; it compiles alone with -pedantic at both.
+ */
 #ifndef TAVOLIN2_INTERFACES_H
 #define TAVOLIN2_INTERFACES_H
 

@@ -26,6 +26,8 @@
  *                8.25-point Arial (a metric-compatible installed font).
  *  list box:     AddItem(text[, index]), RemoveItem(i), Clear, List(i) (get
  *                and put), ListCount, ListIndex (-1 for none), Text (the entry at ListIndex).
+ *
+ * Language: C11, or C++17 and later; it compiles alone with -pedantic at both.
  */
 #ifndef TAVOLIN2_KIT_H
 #define TAVOLIN2_KIT_H

@@ -8,6 +8,8 @@
  *     default  REQ (required), NODEF (optional, the zero value of its type), DEF(n), DEFS(u"text")
  * Rows are in slot order; the first row of an interface is slot 7.  The same rows
  * generate the C++ interfaces, the C vtables and the late-bound dispatch tables.
+ *
+ * Language: C11, or C++17 and later; it compiles alone with -pedantic at both.
  */
 #ifndef TAVOLIN2_MEMBERS_H
 #define TAVOLIN2_MEMBERS_H

@@ -6,6 +6,8 @@
  * host draws on what the classes draw on.  The calls carry the platform's
  * names with a T2 prefix and answer as the platform's calls do (0 or a zero
  * handle on failure).  The picture kit (kit.h) is built on these.
+ *
+ * Language: C11, or C++17 and later; it compiles alone with -pedantic at both.
  */
 #ifndef TAVOLIN2_PLATFORM_H
 #define TAVOLIN2_PLATFORM_H

@@ -3,11 +3,16 @@
  *  - abi.h:        COM-shaped types, BSTR/VARIANT/error-info functions, the entry points
  *  - interfaces.h: the nine default interfaces (C++ structs or C vtables), ids, the enumeration
  *  - errors.h:     the runtime error numbers and their texts
+ *  - typeinfo.h:   the type library and type information
+ *  - prototypes.h: (include it yourself) one C function a member, naming each
+ *                  parameter: _GIF_SaveGIF(gif, pic, sFileName, ...) calls that slot
  *  - below:        helpers and the host hooks of the platform layer
  *
  * Create an object: DllGetClassObject(CLSID_x, IID_IClassFactory, &f), then
  * f->CreateInstance(NULL, IID__x, &p).  Application objects (GIF,
  * clsQELCompany) also have one implicit instance per thread: T2GetAppObject.
+ *
+ * Language: C11, or C++17 and later; it compiles alone with -pedantic at both.
  */
 #ifndef TAVOLIN2_H
 #define TAVOLIN2_H

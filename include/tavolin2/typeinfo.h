@@ -9,6 +9,8 @@
  * T2LoadTypeLib give the library directly.  Descriptors from GetTypeAttr,
  * GetFuncDesc, GetVarDesc and GetLibAttr are handed back with the matching
  * Release call; texts from GetNames and GetDocumentation are the caller's.
+ *
+ * Language: C11, or C++17 and later; it compiles alone with -pedantic at both.
  */
 #ifndef TAVOLIN2_TYPEINFO_H
 #define TAVOLIN2_TYPEINFO_H

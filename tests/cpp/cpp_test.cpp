@@ -1,11 +1,18 @@
 // tavolin2/cpp.hpp against the shared library: owned values, late-bound calls
-// with named and by-reference arguments, failures as ComError.
+// with named and by-reference arguments, failures as ComError, and event
+// connections.
 #include "tavolin2/cpp.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <functional>
+#include <memory>
+
+#include "tavolin2/kit.h"
+#include "tavolin2/platform.h"
 
 namespace {
 
@@ -109,6 +116,131 @@ TEST(Cpp, RegistrationRecordsTheSoname) {
     ASSERT_GT(server.size(), soname.size());
     EXPECT_EQ(server.substr(server.size() - soname.size()), soname) << server;
     EXPECT_EQ(server[0], '/') << server;
+}
+
+struct Event {
+    DISPID id;
+    size_t count;
+    VARTYPE vt;
+    long value;
+};
+// A handler that records every event's id, argument count, the first argument's type and value.
+t2::EventHandler recorder(std::vector<Event>& seen) {
+    return [&seen](DISPID id, const std::vector<t2::Variant>& args) {
+        seen.push_back(
+            {id, args.size(), args.empty() ? VARTYPE(VT_EMPTY) : args[0].vt(), args.empty() ? 0 : args[0].to_long()});
+    };
+}
+
+// A random 8 x 5 picture for cPalette.CreateOptimal, which raises
+// InitProgress(height - 1 + palette size), Progress(row or node) and Complete(ms).
+t2::Dispatch random_dib() {
+    t2::Dispatch dib("TAVOLIN2.cDIBSection");
+    EXPECT_TRUE(dib.call("Create", 8, 5).to_bool());
+    dib.call("RandomiseBits");
+    return dib;
+}
+
+TEST(CppConnection, PaletteEventsReachTheHandlerUntilItGoes) {
+    t2::Dispatch dib = random_dib(), pal("TAVOLIN2.cPalette");
+    std::vector<Event> seen;
+    {
+        t2::Connection c(pal, DIID___cPalette, recorder(seen));
+        EXPECT_TRUE(c);
+        EXPECT_NE(c.cookie(), 0u);
+        pal.call("CreateOptimal", dib, 16, 6);
+        ASSERT_GE(seen.size(), 3u);
+        EXPECT_EQ(seen.front().id, 1);  // InitProgress(Max)
+        EXPECT_EQ(seen.front().vt, VT_I4);
+        EXPECT_EQ(seen.front().value, 4 + 16);
+        EXPECT_EQ(seen.back().id, 3);  // Complete
+        for (size_t i = 1; i + 1 < seen.size(); ++i) {
+            EXPECT_EQ(seen[i].id, 2) << i;  // Progress
+            EXPECT_EQ(seen[i].count, 1u) << i;
+        }
+    }
+    const size_t before = seen.size();
+    pal.call("CreateOptimal", dib, 16, 6);
+    EXPECT_EQ(seen.size(), before) << "events after the connection went";
+}
+
+TEST(CppConnection, GifProgressWhileSaving) {
+    IDispatch* box = nullptr;
+    ASSERT_EQ(T2CreatePictureBox(20, 50, &box), S_OK);
+    t2::Dispatch picture_box(t2::ComPtr<IDispatch>::attach(box));
+    IDispatch* raw = nullptr;
+    ASSERT_EQ(T2CreatePicture(T2GetCurrentObject(picture_box.get("hDc").to_long(), T2_OBJ_BITMAP), FALSE, &raw), S_OK);
+    t2::Dispatch pic(t2::ComPtr<IDispatch>::attach(raw));
+    const std::string out = ::testing::TempDir() + "cpp_connection_" + std::to_string(getpid()) + ".gif";
+    t2::Dispatch gif("TAVOLIN2.GIF");
+    std::vector<Event> seen;
+    {
+        t2::Connection c(gif, DIID___GIF, recorder(seen));
+        EXPECT_TRUE(gif.call("SaveGIF", pic, out).to_bool());
+    }
+    // one Progress(percent) every 10 rows of 50, as an Integer
+    std::vector<long> percents;
+    for (const Event& e : seen) {
+        EXPECT_EQ(e.id, 1);
+        EXPECT_EQ(e.vt, VT_I2);
+        percents.push_back(e.value);
+    }
+    EXPECT_EQ(percents, (std::vector<long>{20, 40, 60, 80, 100}));
+    seen.clear();
+    EXPECT_TRUE(gif.call("SaveGIF", pic, out).to_bool());
+    EXPECT_TRUE(seen.empty());
+    std::remove(out.c_str());
+}
+
+TEST(CppConnection, HandlerLifetimeMovesAndFailures) {
+    t2::Dispatch dib = random_dib(), pal("TAVOLIN2.cPalette");
+    // the handler is released with the sink once the connection has gone
+    auto token = std::make_shared<int>(0);
+    int calls = 0, second = 0;
+    {
+        t2::Connection a(pal, DIID___cPalette, [token, &calls](DISPID, const std::vector<t2::Variant>&) { ++calls; });
+        EXPECT_EQ(token.use_count(), 2);
+        t2::Connection moved(std::move(a));
+        EXPECT_FALSE(a);
+        EXPECT_TRUE(moved);
+        // a second connection on the same point, whose handler throws: the others still hear every event
+        t2::Connection b(pal, DIID___cPalette, [&second](DISPID, const std::vector<t2::Variant>&) {
+            ++second;
+            throw std::runtime_error("handler failure");
+        });
+        EXPECT_NE(b.cookie(), moved.cookie());
+        pal.call("CreateOptimal", dib, 16, 6);
+        EXPECT_GE(calls, 3);
+        EXPECT_EQ(second, calls);
+        a = std::move(b);  // `a` takes over b's connection
+        EXPECT_FALSE(b);
+        a.disconnect();
+        EXPECT_FALSE(a);
+        calls = second = 0;
+        pal.call("CreateOptimal", dib, 16, 6);
+        EXPECT_GE(calls, 3);
+        EXPECT_EQ(second, 0);
+    }
+    EXPECT_EQ(token.use_count(), 1);
+
+    struct Case {
+        const char* what;
+        IUnknown* source;
+        const IID& events;
+        HRESULT status;
+    } refused[] = {
+        {"an object without events", dib.object(), DIID___cPalette, E_NOINTERFACE},
+        {"another class's events", pal.object(), DIID___GIF, CONNECT_E_NOCONNECTION},
+        {"no object", nullptr, DIID___cPalette, T2_ERROR_STATUS(91)},
+    };
+    for (const Case& c : refused) {
+        try {
+            t2::Connection x(c.source, c.events, [](DISPID, const std::vector<t2::Variant>&) {});
+            ADD_FAILURE() << c.what << ": connected";
+        } catch (const t2::ComError& e) {
+            EXPECT_EQ(e.hresult(), c.status) << c.what << ": " << e.description();
+        }
+    }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "abi/slots.h"
 #include "frame/com.hpp"
+#include "tavolin2/typeinfo.h"
 
 namespace {
 
@@ -46,6 +48,18 @@ TEST(Abi, PublishedSlots) {
     EXPECT_EQ(slot_of(&_MovieModule::getVolume), 51u);
     EXPECT_EQ(slot_of(&_MovieModule::timeOut), 78u);
     EXPECT_EQ(slot_of(&_clsQELCompany::GetQELCompanyInformation), 7u);
+}
+
+// The same table as the C view's compile-time checks (tests/abi/slots.c).
+TEST(Abi, InterfaceSlotsAsTheCViewHasThem) {
+#define T2_EXPECT_SLOT(iface, member, slot) EXPECT_EQ(slot_of(&iface::member), size_t{slot}) << #iface "::" #member;
+    T2_TEST_SLOTS(T2_EXPECT_SLOT)
+#undef T2_EXPECT_SLOT
+    // the C++ view's VARIANT is the C view's: the value at 8, a DECIMAL over all of it
+    EXPECT_EQ(offsetof(VARIANT, ulVal), 8u);
+    EXPECT_EQ(offsetof(VARIANT, pdecVal), 8u);
+    EXPECT_EQ(offsetof(VARIANT, decVal), 0u);
+    EXPECT_EQ(offsetof(VARIANT, vt), offsetof(VARIANT, decVal.wReserved));
 }
 
 TEST(Abi, DispatchRowsFollowTheSlotsAndIds) {

@@ -1,0 +1,2 @@
+// The same as header_alone.c, as C++.
+#include "header_alone.c"
