@@ -18,7 +18,8 @@ class Barcode : public ImplOf<_clsBCAT175> {
 public:
     T2_MEMBERS__clsBCAT175(T2_NATURAL_DECL)
 
-        private : String m_sInputString;
+private:
+    String m_sInputString;
     Variant m_vOutputCode;
     Integer m_iLength = 0;
     Variant m_vCode1, m_vCode2, m_vCode3;

@@ -39,7 +39,8 @@ struct GifEvents {
     static constexpr MemberSpec rows[] = {T2_EVENTS__GIF(T2_EVENT_ROW)};
 };
 struct PaletteEvents {
-    T2_EVENTS__cPalette(T2_EVENT_PARAMS) static constexpr MemberSpec rows[] = {T2_EVENTS__cPalette(T2_EVENT_ROW)};
+    T2_EVENTS__cPalette(T2_EVENT_PARAMS)
+    static constexpr MemberSpec rows[] = {T2_EVENTS__cPalette(T2_EVENT_ROW)};
 };
 #undef T2_EVENT_PARAMS
 #undef T2_EVENT_ROW

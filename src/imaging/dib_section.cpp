@@ -27,9 +27,8 @@ constexpr const char16_t* kSaveErrorSource = u"tavolin2.cDIBSection256";
 
 class DibSection : public ImplOf<_cDIBSection> {
 public:
-    T2_MEMBERS__cDIBSection(T2_NATURAL_DECL) void Class_Terminate() {
-        ClearUp();
-    }  // the object is ending: no calls through its interface now
+    T2_MEMBERS__cDIBSection(T2_NATURAL_DECL)
+    void Class_Terminate() { ClearUp(); }  // the object is ending: no calls through its interface now
 
 private:
     // The pixel grid over the section's memory: byte within the row, row from the bottom.

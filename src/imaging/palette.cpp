@@ -58,7 +58,9 @@ class Palette : public ImplOf<_cPalette> {
 public:
     T2_MEMBERS__cPalette(T2_NATURAL_DECL)
 
-        private : T2_EVENTS__cPalette(T2_EVENT_RAISER) Byte& component(Variant& index, int which);
+private:
+    T2_EVENTS__cPalette(T2_EVENT_RAISER)
+    Byte& component(Variant& index, int which);
     Long take_node();
     void release_node(Long n);
     void insert(Byte r, Byte g, Byte b);

@@ -35,9 +35,9 @@ class Movie : public ImplOf<_MovieModule> {
 public:
     T2_MEMBERS__MovieModule(T2_NATURAL_DECL)
 
-        private :
-        // The action pattern: send without a reply buffer, keep the code, return Empty.
-        Variant act(const String& command) {
+private:
+    // The action pattern: send without a reply buffer, keep the code, return Empty.
+    Variant act(const String& command) {
         m_lError = static_cast<Long>(mci::mciSendStringA(to_code_page(command).c_str(), nullptr, 0, 0));
         return {};
     }

@@ -99,9 +99,8 @@ class Mp3Player : public ImplOf<_MP3Class> {
 public:
     T2_MEMBERS__MP3Class(T2_NATURAL_DECL)
 
-        private : void set_name() {
-        m_sDeviceName = u"\"" + trim_spaces(m_sMP3File) + u"\"";
-    }
+private:
+    void set_name() { m_sDeviceName = u"\"" + trim_spaces(m_sMP3File) + u"\""; }
     bool playing() {
         VARIANT_BOOL r = VARIANT_FALSE;
         check(self()->MP3Playing(&r));

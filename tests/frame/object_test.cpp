@@ -22,7 +22,8 @@ Log* g_log = nullptr;
 
 class TestPalette : public ImplOf<_cPalette> {
 public:
-    T2_MEMBERS__cPalette(T2_NATURAL_DECL) Long count_ = 0;
+    T2_MEMBERS__cPalette(T2_NATURAL_DECL)
+    Long count_ = 0;
 };
 void TestPalette::Add(Byte r, Byte g, Byte b) {
     ++g_log->palette_adds;
