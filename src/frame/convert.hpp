@@ -147,10 +147,6 @@ public:
         allocated_ = false;
     }
     bool allocated() const { return allocated_; }
-    Long lbound() const {
-        check_alloc();
-        return lo_;
-    }
     Long ubound() const {
         check_alloc();
         return static_cast<Long>(lo_ + static_cast<int64_t>(data_.size()) - 1);
@@ -188,7 +184,6 @@ public:
     }
     Long columns() const { return cols_; }
     Long rows() const { return rows_; }
-    T* row_ptr(Long row) const { return base_ + static_cast<int64_t>(row) * stride_; }
 
 private:
     T* base_ = nullptr;

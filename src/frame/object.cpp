@@ -7,13 +7,6 @@
 
 namespace t2 {
 
-bool Object::has_member(const String& member) const {
-    if (!d_) return false;
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR name = const_cast<LPOLESTR>(member.c_str());
-    return SUCCEEDED(d_->GetIDsOfNames(IID_NULL, &name, 1, 0x0409, &id));
-}
-
 Variant Object::invoke(const String& member, WORD flags, std::vector<Variant>& args, bool put) const {
     if (!d_) raise(err::ObjectNotSet);
     DISPID id = DISPID_UNKNOWN;

@@ -22,7 +22,6 @@ public:
         return o;
     }
 
-    bool is_nothing() const { return !d_; }
     IDispatch* get() const { return d_.get(); }
     IDispatch* detach() { return d_.detach(); }
 
@@ -30,7 +29,6 @@ public:
     Variant call(const String& member, std::vector<Variant> args = {}) const;
     Variant get(const String& member, std::vector<Variant> args = {}) const;
     void put(const String& member, const Variant& value) const;
-    bool has_member(const String& member) const;
     // The default member (member id 0), read as a property.
     Variant value() const;
 

@@ -405,7 +405,6 @@ bool Variant::is_missing() const {
 }
 Integer Variant::to_integer() const { return convert(v_, VT_I2).v_.iVal; }
 Long Variant::to_long() const { return convert(v_, VT_I4).v_.lVal; }
-Byte Variant::to_byte() const { return convert(v_, VT_UI1).v_.bVal; }
 double Variant::to_double() const { return convert(v_, VT_R8).v_.dblVal; }
 float Variant::to_single() const { return convert(v_, VT_R4).v_.fltVal; }
 bool Variant::to_bool() const { return convert(v_, VT_BOOL).v_.boolVal != 0; }

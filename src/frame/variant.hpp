@@ -34,14 +34,11 @@ public:
     // The value seen through by-ref forms (a BYREF|VARIANT is followed).
     VARTYPE value_type() const;
     bool is_empty() const { return value_type() == VT_EMPTY; }
-    bool is_null() const { return value_type() == VT_NULL; }
     bool is_missing() const;
-    bool is_object() const { return value_type() == VT_DISPATCH || value_type() == VT_UNKNOWN; }
 
     // Conversions with the runtime's rules (error 13 or 6).
     Integer to_integer() const;
     Long to_long() const;
-    Byte to_byte() const;
     double to_double() const;
     float to_single() const;
     bool to_bool() const;

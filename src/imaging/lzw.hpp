@@ -74,20 +74,6 @@ public:
             if (staged_ > kStage - 4) drain();
         }
     }
-    // put(code) when `when` is true, without a branch on it: whether a pixel
-    // ends a string is as good as random in a photograph.
-    void put_if(uint32_t code, bool when) {
-        const uint32_t on = 0u - static_cast<uint32_t>(when);
-        acc_ |= static_cast<uint64_t>(code & on) << bits_;
-        bits_ += static_cast<int>(kWidth & on);
-        const uint32_t word = static_cast<uint32_t>(acc_);
-        std::memcpy(&stage_[staged_], &word, 4);  // kept only when the word is complete
-        const bool whole = bits_ >= 32;
-        staged_ += whole ? 4 : 0;
-        acc_ >>= whole ? 32 : 0;
-        bits_ -= whole ? 32 : 0;
-        if (staged_ > kStage - 4) drain();
-    }
     // The bits still held, the last byte filled up with zeros, all handed on.
     void flush() {
         for (; bits_ > 0; bits_ = bits_ > 8 ? bits_ - 8 : 0) {
@@ -153,26 +139,6 @@ public:
     // Counts an entry that no lookup can find (the first candidate of a row, whose prefix is empty).
     void add_unmatchable() { ++entries_; }
 
-    // The row loop's single look: the string's home slot either holds it, or
-    // is free (the string is absent), or holds another string, when find()
-    // and add() must look further.
-    struct Look {
-        uint32_t at, slot, key;
-        bool holds() const { return (slot & kMatch) == key; }
-        int code() const { return static_cast<int>(slot >> kCodeShift) + kFirst; }
-    };
-    Look look(uint32_t prefix, uint8_t index) const {
-        const uint32_t at = hash(prefix, index);
-        return {at, slots_[at], (prefix << 8 | index) | tag_};
-    }
-    bool free(const Look& l) const { return (l.slot & kGenerationMask) != tag_; }
-    // Enters the string of a look whose slot was free; with `when` false the
-    // write goes to a spare slot that no lookup reads.
-    void add_if(const Look& l, bool when) {
-        slots_[when ? l.at : kSlots] = l.key | static_cast<uint32_t>(entries_) << kCodeShift;
-        entries_ += when;
-    }
-
 private:
     static constexpr int kKeyBits = 17;  // prefix code (9 bits) and index (8 bits)
     static constexpr int kCodeShift = 24;
@@ -182,7 +148,7 @@ private:
     static constexpr uint32_t kSlots = 4096, kMask = kSlots - 1;
     static uint32_t hash(uint32_t prefix, uint8_t index) { return ((prefix << 3) ^ index) & kMask; }
 
-    uint32_t slots_[kSlots + 1];  // the last one is the spare of add_if()
+    uint32_t slots_[kSlots];
     uint32_t generation_ = 0, tag_ = 0;
     int entries_ = 0;
 };

@@ -37,12 +37,6 @@ std::string Args::to_text(size_t i) const {
     VariantClear(&v);
     return s;
 }
-std::u16string Args::to_text16(size_t i) const {
-    VARIANT v = converted(i, VT_BSTR);
-    std::u16string s(v.bstrVal ? v.bstrVal : u"", SysStringLen(v.bstrVal));
-    VariantClear(&v);
-    return s;
-}
 IDispatch* Args::to_object(size_t i) const {
     VARIANT v = raw(i);
     while (v.vt & VT_BYREF) {

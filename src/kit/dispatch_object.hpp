@@ -29,7 +29,6 @@ public:
     double to_double(size_t i) const;
     bool to_bool(size_t i) const;
     std::string to_text(size_t i) const;  // UTF-8
-    std::u16string to_text16(size_t i) const;
     IDispatch* to_object(size_t i) const;  // not AddRef'd; nullptr for Nothing
     const VARIANT& raw(size_t i) const;
 

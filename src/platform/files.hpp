@@ -66,7 +66,6 @@ public:
     bool commit();                               // rename over the target, or copy into it in place
     void discard();                              // close and remove the temporary file
 
-    bool is_open() const { return fd_ >= 0; }
     bool in_place() const { return in_place_; }  // commit() writes into the target itself
     bool failed() const { return error_ != 0; }
     uint32_t error() const { return error_; }
