@@ -28,7 +28,7 @@ public:
     long to_long(size_t i) const;
     double to_double(size_t i) const;
     bool to_bool(size_t i) const;
-    std::string to_text(size_t i) const;  // UTF-8
+    std::string to_text(size_t i) const;   // UTF-8
     IDispatch* to_object(size_t i) const;  // not AddRef'd; nullptr for Nothing
     const VARIANT& raw(size_t i) const;
 
