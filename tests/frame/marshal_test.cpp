@@ -9,6 +9,7 @@
 
 #include "frame/com.hpp"
 #include "support/pictures.hpp"
+#include "support/pumping.hpp"
 #include "support/recorder.hpp"
 #include "support/files.hpp"
 
@@ -16,17 +17,6 @@ using namespace t2;
 using namespace t2test;
 
 namespace {
-
-// Runs `work` on a new thread while this thread serves the calls it sends here.
-void on_worker_while_pumping(const std::function<void()>& work) {
-    volatile LONG stop = 0;
-    std::thread worker([&] {
-        work();
-        __atomic_store_n(const_cast<LONG*>(&stop), 1, __ATOMIC_RELEASE);  // read by the loop on this thread
-    });
-    T2RunMessageLoop(&stop);
-    worker.join();
-}
 
 template <class I>
 I* hand_over(IUnknown* obj, const IID& iid) {

@@ -14,19 +14,11 @@
 #include "kit/list_box.hpp"
 #include "kit/picture.hpp"
 #include "kit/picture_box.hpp"
+#include "support/pumping.hpp"
 
 namespace {
 
-// Runs `work` on a new thread while this thread serves the calls it sends here.
-void on_worker_while_pumping(const std::function<void()>& work) {
-    volatile LONG stop = 0;
-    std::thread worker([&] {
-        work();
-        __atomic_store_n(const_cast<LONG*>(&stop), 1, __ATOMIC_RELEASE);  // read by the loop on this thread
-    });
-    T2RunMessageLoop(&stop);
-    worker.join();
-}
+using t2test::on_worker_while_pumping;
 
 template <class I>
 I* create_here(const CLSID& clsid, const IID& iid) {
