@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-liberation
   libpng-dev libjpeg-dev libgif-dev libwebp-dev libtiff-dev
-  python3-pil python3-pytest zbar-tools
+  python3-pil python3-pytest python3-venv zbar-tools
   libmpv-dev libxcb1-dev libx11-dev ffmpeg xvfb x11-utils x11-apps
   # the sound server library libmpv-dev needs, of the kind the i386 GStreamer plugins of the
   # Wine tests also use: with the other kind one install removes the other's packages

@@ -79,24 +79,28 @@ class TYPEATTR(Structure):
 
 
 def _load():
-    """The library, by TAVOLIN2_LIBRARY (a file name), else the folder the
-    package was installed for, else the system's search by soname."""
+    """The library and the kit: by TAVOLIN2_LIBRARY (a file name; the kit
+    beside it or by TAVOLIN2_KIT_LIBRARY), else beside this package (the
+    wheel's layout), else the folder the CMake install wrote into _config,
+    else the system's search by soname."""
     named = os.environ.get("TAVOLIN2_LIBRARY")
     if named:
         folder = os.path.dirname(os.path.abspath(named))
         kit = os.environ.get("TAVOLIN2_KIT_LIBRARY") or os.path.join(folder, "libtavolin2-kit.so")
         lib = ctypes.CDLL(named, mode=ctypes.RTLD_GLOBAL)
         return lib, ctypes.CDLL(kit)
+    names = ("libtavolin2.so.2", "libtavolin2-kit.so.2")
+    here = os.path.dirname(os.path.abspath(__file__))
+    folders = [here]
     try:
         from . import _config
-        folder = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(_config.__file__)), _config.LIBDIR))
+        folders.append(os.path.normpath(os.path.join(here, _config.LIBDIR)))
     except ImportError:
-        folder = ""
-    def path(name):
-        full = os.path.join(folder, name)
-        return full if folder and os.path.exists(full) else name
-    lib = ctypes.CDLL(path("libtavolin2.so.2"), mode=ctypes.RTLD_GLOBAL)
-    return lib, ctypes.CDLL(path("libtavolin2-kit.so.2"))
+        pass
+    # the first folder that holds both, so the library and the kit are one build
+    folder = next((f for f in folders if all(os.path.exists(os.path.join(f, n)) for n in names)), None)
+    lib, kit = (os.path.join(folder, n) for n in names) if folder else names
+    return ctypes.CDLL(lib, mode=ctypes.RTLD_GLOBAL), ctypes.CDLL(kit)
 
 
 lib, kit = _load()

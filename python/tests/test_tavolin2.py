@@ -141,3 +141,42 @@ def test_code128_reads_back(tmp):
     tavolin2.SavePicture(box, tmp / "c.png")
     out = subprocess.run(["zbarimg", "-q", "--raw", str(tmp / "c.png")], capture_output=True, text=True)
     assert out.stdout.strip() == "PY-128"
+
+
+def test_libraries_found_beside_the_package_then_by_the_install_config(tmp):
+    """The wheel's layout (libraries beside __init__.py) needs no environment;
+    TAVOLIN2_LIBRARY still picks a library; a CMake install's _config.py is
+    used when nothing lies beside the package."""
+    import os
+    import sys
+    from tavolin2 import _com
+    built = os.path.dirname(os.path.abspath(_com.lib._name))
+    package = os.path.dirname(os.path.abspath(tavolin2.__file__))
+
+    def copy_package(to):
+        to.mkdir(parents=True)
+        for name in os.listdir(package):
+            if name.endswith(".py") and name != "_config.py":
+                shutil.copy(os.path.join(package, name), to / name)
+
+    def loaded(site, **env):
+        clean = {k: v for k, v in os.environ.items()
+                 if k not in ("TAVOLIN2_LIBRARY", "TAVOLIN2_KIT_LIBRARY", "LD_LIBRARY_PATH")}
+        clean.update(PYTHONPATH=str(site), PYTHONDONTWRITEBYTECODE="1", **env)
+        code = ("import tavolin2, tavolin2._com as c; tavolin2.PictureBox(4, 4); "
+                "print(c.lib._name); print(c.kit._name)")
+        out = subprocess.run([sys.executable, "-c", code], env=clean, cwd=str(tmp), capture_output=True, text=True)
+        assert out.returncode == 0, out.stderr
+        return [os.path.dirname(os.path.abspath(p)) for p in out.stdout.split()]
+
+    beside = tmp / "wheel" / "tavolin2"
+    copy_package(beside)
+    for name in ("libtavolin2.so.2", "libtavolin2-kit.so.2"):
+        shutil.copy(os.path.realpath(os.path.join(built, name)), beside / name)
+    assert loaded(beside.parent) == [str(beside)] * 2
+    assert loaded(beside.parent, TAVOLIN2_LIBRARY=os.path.join(built, "libtavolin2.so.2")) == [built] * 2
+
+    installed = tmp / "prefix" / "site" / "tavolin2"
+    copy_package(installed)
+    (installed / "_config.py").write_text(f"LIBDIR = {os.path.relpath(built, str(installed))!r}\n")
+    assert loaded(installed.parent) == [os.path.normpath(built)] * 2
